@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds every libFuzzer target with clang and runs each for $1 seconds
+# (default 20) from its seed corpus, if it has one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-20}
+dir=build-fuzz
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug \
+  -DTELVANE_FUZZ=ON -DTELVANE_GUI=OFF -DTELVANE_BENCH=OFF >/dev/null
+ninja -C "$dir" fuzzers
+targets=$(cd "$dir/bin" 2>/dev/null && ls fuzz_* 2>/dev/null | tr '\n' ' ' || true)
+if [ -z "$targets" ]; then
+  echo "fuzz: no fuzz targets"
+  exit 0
+fi
+export ASAN_OPTIONS=detect_leaks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+failed=0
+for t in $targets; do
+  corpus=$(mktemp -d)
+  seeds=$(find . -path "./build*" -prune -o -type d -path "*/fuzz/corpus/${t#fuzz_}" -print | head -n 1)
+  [ -n "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+  echo "fuzz: $t for ${seconds}s"
+  if ! "$dir/bin/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" >"$dir/$t.log" 2>&1; then
+    echo "fuzz: $t FAILED"; tail -n 40 "$dir/$t.log"; failed=1
+  fi
+  rm -rf "$corpus"
+done
+exit $failed

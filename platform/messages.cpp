@@ -331,3 +331,47 @@ bool IsWindow(WindowHandle window)
 }
 
 }  // namespace plat
+
+namespace plat {
+namespace {
+
+struct BlockTable {
+    std::mutex mutex;
+    std::map<uint32_t, void*> blocks;
+    uint32_t next = 1;
+};
+
+BlockTable& Blocks()
+{
+    static BlockTable table;
+    return table;
+}
+
+}  // namespace
+
+uint32_t PutBlock(void* block)
+{
+    if (!block)
+        return 0;
+    auto& t = Blocks();
+    std::lock_guard lock(t.mutex);
+    while (t.next == 0 || t.blocks.count(t.next))
+        ++t.next;
+    const uint32_t h = t.next++;
+    t.blocks[h] = block;
+    return h;
+}
+
+void* TakeBlock(uint32_t handle)
+{
+    auto& t = Blocks();
+    std::lock_guard lock(t.mutex);
+    auto it = t.blocks.find(handle);
+    if (it == t.blocks.end())
+        return nullptr;
+    void* p = it->second;
+    t.blocks.erase(it);
+    return p;
+}
+
+}  // namespace plat

@@ -79,3 +79,15 @@ bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr
 [[nodiscard]] bool IsWindow(WindowHandle window);
 
 }  // namespace plat
+
+namespace plat {
+
+// Heap blocks passed by a 32-bit word. Records keep their fixed layouts with
+// 32-bit argument words, so a block that travels with a message is parked
+// here and named by a non-zero handle; whoever takes it owns it. Blocks are
+// malloc'ed and freed with free().
+[[nodiscard]] uint32_t PutBlock(void* block);
+// Removes and returns the block, or nullptr if the handle names none.
+[[nodiscard]] void* TakeBlock(uint32_t handle);
+
+}  // namespace plat

@@ -1,0 +1,84 @@
+/* The firmware download engine: records and exported functions.
+ *
+ * Every function here has C linkage and acts on the one process-wide download
+ * context sg_DownloadContext. The engine runs on its caller's thread, blocks it
+ * during serial waits, and is not reentrant: one boot or download at a time.
+ * Nothing the engine allocates crosses to its caller, except where stated.
+ */
+#ifndef BRINDEL_BRINDEL_H
+#define BRINDEL_BRINDEL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* A result: the family names the failing layer (0 = success), the code is the
+ * detailed code inside that family's table. */
+typedef struct DownloadResult {
+    int32_t family;
+    int32_t code;
+    char comment[92]; /* NUL-terminated, "no comment" by default */
+} DownloadResult;
+
+typedef void (*T_ResultCallback)(const DownloadResult* result);
+
+#define DWL_PATH_LENGTH 512
+
+/* The download context. Field order is fixed; the layout is natural (no
+ * packing), which gives 2124 bytes with 32-bit pointers. */
+typedef struct T_DownloadContext {
+    uint8_t port;               /* PC serial port n ("COMn") */
+    uint8_t simlockOption;      /* 0 keep the SIM-lock area, 1 lose it */
+    uint8_t checkSimlockOption; /* 1: restore status 3 is a failure */
+    uint8_t pmuOption;          /* 1: set PMU after the speed change */
+    uint8_t speedIndex;         /* 0..31 */
+    uint8_t downloadType;       /* 0,1,2,3,5,6 */
+    uint8_t projectType;        /* 0..4 */
+    uint8_t uartSelect;         /* 0 UART0 with SPM, 1 UART1 without */
+    uint8_t waitStates[4];      /* CS0..CS3, low 3 bits sent */
+    uint8_t reserved1;
+    uint8_t bootAcknowledge;    /* first byte the boot ROM answered */
+    uint8_t manufacturerId;
+    uint8_t deviceId;
+    uint32_t startTime;
+    uint32_t endTime;
+    int32_t blockAddress;       /* offset from the flash base */
+    uint8_t reserved2;
+    char softwarePath[DWL_PATH_LENGTH];
+    char packagePath[DWL_PATH_LENGTH];
+    char directory[DWL_PATH_LENGTH];
+    char comparedPath[DWL_PATH_LENGTH];
+    int32_t softwareHandle;
+    uint8_t* softwareImage;     /* owned by the context */
+    uint32_t softwareSize;
+    uint8_t comparedOption;
+    uint8_t* comparedImage;     /* owned by the context */
+    uint32_t comparedSize;
+    int32_t packageHandle;
+    int32_t reserved3;
+    uint8_t* packageImage;      /* owned by the context */
+    uint32_t packageSize;
+    T_ResultCallback resultCallback; /* results when there is no operator window */
+} T_DownloadContext;
+
+extern T_DownloadContext sg_DownloadContext;
+/* The last result stored by a sector transfer. */
+extern DownloadResult sg_ResultDownload;
+
+/* ---- exported interface used by the flash download bridge ---- */
+int init_DownloadContext(void);
+int init_serial_port_first(int port, int timeoutSeconds);
+int start_boot_loader(const char* spmPath);
+int vc_dwl12_1UartStop(int port);
+int dwl51_0InitLoadFile(void);
+
+const char* brindel_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

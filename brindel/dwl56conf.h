@@ -1,0 +1,29 @@
+/* The operator's saved settings: "config.txt". */
+#ifndef BRINDEL_DWL56CONF_H
+#define BRINDEL_DWL56CONF_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Restores the context from "config.txt" in the current directory: 1 or a
+ * DWL_CONF code (shown as family 3). */
+int dwl56_0RestoreConfig(void);
+/* Saves the context to "config.txt": 1, or 2 when the file cannot be created. */
+int dwl56_1SaveConfig(void);
+
+int dwl56_2RestoreConfigFromFile(const char* path);
+int dwl56_3SaveConfigToFile(const char* path);
+/* Restores from text held in memory (the file's whole contents). */
+int dwl56_4ParseConfig(const char* text, size_t length);
+/* Writes the file's text for the current context into out (at most size
+ * bytes, NUL-terminated); returns the full length the text needs. */
+size_t dwl56_5FormatConfig(char* out, size_t size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,271 @@
+#include "mobile/shell/core/connection.h"
+
+#include "mobile/shell/core/cable_detect.h"
+#include "platform/clock.h"
+
+#include <cerrno>
+
+namespace shell {
+
+namespace {
+
+constexpr int kStrPhoneMode = 57666;
+constexpr int kStrNotConnected = 57667;
+constexpr int kStrMp3Mode = 57936;
+constexpr int kStrSearchTitle = 57928;
+constexpr int kStrHandshakeTitle = 57932;
+constexpr int kStrIndexTitle = 57695;
+constexpr int kStrBeforeMp3 = 57987;
+constexpr int kStrPhoneWhileMp3 = 57988;
+constexpr int kStrNoPhone = 57989;
+constexpr int kStrNoCable = 57990;
+constexpr int kStrTooManyCables = 57991;
+constexpr int kStrEndConnection = 57992;
+constexpr int kStrHandshakeFailed = 57947;
+constexpr int kStrIndexFailed = 57697;
+constexpr int kDialogLeaveMp3 = 258;
+constexpr int kDialogEnterMp3 = 257;
+
+// The seven media index files: phone directory, phone name (encoded or
+// plain), local copy in the program directory.
+struct IndexFile {
+    const char* directory;
+    const char* name;
+    bool encodedName;
+    const char* local;
+};
+constexpr IndexFile kIndexFiles[] = {
+    {"/app/jpeg/", "index", true, "jpeg.idx"},
+    {"/app/midi/", "index", true, "midi.idx"},
+    {"/app/camera/", "cam.idx", false, "cam.idx"},
+    {"/app/wp/", "imgIndex.txt", false, "WapImg.idx"},
+    {"/app/mms/", "imgIndex.txt", false, "MMSImg.idx"},
+    {"/app/wp/", "audIndex.txt", false, "WapAudi.idx"},
+    {"/app/mms/", "audIndex.txt", false, "MMSAudi.idx"},
+};
+
+constexpr int32_t kHandshakeCodes[] = {223, 224, 225, 226};
+
+}  // namespace
+
+std::string PermissionHint(const std::string& device)
+{
+    return "The phone cable's port " + device +
+           " cannot be opened: permission denied.\n\n"
+           "Install the udev rule shipped with Telvane (see README: \"Cable access\") and plug the "
+           "cable in again, or add your user to the \"dialout\" group and log in again.";
+}
+
+ConnectionController::ConnectionController(ConnectionState& state, ConnectionUi& ui, ConnectionEnv env)
+    : st_(state), ui_(ui), env_(std::move(env))
+{
+}
+
+void ConnectionController::post(int32_t code)
+{
+    const plat::ThreadId worker = env_.workerThread ? env_.workerThread() : 0;
+    (void)PostRequest(worker, code, NewRequest(env_.guiThread), env_.mainWindow);
+}
+
+void ConnectionController::disconnectPhone()
+{
+    post(REQ_DISCONNECT);
+    st_.disconnectRequested = true;
+}
+
+void ConnectionController::endMp3Mode()
+{
+    post(REQ_SILENT_TIMEOUT);
+    st_.disconnectRequested = true;
+}
+
+bool ConnectionController::connectionDialogLoop(int initialChoice)
+{
+    struct Depth {
+        int& d;
+        explicit Depth(int& x) : d(x) { ++d; }
+        ~Depth() { --d; }
+    } depth(loopDepth_);
+
+    std::optional<int> choice = ui_.chooseMode(initialChoice);
+    while (choice) {
+        const int mode = *choice;
+        if (mode == kModeMp3)
+            ui_.message(kStrBeforeMp3, Icon::Information);
+        const bool scanned = connectAttempt(mode);
+        if (st_.connected())
+            return true;
+        // The answered flag only means something right after a scan.
+        if (scanned && st_.phoneAnswered && mode == kModeMp3)
+            ui_.message(kStrPhoneWhileMp3, Icon::Error);
+        if (scanned && !st_.phoneAnswered && mode == kModePhone)
+            ui_.message(kStrNoPhone, Icon::Error);
+        plat::Sleep(10);
+        if (st_.connected())
+            return true;
+        choice = ui_.chooseMode(mode);
+    }
+    ui_.closeMainWindow();
+    return false;
+}
+
+void ConnectionController::connectCommand(int mode) { (void)connectAttempt(mode); }
+
+bool ConnectionController::connectAttempt(int mode)
+{
+    const std::string detection = env_.detectCable ? env_.detectCable() : std::string();
+    if (detection == kTooManyCables) {
+        ui_.message(kStrTooManyCables, Icon::Error);
+        return false;
+    }
+    const std::optional<int> port = PortNumber(detection);
+    if (!port) {
+        // No cable, or none whose port could be found.
+        ui_.message(kStrNoCable, Icon::Error);
+        return false;
+    }
+    if (st_.phoneMode) {
+        if (!ui_.ask(kStrEndConnection))
+            return false;
+        disconnectPhone();
+        (void)connectionDialogLoop(kModeMp3);
+        st_.disconnectRequested = false;
+        return false;
+    }
+    if (st_.mp3Mode) {
+        if (!ui_.ask(kStrEndConnection))
+            return false;
+        endMp3Mode();
+        st_.mp3Mode = false;
+        showPage(kCmdPictures);
+        (void)connectionDialogLoop(kModeMp3);
+        st_.disconnectRequested = false;
+        return false;
+    }
+    // A new connection: a later loss of it must bring the dialog back.
+    st_.disconnectRequested = false;
+    if (env_.portAccessError) {
+        if (const int err = env_.portAccessError(*port); err == EACCES || err == EPERM) {
+            ui_.messageText(PermissionHint(PortDevicePath(*port)), Icon::Error);
+            return false;
+        }
+    }
+
+    BatchPlan scan;
+    scan.titleId = kStrSearchTitle;
+    scan.steps.push_back(BatchStep::Request(REQ_SCAN_AND_CONNECT, NewRequest(env_.guiThread, {}, uint32_t(*port))));
+    scan.effects.onScanResult = [this](bool answered, uint8_t ports) {
+        st_.phoneAnswered = answered;
+        st_.openablePorts = ports;
+    };
+    (void)ui_.runBatch(std::move(scan));
+
+    if (st_.phoneAnswered) {
+        if (mode != kModeMp3)
+            runMediaIndexBatch();
+    } else if (mode != kModePhone) {
+        runMp3Handshake(*port);
+    }
+    return true;
+}
+
+BatchPlan ConnectionController::mediaIndexPlan() const
+{
+    BatchPlan plan;
+    plan.titleId = kStrIndexTitle;
+    plan.stepCount = 10;
+    plan.steps.push_back(BatchStep::Request(REQ_RECONNECT, NewRequest(env_.guiThread)));
+    plan.steps.push_back(BatchStep::Request(REQ_COMMAND, NewRequest(env_.guiThread, "AT*MASKCALL=1\r")));
+    for (const auto& f : kIndexFiles) {
+        std::string phone = f.directory;
+        phone += f.encodedName && env_.phoneFileName ? env_.phoneFileName(f.name) : std::string(f.name);
+        const uint32_t block = NewTransferBlock(phone, env_.programDirectory + f.local);
+        plan.steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(env_.guiThread, {}, block), true));
+    }
+    plan.steps.push_back(BatchStep::Request(REQ_PRIVACY_LOCK, NewRequest(env_.guiThread)));
+    plan.effects.onPrivacyLock = [this](bool pictures, bool messages) {
+        st_.picturesLocked = pictures;
+        st_.messagesLocked = messages;
+    };
+    return plan;
+}
+
+void ConnectionController::runMediaIndexBatch()
+{
+    if (ui_.runBatch(mediaIndexPlan()) == kBatchOk) {
+        ui_.setStatusText(kStrPhoneMode);
+        st_.phoneMode = true;
+        ui_.phoneModeConnected();
+        return;
+    }
+    ui_.message(kStrIndexFailed, Icon::Error);
+    ui_.setStatusText(kStrNotConnected);
+    disconnectPhone();
+    st_.phoneMode = false;
+}
+
+void ConnectionController::runMp3Handshake(int port)
+{
+    BatchPlan plan;
+    plan.titleId = kStrHandshakeTitle;
+    plan.stepCount = 4;
+    plan.showCancelOnHandshake = true;
+    for (int32_t code : kHandshakeCodes) {
+        const uint32_t argument = code == kHandshakeCodes[0] ? uint32_t(port) : 0;
+        plan.steps.push_back(BatchStep::Request(code, NewRequest(env_.guiThread, {}, argument)));
+    }
+    if (ui_.runBatch(std::move(plan)) == kBatchOk) {
+        ui_.setStatusText(kStrMp3Mode);
+        st_.mp3Mode = true;
+        ui_.mp3ModeConnected();
+        return;
+    }
+    ui_.message(kStrHandshakeFailed, Icon::Error);
+}
+
+void ConnectionController::linkLost()
+{
+    ui_.setStatusText(kStrNotConnected);
+    st_.phoneMode = false;
+    st_.mp3Mode = false;
+    ui_.phoneGone();
+    // A running dialog loop shows its dialog again by itself; a second,
+    // nested one would stack two connection dialogs.
+    if (!st_.disconnectRequested && loopDepth_ == 0)
+        (void)connectionDialogLoop(kModeMp3);
+}
+
+void ConnectionController::showPage(int command)
+{
+    ui_.showPage(command);
+    st_.currentCommand = command;
+    st_.currentPage = command == kCmdMp3Ringtones ? 2 : command - kCmdPictures + 1;
+}
+
+void ConnectionController::switchPage(int command)
+{
+    if (command == st_.currentCommand)
+        return;
+    if (st_.mp3Mode && command != kCmdMp3Ringtones) {
+        if (!ui_.askDialog(kDialogLeaveMp3))
+            return;
+        endMp3Mode();
+        showPage(kCmdPictures);
+        (void)connectionDialogLoop(kModeMp3);
+        return;
+    }
+    if (st_.phoneMode && command == kCmdMp3Ringtones) {
+        if (!ui_.askDialog(kDialogEnterMp3))
+            return;
+        disconnectPhone();
+        showPage(kCmdMp3Ringtones);
+        (void)connectionDialogLoop(kModePhone);
+        if (st_.phoneMode)
+            showPage(kCmdPictures);
+        return;
+    }
+    showPage(command);
+}
+
+
+}  // namespace shell

@@ -55,11 +55,11 @@ int dwl12_0UartInit(uint8_t port, uint32_t baud, int parity, unsigned timeoutSec
 
 int dwl12_1UartStop(uint8_t port)
 {
-    if (rt_SetDTR(port, 0) < 0)
-        return DWL_PCLIB_UART;
-    if (rt_CloseCom(port) < 0)
-        return DWL_PCLIB_UART;
-    return DWL_OK;
+    // The port is closed even when DTR cannot be cleared (a line that went
+    // away), so that it can be opened again.
+    const bool dtr = rt_SetDTR(port, 0) >= 0;
+    const bool closed = rt_CloseCom(port) >= 0;
+    return dtr && closed ? int{DWL_OK} : int{DWL_PCLIB_UART};
 }
 
 const char* dwl12_40SpmFileName(uint8_t projectType)
@@ -128,6 +128,24 @@ int dwl12_7ReadByte(uint8_t port)
     }
     dwl17_3TraceByte("<", static_cast<uint8_t>(value));
     return value;
+}
+
+int dwl12_11ReadUntil(uint8_t port, const uint8_t* awaited, size_t count)
+{
+    const uint32_t start = rt_ComClockMs(port);
+    const int limit = rt_GetComTimeMs(port);
+    for (;;) {
+        const int value = dwl12_7ReadByte(port);
+        if (value == DWL_READ_TIMEOUT)
+            return value;
+        for (size_t i = 0; i < count; ++i)
+            if (value == awaited[i])
+                return value;
+        if (limit >= 0 && static_cast<int64_t>(rt_ComClockMs(port) - start) >= limit) {
+            dwl17_2TraceStep("< TIME OUT");
+            return DWL_READ_TIMEOUT;
+        }
+    }
 }
 
 int dwl12_8WriteByte(uint8_t port, uint8_t byte)

@@ -35,6 +35,10 @@ int dwl12_5ConversionLittleBig(uint32_t value, uint32_t* out, int width);
 /* Reads one byte (traced "<"): 0..255, or DWL_READ_TIMEOUT on time-out or
  * port error. */
 int dwl12_7ReadByte(uint8_t port);
+/* Reads and discards bytes until one of the awaited bytes arrives (returned),
+ * or until one port time-out has passed without it (DWL_READ_TIMEOUT): a
+ * phone that only sends other bytes cannot hold the engine forever. */
+int dwl12_11ReadUntil(uint8_t port, const uint8_t* awaited, size_t count);
 /* Writes one byte (traced ">"); 1 or a negative port error. */
 int dwl12_8WriteByte(uint8_t port, uint8_t byte);
 /* Writes a buffer (traced as a buffer); the count or a negative port error. */

@@ -27,17 +27,9 @@ bool DrivesDtr(uint8_t projectType)
     return projectType >= 1 && projectType <= 4;
 }
 
-// Discards bytes until one of the awaited ones or a time-out.
 int WaitForByte(uint8_t port, std::initializer_list<uint8_t> awaited)
 {
-    for (;;) {
-        const int value = dwl12_7ReadByte(port);
-        if (value == DWL_READ_TIMEOUT)
-            return value;
-        for (uint8_t b : awaited)
-            if (value == b)
-                return value;
-    }
+    return dwl12_11ReadUntil(port, awaited.begin(), awaited.size());
 }
 
 uint8_t AsContextByte(int value)

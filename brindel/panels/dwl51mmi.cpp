@@ -5,6 +5,7 @@
 #include "brindel/dwl17debug.h"
 #include "brindel/dwl50dev.h"
 #include "brindel/dwl_result.h"
+#include "brindel/runtime/dwl_rt.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,9 @@ struct FileCloser {
 // extra bytes zeroed). The old image is freed only once the new one is read.
 int LoadImage(const char* path, size_t extra, uint8_t** image, uint32_t* size)
 {
+    // Only regular files: a device or a pipe named here could block or never end.
+    if (rt_GetFileSize(path) < 0)
+        return DWL_PCLIB_FILE_NOT_FOUND;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
     if (!file)
         return DWL_PCLIB_FILE_NOT_FOUND;

@@ -9,6 +9,12 @@
 #include <sys/stat.h>
 
 namespace dwlrt {
+
+uint32_t ComBackend::NowMs()
+{
+    return plat::GetTickCount();
+}
+
 namespace {
 
 class PlatformBackend final : public ComBackend {
@@ -227,6 +233,18 @@ int rt_GetOutQLen(int port)
 {
     PortSlot* slot = OpenSlot(port);
     return slot ? slot->backend->OutputLength() : RT_ERR_NOT_OPEN;
+}
+
+int rt_GetComTimeMs(int port)
+{
+    PortSlot* slot = OpenSlot(port);
+    return slot ? slot->timeoutMs : RT_ERR_NOT_OPEN;
+}
+
+uint32_t rt_ComClockMs(int port)
+{
+    PortSlot* slot = OpenSlot(port);
+    return slot ? slot->backend->NowMs() : plat::GetTickCount();
 }
 
 long rt_GetFileSize(const char* path)

@@ -49,6 +49,10 @@ int rt_ComRdByte(int port);
 int rt_ComRd(int port, uint8_t* data, size_t length);
 int rt_GetInQLen(int port);
 int rt_GetOutQLen(int port);
+/* The port's read/write time-out in milliseconds (negative when not open). */
+int rt_GetComTimeMs(int port);
+/* Milliseconds on the clock the port's time-outs are measured with. */
+uint32_t rt_ComClockMs(int port);
 
 /* Files. A missing file gives -1 from the size query. */
 long rt_GetFileSize(const char* path);
@@ -82,6 +86,8 @@ public:
     virtual int Write(const uint8_t* data, size_t length, int timeoutMs) = 0;
     virtual int InputLength() = 0;
     virtual int OutputLength() = 0;
+    /* The clock read and write time-outs run on (program milliseconds). */
+    virtual uint32_t NowMs();
 };
 
 /* Opens port n, or returns null when it cannot be opened. */

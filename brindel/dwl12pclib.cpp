@@ -62,9 +62,20 @@ int dwl12_1UartStop(uint8_t port)
     return dtr && closed ? int{DWL_OK} : int{DWL_PCLIB_UART};
 }
 
+namespace {
+std::string pg_SpmOverride;
+}
+
+void dwl12_41SetSpmFile(const char* path)
+{
+    pg_SpmOverride = path != nullptr ? path : "";
+}
+
 const char* dwl12_40SpmFileName(uint8_t projectType)
 {
     static std::string v_Type4Path;
+    if (!pg_SpmOverride.empty() && projectType <= 4)
+        return pg_SpmOverride.c_str();
     switch (projectType) {
     case 0:
         return "dwl8586.spm";

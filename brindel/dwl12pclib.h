@@ -30,6 +30,9 @@ int dwl12_4VcLoadSpmFile(uint32_t* size, uint8_t* buffer, uint8_t projectType, c
 /* The SPM file name of a project type, NULL for an unknown type. Type 4's
  * file lives in the program directory. */
 const char* dwl12_40SpmFileName(uint8_t projectType);
+/* Makes dwl12_4LoadSpmFile read this file for every project type (the
+ * operator chose one); NULL or "" goes back to the project type's file. */
+void dwl12_41SetSpmFile(const char* path);
 int dwl12_5ConversionLittleBig(uint32_t value, uint32_t* out, int width);
 
 /* Reads one byte (traced "<"): 0..255, or DWL_READ_TIMEOUT on time-out or

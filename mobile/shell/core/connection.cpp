@@ -48,14 +48,6 @@ constexpr int32_t kHandshakeCodes[] = {223, 224, 225, 226};
 
 }  // namespace
 
-std::string PermissionHint(const std::string& device)
-{
-    return "The phone cable's port " + device +
-           " cannot be opened: permission denied.\n\n"
-           "Install the udev rule shipped with Telvane (see README: \"Cable access\") and plug the "
-           "cable in again, or add your user to the \"dialout\" group and log in again.";
-}
-
 ConnectionController::ConnectionController(ConnectionState& state, ConnectionUi& ui, ConnectionEnv env)
     : st_(state), ui_(ui), env_(std::move(env))
 {
@@ -146,7 +138,7 @@ bool ConnectionController::connectAttempt(int mode)
     st_.disconnectRequested = false;
     if (env_.portAccessError) {
         if (const int err = env_.portAccessError(*port); err == EACCES || err == EPERM) {
-            ui_.messageText(PermissionHint(PortDevicePath(*port)), Icon::Error);
+            ui_.portPermissionDenied(PortDevicePath(*port));
             return false;
         }
     }

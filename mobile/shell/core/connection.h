@@ -59,7 +59,8 @@ public:
     // The connection dialog; nothing when the user cancels.
     [[nodiscard]] virtual std::optional<int> chooseMode(int initialChoice) = 0;
     virtual void message(int stringId, Icon icon) = 0;
-    virtual void messageText(const std::string& text, Icon icon) = 0;
+    // The cable's port device exists but may not be opened by this user.
+    virtual void portPermissionDenied(const std::string& device) = 0;
     // OK/Cancel question by string; true for OK.
     [[nodiscard]] virtual bool ask(int stringId) = 0;
     // OK/Cancel question by dialog template (257, 258); true for OK.
@@ -90,9 +91,6 @@ struct ConnectionEnv {
     std::function<int(int port)> portAccessError;
     std::string programDirectory;  // with trailing '/'
 };
-
-// Text of the message shown when the cable's port may not be opened.
-[[nodiscard]] std::string PermissionHint(const std::string& device);
 
 class ConnectionController {
 public:

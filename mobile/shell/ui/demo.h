@@ -1,0 +1,38 @@
+#pragma once
+// Demo mode: a fresh sample phone from the emulator in a temporary
+// directory, a fake sysfs with one cable for it, and the serial ports
+// pointed at it; the emulator stops when the program ends.
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace shellui {
+
+class DemoPhone {
+public:
+    DemoPhone();
+    ~DemoPhone();
+    DemoPhone(const DemoPhone&) = delete;
+    DemoPhone& operator=(const DemoPhone&) = delete;
+
+    // Starts the emulator and sets TELVANE_SERIAL_DIR, TELVANE_SYSFS_ROOT
+    // and (unless set) TELVANE_HOME. False with error() on failure.
+    [[nodiscard]] bool start();
+    [[nodiscard]] QString error() const { return error_; }
+    [[nodiscard]] QString controlSocket() const;
+    // The emulator program: $TELVANE_SIMPHONE, next to this program, or PATH.
+    [[nodiscard]] static QString SimphoneProgram();
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> phone_;
+    QString error_;
+};
+
+// Writes a sysfs tree with one 067b:2303 cable whose port is ttyUSB(port-1).
+bool WriteFakeSysfs(const QString& root, int port);
+
+}  // namespace shellui

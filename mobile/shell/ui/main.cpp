@@ -1,0 +1,107 @@
+// mobile: the desktop program.
+//
+//   mobile [--demo] [--no-splash]
+//
+// Exit codes: 0 normal end (or a second start handed over to the first),
+// 2 usage, 3 resource bundle missing or damaged, 4 demo phone not started.
+
+#include "mobile/shell/ui/demo.h"
+#include "mobile/shell/ui/dialogs.h"
+#include "mobile/shell/ui/main_frame.h"
+#include "mobile/shell/ui/resource_bundle.h"
+#include "mobile/shell/ui/single_instance.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace shellui;
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitBundle = 3;
+constexpr int kExitDemo = 4;
+
+void Fatal(const QString& text)
+{
+    std::fprintf(stderr, "mobile: %s\n", qPrintable(text));
+    const QString platform = QGuiApplication::platformName();
+    if (platform != "offscreen" && platform != "minimal")
+        QMessageBox::critical(nullptr, "Telvane", text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Telvane");
+    QApplication::setDesktopFileName("telvane");
+
+    bool demo = false;
+    bool splash = true;
+    for (const QString& a : QApplication::arguments().mid(1)) {
+        if (a == "--demo")
+            demo = true;
+        else if (a == "--no-splash")
+            splash = false;
+        else if (a == "--help" || a == "-h") {
+            std::printf("usage: mobile [--demo] [--no-splash]\n");
+            return 0;
+        } else {
+            std::fprintf(stderr, "mobile: unknown option %s\nusage: mobile [--demo] [--no-splash]\n", qPrintable(a));
+            return kExitUsage;
+        }
+    }
+
+    // Resources first: every text of the program lives in the bundle.
+    const QStringList paths = ResourceBundle::SearchPaths();
+    QString bundlePath = paths.front();
+    for (const QString& p : paths) {
+        if (QFile::exists(p)) {
+            bundlePath = p;
+            break;
+        }
+    }
+    BundleError error = BundleError::None;
+    std::unique_ptr<ResourceBundle> bundle = ResourceBundle::Load(bundlePath, ResourceBundle::LanguageForLocale(), &error);
+    if (!bundle) {
+        Fatal(ResourceBundle::Describe(error, error == BundleError::Missing ? paths.join(", ") : bundlePath));
+        return kExitBundle;
+    }
+    SetResources(bundle.get());
+
+    SingleInstance instance;
+    if (!instance.claim())
+        return 0;  // the running one comes to the front
+
+    std::unique_ptr<DemoPhone> demoPhone;
+    if (demo) {
+        demoPhone = std::make_unique<DemoPhone>();
+        if (!demoPhone->start()) {
+            Fatal("demo mode: " + demoPhone->error());
+            return kExitDemo;
+        }
+    }
+
+    app.setStyleSheet(bundle->styleSheet());
+    int rc = 0;
+    {
+        FrameOptions options;
+        options.splash = splash;
+        CMainFrame frame(options);
+        QObject::connect(&instance, &SingleInstance::raiseRequested, &frame, [&frame] { frame.bringToFront(); });
+        if (splash) {
+            SplashWindow s;
+            s.exec();
+        }
+        frame.show();
+        QTimer::singleShot(0, &frame, [&frame] { frame.startUp(); });
+        rc = app.exec();
+    }
+    SetResources(nullptr);
+    return rc;
+}

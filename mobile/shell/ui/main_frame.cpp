@@ -1,0 +1,515 @@
+#include "mobile/shell/ui/main_frame.h"
+
+#include "mobile/shell/core/cable_detect.h"
+#include "mobile/shell/core/control_modes.h"
+#include "mobile/shell/ui/control_view.h"
+#include "mobile/shell/ui/dialogs.h"
+#include "mobile/shell/ui/link_worker.h"
+#include "mobile/shell/ui/progress_dialog.h"
+#include "mobile/shell/ui/resource_bundle.h"
+#include "platform/program_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <unistd.h>
+
+namespace shellui {
+
+using namespace shell;
+
+namespace {
+
+constexpr int kWidth = 777;
+constexpr int kHeight = 540;
+constexpr int kOuterRow0 = 337;
+constexpr int kInnerCol0 = 315;
+
+constexpr int kCmdMinimise = 32779;
+constexpr int kCmdExit = 32781;
+constexpr int kCmdExitMenu = 57665;
+constexpr int kCmdAbout = 57664;
+constexpr int kCmdEndMp3 = 32789;
+constexpr int kCmdConnect = 1042;
+constexpr int kCmdPathConfirmed = 1010;
+constexpr int kStrLeave = 1043;
+constexpr int kStrNeedsPhone = 57698;
+constexpr int kStrTitle = 57344;
+constexpr int kStrBatchEnded = 57345;
+constexpr int kStrNotConnected = 57667;
+
+// What each page shows: panes (left, right; right 0 = single pane) and the
+// control bar mode for its first category.
+struct PageRow {
+    int command;
+    int leftTitle;
+    int rightTitle;
+    uint32_t mode;
+};
+constexpr PageRow kPages[] = {
+    {kCmdPictures, 59061, 59060, kModePictureSlots},
+    {kCmdRingtones, 59063, 59062, kModeSoundSlots},
+    {kCmdMp3Ringtones, 59063, 59064, kModeSoundSlots},
+    {kCmdPhonebook, 59065, 0, kModePhonebook},
+    {kCmdMessages, 59066, 0, kModeMessages},
+    {kCmdVideo, 59067, 0, kModeVideo},
+};
+
+const PageRow* FindPage(int command)
+{
+    for (const auto& p : kPages) {
+        if (p.command == command)
+            return &p;
+    }
+    return nullptr;
+}
+
+// The caption strip: draws the product caption over the toolbar row.
+class CaptionStrip final : public QWidget {
+public:
+    explicit CaptionStrip(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents, false); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        QFont f("Tahoma");
+        f.setBold(true);
+        f.setPixelSize(14);
+        p.setFont(f);
+        p.setPen(QColor(0xf4, 0xa2, 0x3c));
+        p.drawText(QRect(520, 3, width() - 520 - 8, 20), Qt::AlignLeft | Qt::AlignTop,
+                   QStringLiteral("R7730") + QStringLiteral("    TELVANE"));
+        QFont small("Tahoma");
+        small.setPixelSize(11);
+        p.setFont(small);
+        p.setPen(QColor(0x9f, 0xb3, 0xc4));
+        p.drawText(QRect(520, 24, width() - 520 - 8, 16), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Model V318"));
+    }
+};
+
+}  // namespace
+
+// A page pane: until a page's own views exist, it shows what belongs there.
+class PagePane final : public QWidget {
+public:
+    explicit PagePane(QWidget* parent) : QWidget(parent)
+    {
+        setObjectName("pane");
+        setAttribute(Qt::WA_StyledBackground);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(18, 16, 18, 16);
+        icon_ = new QLabel(this);
+        icon_->setAlignment(Qt::AlignCenter);
+        title_ = new QLabel(this);
+        title_->setObjectName("paneTitle");
+        title_->setAlignment(Qt::AlignCenter);
+        hint_ = new QLabel(this);
+        hint_->setObjectName("paneHint");
+        hint_->setAlignment(Qt::AlignCenter);
+        hint_->setWordWrap(true);
+        layout->addStretch(2);
+        layout->addWidget(icon_);
+        layout->addSpacing(6);
+        layout->addWidget(title_);
+        layout->addWidget(hint_);
+        layout->addStretch(3);
+    }
+    void set(const QPixmap& icon, const QString& title, const QString& hint)
+    {
+        icon_->setPixmap(icon);
+        title_->setText(title);
+        hint_->setText(hint);
+    }
+
+private:
+    QLabel* icon_;
+    QLabel* title_;
+    QLabel* hint_;
+};
+
+CMainFrame::CMainFrame(FrameOptions options, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint),
+      options_(std::move(options)), link_(std::make_unique<LinkWindow>(this))
+{
+    setObjectName("frame_root");
+    setFixedSize(kWidth, kHeight);
+    setWindowTitle(Str(kStrTitle));
+    setWindowIcon(QIcon(Res().bitmap("icons/telvane-256.png")));
+    setProperty("Mobile", 1);
+
+    buildRebar();
+    buildWorkArea();
+    status_ = new QLabel(Str(kStrNotConnected), this);
+    status_->setContentsMargins(8, 0, 8, 0);
+    statusBar()->addWidget(status_, 1);
+    statusBar()->setSizeGripEnabled(false);
+
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
+
+    const plat::ThreadId gui = plat::CurrentThreadId();
+    worker_ = options_.startWorker ? options_.startWorker(gui, link_->handle()) : StartLinkWorker(gui, link_->handle());
+
+    ConnectionEnv env;
+    env.guiThread = gui;
+    env.mainWindow = link_->handle();
+    env.workerThread = [this] { return worker_ ? worker_->threadId() : plat::ThreadId(0); };
+    env.detectCable = options_.detectCable ? options_.detectCable : [] { return DetectCable(); };
+    env.phoneFileName = [](std::string_view name) { return PhoneFileName(name); };
+    env.portAccessError = [](int port) {
+        const std::string path = PortDevicePath(port);
+        if (::access(path.c_str(), F_OK) != 0)
+            return 0;  // absent: the scan reports it
+        return ::access(path.c_str(), R_OK | W_OK) == 0 ? 0 : errno;
+    };
+    env.programDirectory = plat::ProgramDirectory();
+    ctl_ = std::make_unique<ConnectionController>(st_, static_cast<ConnectionUi&>(*this), std::move(env));
+    updateCommandStates();
+}
+
+CMainFrame::~CMainFrame()
+{
+    StopLinkThread(worker_);
+    link_.reset();
+}
+
+void CMainFrame::buildRebar()
+{
+    rebar_ = new QWidget(this);
+    rebar_->setObjectName("rebar");
+    rebar_->setAttribute(Qt::WA_StyledBackground);
+    auto* v = new QVBoxLayout(rebar_);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(0, 0, 4, 0);
+    menu_ = new QMenuBar(rebar_);
+    menu_->installEventFilter(this);
+    QMenu* current = nullptr;
+    for (const MenuEntry& e : Res().menu()) {
+        if (e.kind == MenuEntry::Popup) {
+            current = menu_->addMenu(Str(e.stringId));
+        } else if (current && e.kind == MenuEntry::Separator) {
+            current->addSeparator();
+        } else if (current) {
+            QAction* a = current->addAction(Str(e.stringId));
+            if (!e.shortcut.isEmpty())
+                a->setShortcut(QKeySequence(e.shortcut));
+            const int id = e.command;
+            connect(a, &QAction::triggered, this, [this, id] { command(id); });
+            actions_[id] = a;
+        }
+    }
+    top->addWidget(menu_, 1);
+    for (auto [id, glyph, tip] : {std::tuple{kCmdMinimise, QStringLiteral("\u2013"), 59074},
+                                  std::tuple{kCmdExit, QStringLiteral("\u00d7"), 59075}}) {
+        auto* b = new QToolButton(rebar_);
+        b->setObjectName("captionButton");
+        b->setText(glyph);
+        b->setToolTip(Str(tip));
+        b->setStyleSheet("QToolButton { color: #dfe7ee; background: transparent; border: none; font-size: 16px; "
+                         "padding: 0 8px; } QToolButton:hover { color: #17222d; background: #f4a23c; border-radius: 3px; }");
+        const int cmd = id;
+        connect(b, &QToolButton::clicked, this, [this, cmd] { command(cmd); });
+        top->addWidget(b);
+    }
+    v->addLayout(top);
+
+    auto* strip = new CaptionStrip(rebar_);
+    strip->setFixedHeight(84);
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(6, 2, 0, 2);
+    row->setSpacing(2);
+    const QPixmap images = Res().bitmap("toolbar/136.png");
+    const int count = int(Res().toolbar().size());
+    for (const ToolbarButton& tb : Res().toolbar()) {
+        auto* b = new QToolButton(strip);
+        b->setObjectName("pageButton");
+        b->setFixedSize(80, 80);
+        b->setIconSize(QSize(70, 66));
+        b->setCheckable(true);
+        b->setToolTip(Str(tb.tooltipId));
+        QIcon icon;
+        icon.addPixmap(images.copy(70 * tb.image, 0, 70, 66), QIcon::Normal, QIcon::Off);
+        icon.addPixmap(images.copy(70 * (tb.image + count), 0, 70, 66), QIcon::Active, QIcon::Off);
+        icon.addPixmap(images.copy(70 * (tb.image + count), 0, 70, 66), QIcon::Normal, QIcon::On);
+        icon.addPixmap(images.copy(70 * (tb.image + count), 0, 70, 66), QIcon::Active, QIcon::On);
+        b->setIcon(icon);
+        b->setAutoRaise(true);
+        const int cmd = tb.command;
+        connect(b, &QToolButton::clicked, this, [this, cmd] { command(cmd); });
+        pageButtons_[cmd] = b;
+        row->addWidget(b);
+    }
+    row->addStretch(1);
+    strip->setObjectName("pageToolbar");
+    v->addWidget(strip);
+    setMenuWidget(rebar_);
+}
+
+void CMainFrame::buildWorkArea()
+{
+    outer_ = new QSplitter(Qt::Vertical, this);
+    outer_->setHandleWidth(1);
+    inner_ = new QSplitter(Qt::Horizontal, outer_);
+    inner_->setHandleWidth(2);
+    left_ = new PagePane(inner_);
+    right_ = new PagePane(inner_);
+    control_ = new CControlView([this](int id, const QString& text) { command(id, text); }, outer_);
+    outer_->addWidget(inner_);
+    outer_->addWidget(control_);
+    outer_->setSizes({kOuterRow0, kHeight});
+    inner_->setSizes({kInnerCol0, kWidth - kInnerCol0});
+    outer_->setChildrenCollapsible(false);
+    setCentralWidget(outer_);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* e)
+{
+    // The menu bar's empty area moves the window (there is no caption).
+    if (watched == menu_ && e->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(e);
+        if (me->button() == Qt::LeftButton && !menu_->actionAt(me->position().toPoint()) && windowHandle()) {
+            windowHandle()->startSystemMove();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void CMainFrame::startUp()
+{
+    command(kCmdPictures);
+    (void)ctl_->connectionDialogLoop(kModeMp3);
+}
+
+void CMainFrame::command(int id, const QString& text)
+{
+    switch (id) {
+    case kCmdPictures:
+    case kCmdRingtones:
+    case kCmdPhonebook:
+    case kCmdMessages:
+    case kCmdVideo:
+    case kCmdMp3Ringtones:
+        ctl_->switchPage(id);
+        break;
+    case kCmdExit:
+    case kCmdExitMenu:
+        if (ask(kStrLeave))
+            close();
+        break;
+    case kCmdMinimise:
+        showMinimized();
+        break;
+    case kCmdEndMp3:
+        if (st_.mp3Mode)
+            ctl_->endMp3Mode();
+        break;
+    case kCmdAbout:
+        ShowAbout(this);
+        break;
+    case kCmdConnect:
+        // Not connected, the button brings up the connection dialog; when
+        // connected it offers to end the connection.
+        if (st_.connected())
+            ctl_->connectCommand(st_.mp3Mode ? kModeMp3 : kModePhone);
+        else
+            (void)ctl_->connectionDialogLoop(kModeMp3);
+        break;
+    case 1044:
+        if (!st_.phoneMode)
+            message(kStrNeedsPhone, Icon::Error);
+        break;
+    case kCmdPathConfirmed:
+        (void)text;  // the page that loads the file keeps or restores the field
+        break;
+    default:
+        break;  // forwarded to the page's pane
+    }
+    updateCommandStates();
+}
+
+void CMainFrame::updateCommandStates()
+{
+    if (auto it = actions_.find(kCmdEndMp3); it != actions_.end())
+        it->second->setEnabled(st_.mp3Mode);
+    control_->setButtonEnabled(kCmdConnect, !st_.phoneMode);
+}
+
+bool CMainFrame::event(QEvent* e)
+{
+    if (e->type() == LinkEvent::Type()) {
+        const auto& m = static_cast<LinkEvent*>(e)->message();
+        // Results of requests the frame posted itself are only freed (by the event).
+        if (m.message == WM_LINK_LOST && !closing_) {
+            ctl_->linkLost();
+            updateCommandStates();
+        }
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e)
+{
+    closing_ = true;
+    StopLinkThread(worker_);
+    QMainWindow::closeEvent(e);
+}
+
+bool CMainFrame::workerRunning() const { return worker_ && worker_->isRunning(); }
+
+QString CMainFrame::statusText() const { return status_->text(); }
+
+void CMainFrame::setStatus(const QString& text) { status_->setText(text); }
+
+int CMainFrame::checkedPageCommand() const
+{
+    for (const auto& [id, b] : pageButtons_) {
+        if (b->isChecked())
+            return id;
+    }
+    return 0;
+}
+
+bool CMainFrame::secondColumnVisible() const { return !right_->isHidden(); }
+
+void CMainFrame::bringToFront()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+int CMainFrame::runBatch(BatchPlan plan)
+{
+    ProgressContext ctx;
+    ctx.worker = worker_ ? worker_->threadId() : 0;
+    ctx.mainWindow = link_->handle();
+    ctx.phoneMode = [this] { return st_.phoneMode; };
+    ctx.mainStatus = [this](const QString& t) { setStatus(t); };
+    CProgressBar progress(std::move(ctx), std::move(plan.effects), this);
+    progress.batch().setBatch(std::move(plan.steps));
+    progress.batch().setStepCount(plan.stepCount);
+    progress.batch().setShowCancelOnHandshake(plan.showCancelOnHandshake);
+    progress.batch().setTitle(plan.titleId);
+    const int result = progress.run();
+    setStatus(Str(kStrBatchEnded));
+    return result;
+}
+
+std::optional<int> CMainFrame::chooseMode(int initialChoice)
+{
+    ConnectionDialog d(initialChoice, this);
+    if (d.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return d.choice();
+}
+
+void CMainFrame::message(int stringId, Icon icon)
+{
+    switch (icon) {
+    case Icon::Information:
+        QMessageBox::information(this, Str(kStrTitle), Str(stringId));
+        break;
+    case Icon::Question:
+        QMessageBox::question(this, Str(kStrTitle), Str(stringId), QMessageBox::StandardButtons(QMessageBox::Ok));
+        break;
+    case Icon::Error:
+        QMessageBox::critical(this, Str(kStrTitle), Str(stringId));
+        break;
+    }
+}
+
+void CMainFrame::portPermissionDenied(const std::string& device)
+{
+    QMessageBox::critical(this, Str(kStrTitle), Str(59081).arg(QString::fromStdString(device)));
+}
+
+bool CMainFrame::ask(int stringId)
+{
+    return QMessageBox::question(this, Str(kStrTitle), Str(stringId), QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+bool CMainFrame::askDialog(int dialogId) { return AskTemplate(dialogId, this); }
+
+void CMainFrame::setStatusText(int stringId) { setStatus(Str(stringId)); }
+
+void CMainFrame::closeMainWindow() { close(); }
+
+void CMainFrame::showPage(int command)
+{
+    const PageRow* page = FindPage(command);
+    if (!page)
+        return;
+    for (const auto& [id, b] : pageButtons_)
+        b->setChecked(id == command);
+    right_->setVisible(page->rightTitle != 0);
+    control_->setMode(page->mode, st_.mp3Mode);
+    st_.currentCommand = command;
+    refreshPanes();
+}
+
+void CMainFrame::refreshPanes()
+{
+    const PageRow* page = FindPage(st_.currentCommand);
+    if (!page)
+        return;
+    const QPixmap images = Res().bitmap("toolbar/136.png");
+    int image = 0;
+    for (const ToolbarButton& tb : Res().toolbar()) {
+        if (tb.command == page->command)
+            image = tb.image;
+    }
+    const QPixmap icon = images.copy(70 * image, 0, 70, 66);
+    const bool mp3Page = page->command == kCmdMp3Ringtones;
+    const int phoneHint = mp3Page ? (st_.mp3Mode ? 59071 : 59073) : (st_.phoneMode ? 59071 : 59070);
+    if (page->rightTitle) {
+        left_->set(icon, Str(page->leftTitle), Str(59072));
+        right_->set(icon, Str(page->rightTitle), Str(phoneHint));
+    } else {
+        left_->set(icon, Str(page->leftTitle), Str(phoneHint));
+    }
+}
+
+void CMainFrame::phoneModeConnected()
+{
+    refreshPanes();
+    updateCommandStates();
+}
+
+void CMainFrame::mp3ModeConnected()
+{
+    ctl_->showPageDirect(kCmdMp3Ringtones);
+    control_->setMode(kModeSoundSlots, true);
+    refreshPanes();
+    updateCommandStates();
+}
+
+void CMainFrame::phoneGone()
+{
+    refreshPanes();
+    updateCommandStates();
+}
+
+}  // namespace shellui

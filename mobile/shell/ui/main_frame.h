@@ -1,0 +1,102 @@
+#pragma once
+// CMainFrame: the program's only top-level window. No standard caption: a
+// rebar with the menu bar and the page toolbar forms its top, the work
+// area is an outer splitter (page panes above, the control bar below), and
+// a one-pane status bar closes it. It owns the connection state and the
+// phone-link worker and presents the connection flows.
+
+#include "mobile/shell/core/connection.h"
+#include "mobile/shell/core/link_thread.h"
+#include "mobile/shell/ui/link_window.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class QLabel;
+class QMenuBar;
+class QSplitter;
+class QToolButton;
+
+namespace shellui {
+
+class CControlView;
+class PagePane;
+
+struct FrameOptions {
+    // Starts the worker; the default starts quorlink's.
+    std::function<std::unique_ptr<shell::LinkThread>(plat::ThreadId, plat::WindowHandle)> startWorker;
+    std::function<std::string()> detectCable;  // default: sysfs
+    bool splash = true;
+};
+
+class CMainFrame final : public QMainWindow, private shell::ConnectionUi {
+public:
+    explicit CMainFrame(FrameOptions options = {}, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Start-up after the window is shown: show the pictures page, then the
+    // connection dialog loop with MP3 mode preselected.
+    void startUp();
+    // WM_COMMAND: id, and for 1010 the path text.
+    void command(int id, const QString& text = {});
+
+    [[nodiscard]] shell::ConnectionState& state() { return st_; }
+    [[nodiscard]] shell::ConnectionController& controller() { return *ctl_; }
+    [[nodiscard]] CControlView* controlView() const { return control_; }
+    [[nodiscard]] QString statusText() const;
+    [[nodiscard]] plat::WindowHandle window() const { return link_->handle(); }
+    [[nodiscard]] bool workerRunning() const;
+    [[nodiscard]] int checkedPageCommand() const;
+    [[nodiscard]] bool secondColumnVisible() const;
+    // Raises the window from a second start.
+    void bringToFront();
+    // Runs a batch in the progress window (the pages use this too).
+    int runBatch(shell::BatchPlan plan) override;
+
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    // ConnectionUi
+    std::optional<int> chooseMode(int initialChoice) override;
+    void message(int stringId, shell::Icon icon) override;
+    void portPermissionDenied(const std::string& device) override;
+    bool ask(int stringId) override;
+    bool askDialog(int dialogId) override;
+    void setStatusText(int stringId) override;
+    void closeMainWindow() override;
+    void showPage(int command) override;
+    void phoneModeConnected() override;
+    void mp3ModeConnected() override;
+    void phoneGone() override;
+
+    void buildRebar();
+    void buildWorkArea();
+    void updateCommandStates();
+    void refreshPanes();
+    void setStatus(const QString& text);
+
+    FrameOptions options_;
+    shell::ConnectionState st_;
+    std::unique_ptr<LinkWindow> link_;
+    std::unique_ptr<shell::LinkThread> worker_;
+    std::unique_ptr<shell::ConnectionController> ctl_;
+    QWidget* rebar_ = nullptr;
+    QMenuBar* menu_ = nullptr;
+    std::map<int, QToolButton*> pageButtons_;
+    std::map<int, QAction*> actions_;
+    QSplitter* outer_ = nullptr;
+    QSplitter* inner_ = nullptr;
+    PagePane* left_ = nullptr;
+    PagePane* right_ = nullptr;
+    CControlView* control_ = nullptr;
+    QLabel* status_ = nullptr;
+    bool closing_ = false;
+};
+
+}  // namespace shellui

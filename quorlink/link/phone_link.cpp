@@ -265,7 +265,8 @@ void PhoneLink::PostTextTo(uint32_t window, uint32_t wParam, int32_t status, int
     if (!r)
         return;
     const size_t n = std::min(text.size(), kLinkResultTextSize - 1);
-    std::memcpy(r->text, text.data(), n);
+    if (n > 0)
+        std::memcpy(r->text, text.data(), n);
     r->text[n] = 0;
     Deliver(window, wParam, r);
 }

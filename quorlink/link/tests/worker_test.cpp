@@ -252,12 +252,12 @@ TEST_F(WorkerTest, KeepAliveWithoutAnswerReportsTheLossOnce)
     ASSERT_TRUE(sink.WaitUntil([](const auto& all) {
         return std::any_of(all.begin(), all.end(), [](const Posted& p) { return p.message == WM_LINK_LOST; });
     }, 60000));
-    EXPECT_EQ(device->openPort(), 0);
-    // Closed: no more keep-alives, no second notice. A scan shows it: the
-    // request is served at once and nothing else is posted meanwhile.
+    // Closed: no more keep-alives, no second notice. A request answered
+    // after the notice shows the worker has finished closing by then.
     device->SetPresent({});
     Post(REQ_LIST_PORTS, "");
     ASSERT_TRUE(sink.WaitForFinal(REQ_LIST_PORTS));
+    EXPECT_EQ(device->openPort(), 0);
     EXPECT_EQ(sink.Count(WM_LINK_LOST), 1u);
 }
 
@@ -280,7 +280,7 @@ TEST_F(WorkerTest, ReconnectUsesTheRememberedPort)
     // The phone is gone from its port: a failure record in the progress layout.
     device->SetPresent({});
     Post(REQ_RECONNECT, "");
-    ASSERT_TRUE(sink.WaitForFinal(REQ_RECONNECT));
+    ASSERT_TRUE(sink.WaitForFinal(REQ_RECONNECT, 20000, 2));
     EXPECT_EQ(ResultsFor(REQ_RECONNECT).back().status, LINK_FAILED);
     EXPECT_EQ(ResultsFor(REQ_RECONNECT).back().total, 24);
 }

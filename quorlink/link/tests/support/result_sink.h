@@ -74,14 +74,15 @@ public:
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::milliseconds(realMs), [&] { return pred(posted_); });
     }
-    bool WaitForFinal(uint32_t wParam, int realMs = 20000)
+    // Waits until `count` final records (status 0 or 1) for wParam are in.
+    bool WaitForFinal(uint32_t wParam, int realMs = 20000, size_t count = 1)
     {
         return WaitUntil(
             [&](const std::vector<Posted>& all) {
+                size_t n = 0;
                 for (const auto& p : all)
-                    if (p.message == WM_LINK_RESULT && p.wParam == wParam && p.status != LINK_INTERMEDIATE)
-                        return true;
-                return false;
+                    n += p.message == WM_LINK_RESULT && p.wParam == wParam && p.status != LINK_INTERMEDIATE;
+                return n >= count;
             },
             realMs);
     }

@@ -75,6 +75,26 @@ void StoreNumber(std::string_view swapped, unsigned type, char* field, std::size
   field[o] = 0;
 }
 
+// An alphanumeric address (type of number 101): GSM 7-bit text packed into
+// the semi-octets, stored as GSM codes (0x80 for '@') like message text.
+void StoreAlphanumeric(std::string_view hex, std::size_t semiOctets, char* field, std::size_t fieldSize) {
+  unsigned char octets[128];
+  std::size_t n = 0;
+  for (std::size_t i = 0; i + 1 < hex.size() && n < sizeof octets; i += 2)
+    octets[n++] = static_cast<unsigned char>(HexValue(hex[i]) << 4 | HexValue(hex[i + 1]));
+  const std::size_t chars = semiOctets * 4 / 7;
+  std::size_t o = 0;
+  for (std::size_t i = 0; i < chars && o + 1 < fieldSize; ++i) {
+    const std::size_t bit = 7 * i;
+    if (bit / 8 >= n) break;
+    unsigned v = octets[bit / 8] >> (bit % 8);
+    if (bit % 8 > 1 && bit / 8 + 1 < n) v |= static_cast<unsigned>(octets[bit / 8 + 1]) << (8 - bit % 8);
+    v &= 0x7F;
+    field[o++] = static_cast<char>(v == 0 ? 0x80 : v);
+  }
+  field[o] = 0;
+}
+
 // The digits of a number field for encoding: a leading "+" left out, never
 // more than the field holds.
 std::string_view NumberDigits(const char* field, std::size_t fieldSize) {
@@ -304,11 +324,16 @@ int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst) {
   const unsigned firstOctet = in.Octet();
   dst->firstOctet = static_cast<unsigned char>(firstOctet);
   if (stored) in.Skip(1);
-  unsigned addressDigits = in.Octet();
+  const unsigned addressLength = in.Octet();  // digits, or semi-octets of text
   const unsigned addressType = in.Octet();
-  if (addressDigits != 0) {
-    addressDigits += addressDigits % 2;
-    StoreNumber(in.Chars(addressDigits), addressType, dst->address, sizeof dst->address);
+  if (addressLength != 0) {
+    const unsigned addressDigits = addressLength + addressLength % 2;
+    const std::string_view field = in.Chars(addressDigits);
+    if ((addressType & 0x70) == 0x50) {
+      StoreAlphanumeric(field, addressLength, dst->address, sizeof dst->address);
+    } else {
+      StoreNumber(field, addressType, dst->address, sizeof dst->address);
+    }
   }
 
   // 4. Protocol identifier and data coding.

@@ -44,6 +44,9 @@ constexpr CodeRange kSearchRanges[] = {{0x00, 0x1F}, {0x5B, 0x60}, {0x7B, 0x7F}}
 
 // The GSM code found by searching the table, or -1.
 int SearchGsm(unsigned short c) {
+  // Nothing in the table lies above the Greek capitals; Chinese text, the
+  // common case, needs no search.
+  if (c > 0x03A9) return -1;
   for (const CodeRange& r : kSearchRanges)
     for (int code = r.first; code <= r.last; ++code)
       if (kGsmToUcs2[code] == c) return code;

@@ -82,6 +82,8 @@ TEST(PduDecode, ReceivedVariants) {
       {"lower-case hexadecimal reads the same",
        "07911326040000f0" "04" "0b911346610089f6" "00" "00" "20806291731408" "05" "e8329bfd06", "+31624000000",
        "+31641600986", "hello", 5},
+      {"alphanumeric originator",
+       "00" "04" "0DD0D432DB1E769701" "00" "00" "20806291731408" "05" "E8329BFD06", "", "Telvane", "hello", 5},
       {"an at sign does not end the text",
        "00" "04" "0B911346610089F6" "00" "00" "20806291731408" "03" "614018", "", "+31641600986",
        "a\x80" "a", 3},

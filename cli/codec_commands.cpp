@@ -54,6 +54,14 @@ std::string TextAsUtf8(const SM_PARAM& p, int length) {
   return qc::Ucs2ToUtf8(qc::AnsiToUcs2(std::string_view(p.userData, n)));
 }
 
+// An address holds digits and "+", or GSM codes for an alphanumeric sender.
+std::string AddressAsUtf8(const SM_PARAM& p) {
+  std::u16string wide;
+  for (std::size_t i = 0; i < sizeof p.address && p.address[i] != 0; ++i)
+    wide.push_back(CUcs2::Gsm0338ToUcs2(static_cast<unsigned char>(p.address[i])));
+  return qc::Ucs2ToUtf8(wide);
+}
+
 int PduDecode(const Args& args, const Io& io) {
   const std::string& hex = args.positional[0];
   if (!IsHex(hex) || hex.size() % 2 != 0) return Fail(io, "the PDU must be an even number of hexadecimal digits");
@@ -72,7 +80,7 @@ int PduDecode(const Args& args, const Io& io) {
   std::fprintf(io.out,
                "service_centre=%s\nfirst_octet=%02X\naddress=%s\nprotocol_id=%02X\ndata_coding=%02X\n"
                "time_stamp=%s\ntext=%s\nconcat_reference=%u\nconcat_total=%u\nconcat_sequence=%u\nlength=%d\n",
-               p.serviceCentre, p.firstOctet, p.address, p.protocolId, p.dataCoding, p.timeStamp,
+               p.serviceCentre, p.firstOctet, Escaped(AddressAsUtf8(p)).c_str(), p.protocolId, p.dataCoding, p.timeStamp,
                Escaped(TextAsUtf8(p, length)).c_str(), p.concatReference, p.concatTotal, p.concatSequence, length);
   return kExitOk;
 }

@@ -363,6 +363,7 @@ int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst) {
 
   // 7. Concatenation header.
   std::size_t headerOctets = 0;  // octets of header, its length octet included
+  bool concatenationSeen = false;
   const bool hasHeader = (firstOctet & 0x40) != 0 && firstOctet != 0xFF && status <= 3;
   if (hasHeader) {
     if (udOctets == 0) {
@@ -381,11 +382,13 @@ int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst) {
       const std::size_t iel = ud[p + 1];
       const unsigned char* data = ud + p + 2;
       if (p + 2 + iel > headerOctets) break;
-      if (iei == 0x00 && iel >= 3 && dst->concatTotal == 0) {
+      if (iei == 0x00 && iel >= 3 && !concatenationSeen) {
+        concatenationSeen = true;
         dst->concatReference = data[0];
         dst->concatTotal = data[1];
         dst->concatSequence = data[2];
-      } else if (iei == 0x08 && iel >= 4 && dst->concatTotal == 0) {
+      } else if (iei == 0x08 && iel >= 4 && !concatenationSeen) {
+        concatenationSeen = true;
         dst->concatReference = static_cast<unsigned short>(data[0] << 8 | data[1]);
         dst->concatTotal = data[2];
         dst->concatSequence = data[3];

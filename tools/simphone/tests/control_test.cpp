@@ -1,0 +1,105 @@
+// The control socket and the line's life: switch-off and power-on, unplug and
+// plug, the injected faults, the client closing and reopening the port, and
+// the emulator's own transcript.
+#include <fstream>
+#include <sstream>
+
+#include "phone_fixture.h"
+
+namespace simphone::testing {
+namespace {
+
+class ControlTest : public PhoneFixture {};
+
+TEST_F(ControlTest, SwitchOffSendsSwitchoffAndStopsAnsweringUntilPowerOn) {
+    ASSERT_EQ(control("switchoff"), "OK");
+    ASSERT_TRUE(client_->readUntil([](const std::string& b) { return b.find("\r\nSWITCHOFF\r\n") != std::string::npos; }));
+    client_->take();
+    EXPECT_EQ(control("switchoff"), "ERROR already off");
+    EXPECT_EQ(control("sms 10086 hi"), "ERROR phone is off");
+    client_->write("AT\r");
+    ASSERT_EQ(control("poweron"), "OK");  // the control answer orders it after the AT above was read
+    EXPECT_EQ(client_->take(), "");
+    // A fresh power-on echoes again.
+    EXPECT_EQ(client_->at("AT"), (std::vector<std::string>{"AT", "OK"}));
+}
+
+TEST_F(ControlTest, UnplugRemovesTheLinkAndPlugBringsItBack) {
+    const auto link = transport_->linkPath();
+    ASSERT_EQ(control("unplug"), "OK");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    EXPECT_TRUE(client_->readUntil([](const std::string&) { return false; }, kDeadlineMs) == false && client_->dead());
+    EXPECT_EQ(control("unplug"), "ERROR not plugged");
+    ASSERT_EQ(control("plug"), "OK");
+    EXPECT_EQ(control("plug"), "ERROR already plugged");
+    client_ = std::make_unique<LineClient>(link);
+    ASSERT_TRUE(client_->ok());
+    EXPECT_EQ(client_->at("AT").back(), "OK");
+}
+
+TEST_F(ControlTest, PortSurvivesCloseAndReopen) {
+    for (int i = 0; i < 3; ++i) {
+        client_ = std::make_unique<LineClient>(transport_->linkPath());
+        ASSERT_TRUE(client_->ok());
+        EXPECT_EQ(last("AT*CONNECT"), "OK");
+    }
+}
+
+TEST_F(ControlTest, FaultErrorFailsTheNextMatchingCommandOnce) {
+    ASSERT_EQ(control("fault error AT+CGMI"), "OK");
+    EXPECT_EQ(last("AT+CGMM"), "OK");
+    EXPECT_EQ(last("AT+CGMI"), "ERROR");
+    EXPECT_EQ(last("AT+CGMI"), "OK");
+    ASSERT_EQ(control("fault error *GET"), "OK");  // the prefix may leave out "AT"
+    EXPECT_EQ(last("AT*GET"), "ERROR");
+    EXPECT_EQ(control("fault error"), "ERROR unknown command");
+}
+
+TEST_F(ControlTest, FaultGarbageSendsThatManyBytesAndServingGoesOn) {
+    ASSERT_EQ(control("fault garbage 300"), "OK");
+    ASSERT_TRUE(client_->readUntil([](const std::string& b) { return b.size() >= 300; }));
+    EXPECT_EQ(client_->take().size(), 300u);
+    EXPECT_EQ(last("AT"), "OK");
+    EXPECT_EQ(control("fault garbage x"), "ERROR bad byte count");
+}
+
+TEST_F(ControlTest, FaultSilenceDropsEverythingForItsDuration) {
+    ASSERT_EQ(control("fault silence 1"), "OK");
+    client_->write("AT+CGMI\r");
+    EXPECT_EQ(client_->drainFor(1300), "");  // for the length of the fault itself
+    EXPECT_EQ(last("AT+CGMI"), "OK");
+    EXPECT_EQ(control("fault silence -3"), "ERROR bad seconds");
+}
+
+TEST_F(ControlTest, FaultDropAfterKillsTheLineAfterThatManyBytes) {
+    ASSERT_EQ(control("fault drop-after 10"), "OK");
+    client_->write("AT*LIST=/app/dir\r");
+    client_->readUntil([](const std::string&) { return false; }, kDeadlineMs);
+    EXPECT_TRUE(client_->dead());
+    EXPECT_EQ(client_->take(), "\r\n*LIST: 4");  // exactly 10 bytes
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(transport_->linkPath())));
+    ASSERT_EQ(control("plug"), "OK");
+    client_ = std::make_unique<LineClient>(transport_->linkPath());
+    EXPECT_EQ(client_->at("AT").back(), "OK");
+}
+
+TEST_F(ControlTest, UnknownCommandsAreRefused) {
+    EXPECT_EQ(control("frobnicate"), "ERROR unknown command");
+    EXPECT_EQ(control("poweron boot"), "ERROR boot mode not available");
+    EXPECT_EQ(last("AT"), "OK");  // the handset is still there
+}
+
+TEST_F(ControlTest, TranscriptRecordsBothDirections) {
+    ASSERT_EQ(last("AT+CGMM"), "OK");
+    ASSERT_EQ(control("fault garbage 1"), "OK");
+    std::ifstream in(state_ / "simphone.log");
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string log = ss.str();
+    EXPECT_NE(log.find(" RECV AT+CGMM\\r"), std::string::npos) << log;
+    EXPECT_NE(log.find(" SEND \\r\\nV318\\r\\n\\r\\nOK\\r\\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" CTRL fault garbage 1 -> OK"), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace simphone::testing

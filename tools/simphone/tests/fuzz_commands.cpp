@@ -1,0 +1,37 @@
+// Feeds arbitrary bytes to the handset's line assembly and command parser, in
+// a scratch state directory that starts as the sample phone.
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "at_phone.h"
+#include "init_state.h"
+
+namespace {
+std::filesystem::path StateDir() {
+    static const std::filesystem::path dir = [] {
+        auto d = std::filesystem::temp_directory_path() / ("simphone-fuzz-" + std::to_string(getpid()));
+        std::string error;
+        if (!simphone::InitState(d, 7, error)) __builtin_trap();
+        return d;
+    }();
+    return dir;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    simphone::AtPhone phone(StateDir());
+    std::vector<uint8_t> out;
+    // The first byte picks how the input is cut into reads, as a line would deliver it.
+    const size_t step = size ? 1 + data[0] % 64 : 1;
+    for (size_t off = size ? 1 : 0; off < size; off += step) {
+        phone.receive({data + off, std::min(step, size - off)}, out);
+        phone.tick(0, out);
+        if (out.size() > (1u << 22)) out.clear();
+    }
+    return 0;
+}

@@ -9,9 +9,11 @@
 #include <filesystem>
 #include <poll.h>
 #include <pty.h>
+#include <sys/wait.h>
 #include <string>
 #include <termios.h>
 #include <thread>
+#include <grp.h>
 #include <unistd.h>
 #include <vector>
 
@@ -311,14 +313,45 @@ TEST(SerialPortPty, OpensByComNumberAndMoves)
     EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // closed, not leaked
 }
 
-TEST(SerialPortPty, ExclusiveOpenRefusesASecondOpener)
+// Opens path in a child process without privileges (root passes both file
+// modes and the exclusive-open check) and returns the error it got, or -1
+// when the child could not run unprivileged.
+int OpenAsUnprivilegedChild(const std::string& path)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root passes the exclusive-open check";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(100);
+        plat::SerialPort port;
+        const auto st = port.OpenPath(path);
+        ::_exit(static_cast<int>(st.error));
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) == 100)
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(SerialPortPty, RefusalsReachTheCallerAsTheirKind)
+{
     Pty pty;
-    plat::SerialPort first, second;
+    ASSERT_FALSE(pty.slaveName.empty());
+    // Readable by everyone, but held exclusively by us: busy.
+    ASSERT_EQ(::chmod(pty.slaveName.c_str(), 0666), 0);
+    plat::SerialPort first;
     ASSERT_TRUE(first.OpenPath(pty.slaveName).ok());
-    EXPECT_EQ(second.OpenPath(pty.slaveName).error, plat::SerialError::Busy);
+    int got = OpenAsUnprivilegedChild(pty.slaveName);
+    if (got < 0)
+        GTEST_SKIP() << "cannot run a child without privileges here";
+    EXPECT_EQ(got, static_cast<int>(plat::SerialError::Busy));
+    first.Close();
+    // No access for others: permission denied.
+    ASSERT_EQ(::chmod(pty.slaveName.c_str(), 0600), 0);
+    got = OpenAsUnprivilegedChild(pty.slaveName);
+    EXPECT_EQ(got, static_cast<int>(plat::SerialError::PermissionDenied));
+    // Free and accessible: opens.
+    ASSERT_EQ(::chmod(pty.slaveName.c_str(), 0666), 0);
+    EXPECT_EQ(OpenAsUnprivilegedChild(pty.slaveName), static_cast<int>(plat::SerialError::None));
 }
 
 }  // namespace

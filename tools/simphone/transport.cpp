@@ -248,10 +248,10 @@ struct Transport::Impl {
         const int64_t now = NowUs();
         size_t allowed = outQueue.size();
         if (rate > 0) {
-            // Keep about 2 ms of bytes ahead of the line, no more.
+            // Top the line up to 3 ms of bytes ahead once it has 1 ms or less left.
             const int64_t ahead = outLineFreeUs - now;
-            if (ahead > 2000) return;
-            allowed = std::max<size_t>(1, static_cast<size_t>((2000 - std::max<int64_t>(ahead, 0)) * rate / 1e6));
+            if (ahead > 1000) return;
+            allowed = std::max<size_t>(1, static_cast<size_t>((3000 - std::max<int64_t>(ahead, 0)) * rate / 1e6));
         }
         allowed = std::min(allowed, outQueue.size());
         if (dropAfter >= 0) allowed = std::min<size_t>(allowed, static_cast<size_t>(dropAfter));
@@ -456,7 +456,7 @@ int Transport::run() {
         int64_t wakeUs = p.lastTickUs + 5000;
         if (!p.inQueue.empty()) wakeUs = std::min(wakeUs, p.inQueue.front().dueUs);
         if (!p.outQueue.empty() && p.byteRate() > 0) {
-            wakeUs = std::min(wakeUs, p.outLineFreeUs - 2000);
+            wakeUs = std::min(wakeUs, p.outLineFreeUs - 1000);
             if (masterIndex >= 0) fds[static_cast<size_t>(masterIndex)].events &= ~POLLOUT;
         }
         const int timeoutMs = static_cast<int>(std::clamp<int64_t>((wakeUs - now + 999) / 1000, 0, 5));

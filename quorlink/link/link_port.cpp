@@ -54,7 +54,8 @@ int SerialLinkPort::Read(std::span<uint8_t> buffer, int timeoutMs)
     if (broken_) {
         // The device keeps failing: wait out the time without touching it,
         // so a caller's read loop does not spin.
-        plat::Sleep(static_cast<uint32_t>(timeoutMs > 0 ? timeoutMs : 1));
+        if (timeoutMs > 0)
+            plat::Sleep(static_cast<uint32_t>(timeoutMs));
         return -1;
     }
     const plat::SerialIo io = port_.Read(buffer, timeoutMs);

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
@@ -76,6 +77,7 @@ PhoneLink::~PhoneLink()
 
 bool PhoneLink::Send(std::string_view command)
 {
+    assert(OnOwnerThread());
     if (command.empty())
         return false;
     transcript.Sent(command);
@@ -94,6 +96,7 @@ bool PhoneLink::SendShortCommand(int code)
 
 int PhoneLink::ReadOnce(int waitMs)
 {
+    assert(OnOwnerThread());
     auto room = receive.WritableSpan();
     if (!port || room.empty())
         return 0;
@@ -420,6 +423,7 @@ void PhoneLink::WaitForWork(bool takeMessages, bool lineCame)
 
 int PhoneLink::Run()
 {
+    assert(OnOwnerThread());
     if (resultTarget.guiThreadId == 0 || resultTarget.window == 0) {
         plat::CloseThreadQueue(DiscardMessage);
         return 0;

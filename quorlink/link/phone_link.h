@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace quorlink::link {
@@ -159,6 +160,10 @@ public:
     void RouteToPending(const std::optional<std::string_view>& line);
 
 private:
+    // Debug builds check that only the thread that made the object uses it.
+    [[nodiscard]] bool OnOwnerThread() const { return std::this_thread::get_id() == owner_; }
+
+    std::thread::id owner_ = std::this_thread::get_id();
     std::optional<std::string_view> Extract();
     bool OfferToListeners(std::string_view line);
     int ReadOnce(int waitMs);

@@ -38,6 +38,8 @@ constexpr int kWidth = 777;
 constexpr int kHeight = 540;
 constexpr int kOuterRow0 = 337;
 constexpr int kInnerCol0 = 315;
+constexpr int kRebarHeight = 112;
+constexpr int kStatusHeight = 24;
 
 constexpr int kCmdMinimise = 32779;
 constexpr int kCmdExit = 32781;
@@ -158,8 +160,11 @@ CMainFrame::CMainFrame(FrameOptions options, QWidget* parent)
     buildWorkArea();
     status_ = new QLabel(Str(kStrNotConnected), this);
     status_->setContentsMargins(8, 0, 8, 0);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    status_->setFixedHeight(kStatusHeight - 4);
     statusBar()->addWidget(status_, 1);
     statusBar()->setSizeGripEnabled(false);
+    statusBar()->setFixedHeight(kStatusHeight);
 
     if (const QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
@@ -262,6 +267,7 @@ void CMainFrame::buildRebar()
     row->addStretch(1);
     strip->setObjectName("pageToolbar");
     v->addWidget(strip);
+    rebar_->setFixedHeight(kRebarHeight);
     setMenuWidget(rebar_);
 }
 
@@ -276,7 +282,11 @@ void CMainFrame::buildWorkArea()
     control_ = new CControlView([this](int id, const QString& text) { command(id, text); }, outer_);
     outer_->addWidget(inner_);
     outer_->addWidget(control_);
-    outer_->setSizes({kOuterRow0, kHeight});
+    // Row 0 keeps its 337 pixels; the control bar takes what is left.
+    control_->setFixedHeight(kHeight - kOuterRow0 - kRebarHeight - kStatusHeight - outer_->handleWidth());
+    outer_->setStretchFactor(0, 1);
+    outer_->setStretchFactor(1, 0);
+    outer_->setSizes({kOuterRow0, control_->height()});
     inner_->setSizes({kInnerCol0, kWidth - kInnerCol0});
     outer_->setChildrenCollapsible(false);
     setCentralWidget(outer_);

@@ -1,0 +1,176 @@
+// Renders the documentation screenshots of the desktop program: the main
+// window (not connected and connected), the connection dialog, the splash
+// window and the progress window.
+//
+//   mobile_screenshots OUTDIR        (run under Xvfb: docs/make_screenshots.sh)
+//
+// The phone behind the connected views is the scripted worker of the test
+// support, answering the connection requests as a phone would.
+
+#include "mobile/shell/ui/dialogs.h"
+#include "mobile/shell/ui/main_frame.h"
+#include "mobile/shell/ui/progress_dialog.h"
+#include "mobile/shell/ui/resource_bundle.h"
+#include "support/fake_worker.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cstdio>
+
+using namespace shellui;
+using shelltest::FakeWorker;
+using shelltest::Reply;
+using shelltest::SeenRequest;
+
+namespace {
+
+QString g_out;
+QString g_suffix;
+
+void Settle(int ms = 150)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool Save(const QImage& img, const QString& name)
+{
+    const QString path = g_out + "/" + name + g_suffix + ".png";
+    const bool ok = img.save(path);
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// A dialog over a dimmed main window, with a soft shadow, as the user sees it.
+QImage Compose(const QImage& back, const QImage& dialog)
+{
+    QImage out = back.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&out);
+    p.fillRect(out.rect(), QColor(10, 16, 22, 110));
+    const QPoint at((out.width() - dialog.width()) / 2, (out.height() - dialog.height()) / 2);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int i = 8; i > 0; --i) {
+        QPainterPath shadow;
+        shadow.addRoundedRect(QRectF(at.x() - i, at.y() - i + 4, dialog.width() + 2 * i, dialog.height() + 2 * i), 8, 8);
+        p.fillPath(shadow, QColor(0, 0, 0, 10));
+    }
+    p.drawImage(at, dialog);
+    p.setPen(QColor(0x33, 0x47, 0x5b));
+    p.drawRect(QRect(at, dialog.size()).adjusted(0, 0, -1, -1));
+    return out;
+}
+
+std::vector<Reply> Phone(const SeenRequest& s)
+{
+    switch (s.code) {
+    case REQ_SCAN_AND_CONNECT:
+        return {Reply::Progress(2, 8, 8), Reply::Progress(1, 1, 0x01)};
+    case REQ_DOWNLOAD:
+        return {Reply::Progress(2, 180, 360), Reply::Progress(2, 360, 360), Reply::Text(1, "")};
+    case REQ_PRIVACY_LOCK:
+        return {Reply::Progress(2, 0, 0), Reply::Text(1, "")};
+    default:
+        return {Reply::Text(1, "OK")};
+    }
+}
+
+FrameOptions Options(std::function<std::vector<Reply>(const SeenRequest&)> script)
+{
+    FrameOptions o;
+    o.splash = false;
+    o.detectCable = [] { return std::string("COM1"); };
+    o.startWorker = [script](plat::ThreadId, plat::WindowHandle window) -> std::unique_ptr<shell::LinkThread> {
+        return std::make_unique<FakeWorker>(script, window);
+    };
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: mobile_screenshots OUTDIR\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_out);
+    const QString language = ResourceBundle::LanguageForLocale();
+    g_suffix = language == "zh" ? "_zh" : "";
+    BundleError error = BundleError::None;
+    auto bundle = ResourceBundle::Load(ResourceBundle::SearchPaths().front(), language, &error);
+    if (!bundle) {
+        std::fprintf(stderr, "%s\n", qPrintable(ResourceBundle::Describe(error, ResourceBundle::SearchPaths().front())));
+        return 3;
+    }
+    SetResources(bundle.get());
+    app.setStyleSheet(bundle->styleSheet());
+    bool ok = true;
+
+    QImage notConnected;
+    {
+        CMainFrame frame(Options(Phone));
+        frame.show();
+        frame.command(shell::kCmdPictures);
+        Settle();
+        notConnected = frame.grab().toImage();
+        ok &= Save(notConnected, "main_not_connected");
+
+        ConnectionDialog dialog(shell::kModePhone, &frame);
+        dialog.show();
+        Settle();
+        ok &= Save(Compose(notConnected, dialog.grab().toImage()), "connection_dialog");
+        dialog.hide();
+
+        // A batch caught half-way through its third of ten steps.
+        ProgressContext ctx;
+        ctx.mainWindow = frame.window();
+        FakeWorker slow([](const SeenRequest& s) -> std::vector<Reply> {
+            if (s.code == REQ_DOWNLOAD && s.first == "/app/camera/cam.idx")
+                return {Reply::Progress(2, 5, 10)};
+            return {Reply::Text(1, "")};
+        });
+        ctx.worker = slow.threadId();
+        CProgressBar progress(ctx, {}, &frame);
+        std::vector<shell::BatchStep> steps;
+        for (const char* f : {"/app/jpeg/index", "/app/midi/index", "/app/camera/cam.idx"})
+            steps.push_back(shell::BatchStep::Request(
+                REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, shell::NewTransferBlock(f, "/tmp/x")), true));
+        progress.batch().setBatch(std::move(steps));
+        progress.batch().setStepCount(10);
+        progress.batch().setTitle(57695);
+        progress.show();
+        progress.startForTesting();
+        Settle(400);
+        ok &= Save(Compose(notConnected, progress.grab().toImage()), "progress_window");
+        progress.batch().cancel();
+    }
+    {
+        CMainFrame frame(Options(Phone));
+        frame.show();
+        frame.command(shell::kCmdPictures);
+        Settle();
+        frame.controller().connectCommand(shell::kModePhone);
+        Settle();
+        ok &= frame.state().phoneMode;
+        ok &= Save(frame.grab().toImage(), "main_connected");
+        frame.command(shell::kCmdPhonebook);
+        Settle();
+        ok &= Save(frame.grab().toImage(), "main_phonebook");
+    }
+    {
+        SplashWindow splash;
+        splash.showFinished();
+        Settle();
+        ok &= Save(splash.grab().toImage(), "splash");
+    }
+    SetResources(nullptr);
+    return ok ? 0 : 1;
+}

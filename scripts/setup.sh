@@ -9,7 +9,7 @@ packages=(
   libicu-dev libjpeg62-turbo-dev
   qt6-base-dev qt6-tools-dev libgl-dev
   libfluidsynth-dev fluid-soundfont-gm libmpg123-dev lame
-  xvfb xauth
+  xvfb xauth fonts-wqy-microhei
 )
 
 missing=()

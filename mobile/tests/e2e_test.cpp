@@ -1,0 +1,129 @@
+// End to end: the main frame with the real phone-link worker, connected to
+// the emulated phone over a pseudo-terminal, as in demo mode. A scripted
+// user answers the dialogs.
+
+#include "mobile/shell/ui/demo.h"
+#include "mobile/shell/ui/dialogs.h"
+#include "mobile/shell/ui/main_frame.h"
+#include "mobile/shell/ui/resource_bundle.h"
+#include "platform/program_dir.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest>
+
+using namespace shellui;
+
+namespace {
+
+// Answers modal dialogs as they come: the connection dialog with the next
+// planned choice (none left: Cancel), message boxes with OK.
+class User : public QObject {
+public:
+    explicit User(CMainFrame& frame) : frame_(frame)
+    {
+        timer_.setInterval(20);
+        connect(&timer_, &QTimer::timeout, this, [this] { look(); });
+        timer_.start();
+    }
+    QList<int> plannedChoices;
+    QStringList seen;            // "dialog_256" or the message text
+    QStringList statusAtDialog;  // status text whenever the dialog showed
+
+private:
+    void look()
+    {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || w == last_)
+            return;
+        last_ = w;
+        if (auto* d = dynamic_cast<ConnectionDialog*>(w)) {
+            seen << d->objectName();
+            statusAtDialog << frame_.statusText();
+            if (plannedChoices.isEmpty()) {
+                d->reject();
+            } else {
+                d->setChoice(plannedChoices.takeFirst());
+                d->accept();
+            }
+        } else if (auto* m = qobject_cast<QMessageBox*>(w)) {
+            seen << m->text();
+            m->accept();
+        }
+    }
+
+    CMainFrame& frame_;
+    QTimer timer_;
+    QWidget* last_ = nullptr;
+};
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class E2eTest : public QObject {
+    Q_OBJECT
+private slots:
+    void connectThenPhoneSwitchesOff();
+};
+
+void E2eTest::connectThenPhoneSwitchesOff()
+{
+    QTemporaryDir home;
+    qputenv("TELVANE_HOME", home.path().toLocal8Bit());
+    qputenv("TELVANE_SIMPHONE", TELVANE_SIMPHONE_PROGRAM);
+    BundleError e = BundleError::None;
+    auto bundle = ResourceBundle::Load(TELVANE_TEST_BUNDLE, "en", &e);
+    QVERIFY(bundle);
+    SetResources(bundle.get());
+
+    DemoPhone phone;
+    QVERIFY2(phone.start(), qPrintable(phone.error()));
+    const std::string dir = plat::ProgramDirectory();
+    QCOMPARE(QString::fromStdString(dir), home.path() + "/");
+
+    FrameOptions options;
+    options.splash = false;
+    CMainFrame frame(options);
+    QVERIFY2(frame.workerRunning(), "this build has no phone-link worker");
+    frame.show();
+    User user(frame);
+    user.plannedChoices = {shell::kModePhone};
+    frame.command(shell::kCmdPictures);
+    const bool connected = frame.controller().connectionDialogLoop(shell::kModeMp3);
+
+    const QByteArray log = ReadAll(QString::fromStdString(dir) + "log.txt");
+    QVERIFY2(log.contains("SEND: AT*CONNECT"), log.left(400).constData());
+    if (!connected && !log.contains("*STARTUL"))
+        QSKIP("the phone link does not download files yet (request 201)");
+    QVERIFY2(connected, qPrintable(user.seen.join(" | ")));
+    QVERIFY(frame.state().phoneMode);
+    QCOMPARE(frame.statusText(), Str(57666));
+    for (const char* f : {"jpeg.idx", "midi.idx", "cam.idx", "WapImg.idx", "MMSImg.idx", "WapAudi.idx", "MMSAudi.idx"})
+        QVERIFY2(QFile::exists(QString::fromStdString(dir) + f), f);
+    QVERIFY(ReadAll(QString::fromStdString(dir) + "log.txt").contains("RECV: OK"));
+
+    // The phone switches itself off: the frame goes back to not connected
+    // and the connection dialog comes back (cancelled here: the program ends).
+    QLocalSocket control;
+    control.connectToServer(phone.controlSocket());
+    QVERIFY(control.waitForConnected(5000));
+    control.write("switchoff\n");
+    QVERIFY(control.waitForBytesWritten(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!frame.state().phoneMode, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(user.seen.count("dialog_256"), 2, 30000);
+    QCOMPARE(user.statusAtDialog.last(), Str(57667));
+    QTRY_VERIFY(!frame.isVisible());
+    QVERIFY(!frame.workerRunning());
+    SetResources(nullptr);
+}
+
+QTEST_MAIN(E2eTest)
+#include "e2e_test.moc"

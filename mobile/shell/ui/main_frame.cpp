@@ -46,6 +46,7 @@ constexpr int kCmdExit = 32781;
 constexpr int kCmdExitMenu = 57665;
 constexpr int kCmdAbout = 57664;
 constexpr int kCmdEndMp3 = 32789;
+constexpr int kCmdBackup = 32788;
 constexpr int kCmdConnect = 1042;
 constexpr int kCmdPathConfirmed = 1010;
 constexpr int kStrLeave = 1043;
@@ -362,6 +363,8 @@ void CMainFrame::updateCommandStates()
 {
     if (auto it = actions_.find(kCmdEndMp3); it != actions_.end())
         it->second->setEnabled(st_.mp3Mode);
+    if (auto it = actions_.find(kCmdBackup); it != actions_.end())
+        it->second->setEnabled(st_.phoneMode);
     control_->setButtonEnabled(kCmdConnect, !st_.phoneMode);
 }
 

@@ -38,20 +38,27 @@ uint32_t KnownFlashSize(uint8_t manufacturer, uint8_t device)
     return 0;
 }
 
-FlashImage::FlashImage(std::string path, uint32_t size) : path_(std::move(path)), bytes_(size, 0xFF)
+FlashImage::FlashImage(std::string path, uint32_t size) : path_(std::move(path)), size_(size) {}
+
+std::vector<uint8_t>& FlashImage::bytes()
 {
-    if (path_.empty())
-        return;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in)
-        return;
-    in.read(reinterpret_cast<char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+    if (loaded_)
+        return bytes_;
+    loaded_ = true;
+    bytes_.assign(size_, 0xFF);
+    if (!path_.empty()) {
+        std::ifstream in(path_, std::ios::binary);
+        if (in)
+            in.read(reinterpret_cast<char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+    }
+    return bytes_;
 }
 
-bool FlashImage::Save() const
+bool FlashImage::Save()
 {
     if (path_.empty())
         return true;
+    (void)bytes();
     std::ofstream out(path_, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
     return static_cast<bool>(out);

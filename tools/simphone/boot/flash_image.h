@@ -13,18 +13,20 @@ uint32_t KnownFlashSize(uint8_t manufacturer, uint8_t device);
 
 class FlashImage {
 public:
-    // Reads path (when it exists) into a flash of `size` bytes; a missing or
-    // shorter file leaves the rest erased (0xFF). A longer file is cut.
+    // A flash of `size` bytes holding the file at path (when it exists); a
+    // missing or shorter file leaves the rest erased (0xFF), a longer one is
+    // cut. The file is read on first use of the contents.
     FlashImage(std::string path, uint32_t size);
 
-    [[nodiscard]] uint32_t size() const { return static_cast<uint32_t>(bytes_.size()); }
-    [[nodiscard]] const std::vector<uint8_t>& bytes() const { return bytes_; }
-    [[nodiscard]] std::vector<uint8_t>& bytes() { return bytes_; }
+    [[nodiscard]] uint32_t size() const { return size_; }
+    [[nodiscard]] std::vector<uint8_t>& bytes();
     // Writes the image back to its file (if it has one); false on failure.
-    bool Save() const;
+    bool Save();
 
 private:
     std::string path_;
+    uint32_t size_;
+    bool loaded_ = false;
     std::vector<uint8_t> bytes_;
 };
 

@@ -12,14 +12,21 @@
 #include "init_state.h"
 
 namespace {
-std::filesystem::path StateDir() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("simphone-fuzz-" + std::to_string(getpid()));
+// The scratch phone, removed again when the fuzzer exits.
+struct ScratchPhone {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("simphone-fuzz-" + std::to_string(getpid()));
+    ScratchPhone() {
         std::string error;
-        if (!simphone::InitState(d, 7, error)) __builtin_trap();
-        return d;
-    }();
-    return dir;
+        if (!simphone::InitState(dir, 7, error)) __builtin_trap();
+    }
+    ~ScratchPhone() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+const std::filesystem::path& StateDir() {
+    static const ScratchPhone phone;
+    return phone.dir;
 }
 }  // namespace
 

@@ -56,6 +56,46 @@ TEST_F(ServicesTest, ClientInitialisationSequenceIsAccepted) {
     EXPECT_EQ(last("AT+CPBS=\"XX\""), "+CME ERROR: 4");
 }
 
+TEST_F(ServicesTest, ErrorReportingChainingAndStandardQueries) {
+    struct Case {
+        const char* command;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"AT+CPIN?", {"+CPIN: READY", "OK"}},
+        {"AT+CSCA?", {"+CSCA: \"+8613800100500\",145", "OK"}},
+        {"AT+CMEE=0", {"OK"}},
+        {"AT+CPBR=999", {"ERROR"}},
+        {"AT+CMEE=2", {"OK"}},
+        {"AT+CPBR=999", {"+CME ERROR: invalid index"}},
+        {"AT+CMEE=1", {"OK"}},
+        {"AT+CMGF=1;+CSCS=\"UCS2\"", {"OK"}},
+        {"AT+CMGF?;+CSCS?", {"+CMGF: 1", "+CSCS: \"UCS2\"", "OK"}},
+        {"AT+CMGF=7;+CSCS=\"GSM\"", {"+CME ERROR: 50"}},  // the chain stops at the first failure
+        {"AT+CSCS?", {"+CSCS: \"UCS2\"", "OK"}},
+        {"ATZ", {"OK"}},
+        {"AT+CSCS?", {"AT+CSCS?", "+CSCS: \"GSM\"", "OK"}},  // ATZ reset the set and turned echo on
+    };
+    for (const auto& c : cases) EXPECT_EQ(at(c.command), c.expected) << c.command;
+}
+
+TEST_F(ServicesTest, TextModeSendAndWrite) {
+    ASSERT_EQ(last("AT+CMGF=1"), "OK");
+    EXPECT_EQ(at("AT+CMGW=\"+8613900000001\"").back(), "> ");
+    client_->write("Note to self\x1a");
+    const auto w = client_->answer();
+    ASSERT_EQ(w.back(), "OK");
+    ASSERT_EQ(w.front().rfind("+CMGW: ", 0), 0u);
+    const int idx = std::stoi(w.front().substr(7));
+    const auto r = at("AT+CMGR=" + std::to_string(idx));
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0], "+CMGR: \"STO UNSENT\",\"+8613900000001\",");
+    EXPECT_EQ(r[1], "Note to self");
+    EXPECT_EQ(at("AT+CMGS=\"+8613900000002\"").back(), "> ");
+    client_->write("Sent in text mode\x1a");
+    EXPECT_EQ(client_->answer().back(), "OK");
+    EXPECT_EQ(last("AT+CMGS=\"12ab\""), "+CMS ERROR: 304");
+}
+
 TEST_F(ServicesTest, SimPhonebookInBothCharacterSets) {
     SimStore sim(state_);
     const auto& [index, contact] = *std::find_if(sim.contacts().begin(), sim.contacts().end(),

@@ -248,6 +248,17 @@ void UiTest::pagesAndToolbar()
     frame.command(shell::kCmdMp3Ringtones);
     QCOMPARE(frame.checkedPageCommand(), shell::kCmdMp3Ringtones);
     QCOMPARE(frame.state().currentPage, 2);
+
+    // A pane's category change sets the bar's mode; an empty-path mode clears the field.
+    frame.command(shell::kCmdPictures);
+    frame.controlView()->setPathText("/home/u/sunset.jpg");
+    frame.command(57963);
+    QCOMPARE(frame.controlView()->mode(), shell::kModePictureSlots);
+    QCOMPARE(frame.controlView()->pathText(), QString("/home/u/sunset.jpg"));
+    frame.command(57983);
+    QCOMPARE(frame.controlView()->mode(), shell::kModePictureCamera);
+    QCOMPARE(frame.controlView()->pathText(), QString());
+    QCOMPARE(frame.controlView()->visibleButtons(), (QList<int>{1042, 1044}));
 }
 
 void UiTest::linkLostReopensDialog_data()

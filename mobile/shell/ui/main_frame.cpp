@@ -72,6 +72,17 @@ constexpr PageRow kPages[] = {
     {kCmdVideo, 59067, 0, kModeVideo},
 };
 
+// A pane changed its category: the control bar follows (the path field
+// keeps the page's current path where the mode shows one).
+struct CategoryRow {
+    int command;
+    uint32_t mode;
+};
+constexpr CategoryRow kCategoryCommands[] = {
+    {57962, kModePictureWap},  {57963, kModePictureSlots},  {57968, kModeSoundWap},
+    {57970, kModeSoundSlots},  {57983, kModePictureCamera},
+};
+
 const PageRow* FindPage(int command)
 {
     for (const auto& p : kPages) {
@@ -354,7 +365,11 @@ void CMainFrame::command(int id, const QString& text)
         (void)text;  // the page that loads the file keeps or restores the field
         break;
     default:
-        break;  // forwarded to the page's pane
+        for (const auto& row : kCategoryCommands) {
+            if (row.command == id)
+                control_->setMode(row.mode, st_.mp3Mode, control_->pathText());
+        }
+        break;  // anything else is forwarded to the page's pane
     }
     updateCommandStates();
 }

@@ -1,7 +1,9 @@
 // The widgets on the offscreen platform, against the real resource bundle
 // and a scripted worker thread.
 
+#include "mobile/shell/core/cable_detect.h"
 #include "mobile/shell/core/control_modes.h"
+#include "mobile/shell/ui/demo.h"
 #include "mobile/shell/ui/control_view.h"
 #include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/main_frame.h"
@@ -91,6 +93,8 @@ private slots:
     void progressWindowCancel();
     void shutdownStopsWorker();
     void singleInstance();
+    void splashGrows();
+    void demoCable();
     void programExitCodes();
 
 private:
@@ -363,6 +367,31 @@ void UiTest::singleInstance()
     QVERIFY(!second.claim());
     QVERIFY(raised.wait(5000));
     QCOMPARE(raised.count(), 1);
+}
+
+void UiTest::splashGrows()
+{
+    SplashWindow s;
+    s.show();
+    // It opens at 1/25 of the bitmap, centred, and grows to the whole bitmap.
+    QCOMPARE(s.size(), s.fullSize() / 25);
+    const QPoint centre = s.geometry().center();
+    QTRY_COMPARE_WITH_TIMEOUT(s.size(), s.fullSize(), 5000);
+    QVERIFY((s.geometry().center() - centre).manhattanLength() <= 2);
+    QCOMPARE(s.step(), 25);
+    // Then it closes itself.
+    QTRY_VERIFY_WITH_TIMEOUT(!s.isVisible(), 10000);
+    QCOMPARE(s.result(), int(QDialog::Accepted));
+}
+
+void UiTest::demoCable()
+{
+    QTemporaryDir dir;
+    QVERIFY(WriteFakeSysfs(dir.path(), 1));
+    QCOMPARE(shell::DetectCable(dir.path().toStdString()), std::string("COM1"));
+    QTemporaryDir dir3;
+    QVERIFY(WriteFakeSysfs(dir3.path(), 3));
+    QCOMPARE(shell::DetectCable(dir3.path().toStdString()), std::string("COM3"));
 }
 
 void UiTest::programExitCodes()

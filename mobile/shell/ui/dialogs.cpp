@@ -68,12 +68,20 @@ SplashWindow::SplashWindow(QWidget* parent) : QDialog(parent, Qt::SplashScreen |
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     QPixmap bitmap = Res().bitmap("bitmaps/202.png");
+    // The window grows from a tiny size: nothing inside may hold it bigger.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
     if (QWidget* form = Res().loadDialogForm(203, this)) {
         form->setWindowFlags(Qt::Widget);
+        form->setMinimumSize(1, 1);
+        if (form->layout())
+            form->layout()->setSizeConstraint(QLayout::SetNoConstraint);
         layout->addWidget(form);
-        if (auto* label = form->findChild<QLabel*>("ctl_202"))
+        if (auto* label = form->findChild<QLabel*>("ctl_202")) {
             label->setPixmap(bitmap);
+            label->setMinimumSize(1, 1);
+        }
     }
+    setMinimumSize(1, 1);
     full_ = bitmap.size();
     if (const QScreen* s = QGuiApplication::primaryScreen())
         full_ = full_.boundedTo(s->availableSize());

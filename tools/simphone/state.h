@@ -87,7 +87,7 @@ class SimStore {
 public:
     static constexpr int kPhonebookCapacity = 250;
     static constexpr int kMessageCapacity = 50;
-    static constexpr size_t kNameChars = 14;   // GSM characters of a SIM name
+    static constexpr size_t kNameChars = 12;   // GSM characters of a SIM name
     static constexpr size_t kUcs2NameChars = 6; // characters when the name needs UCS2
     static constexpr size_t kNumberChars = 20;
 

@@ -1,6 +1,10 @@
 // The control socket and the line's life: switch-off and power-on, unplug and
 // plug, the injected faults, the client closing and reopening the port, and
 // the emulator's own transcript.
+#include <sys/wait.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -99,6 +103,71 @@ TEST_F(ControlTest, TranscriptRecordsBothDirections) {
     EXPECT_NE(log.find(" RECV AT+CGMM\\r"), std::string::npos) << log;
     EXPECT_NE(log.find(" SEND \\r\\nV318\\r\\n\\r\\nOK\\r\\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" CTRL fault garbage 1 -> OK"), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace simphone::testing
+
+namespace simphone::testing {
+namespace {
+
+// The pacing follows the speed the client sets on its side of the terminal.
+TEST(LineSpeedTest, MasterReportsTheClientsSpeed) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    for (auto [code, baud] : {std::pair{B9600, 9600}, std::pair{B115200, 115200}, std::pair{B460800, 460800}}) {
+        termios t{};
+        tcgetattr(slave, &t);
+        cfsetispeed(&t, code);
+        cfsetospeed(&t, code);
+        ASSERT_EQ(tcsetattr(slave, TCSANOW, &t), 0);
+        EXPECT_EQ(ReadLineSpeed(master), baud);
+    }
+    ::close(slave);
+    ::close(master);
+}
+
+// The program as the demo runs it: init-state, serve, answer, stop on SIGTERM.
+TEST(ExecutableTest, ServesTheLinkAndExitsCleanlyOnSigterm) {
+    const auto dir = ScratchDir("exe");
+    const std::string exe = SIMPHONE_EXE;
+    ASSERT_EQ(std::system((exe + " init-state " + (dir / "state").string() + " --seed 2").c_str()), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const std::string state = (dir / "state").string(), serial = (dir / "serial").string(), ctl = (dir / "ctl").string();
+        const int devnull = ::open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        execl(exe.c_str(), exe.c_str(), "--state", state.c_str(), "--serial-dir", serial.c_str(), "--control", ctl.c_str(),
+              "--line-rate", "115200", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto link = dir / "serial" / "COM1";
+    std::unique_ptr<LineClient> c;
+    // Wait for the link to appear (bounded; a missing link fails the test).
+    for (int i = 0; i < 500 && !c; ++i) {
+        std::error_code ec;
+        if (std::filesystem::exists(link, ec)) c = std::make_unique<LineClient>(link);
+        else {
+            pollfd none{-1, 0, 0};
+            ::poll(&none, 0, 10);
+        }
+    }
+    ASSERT_TRUE(c && c->ok());
+    EXPECT_EQ(c->at("AT+CGMM"), (std::vector<std::string>{"AT+CGMM", "V318", "OK"}));
+    c.reset();
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    EXPECT_FALSE(std::filesystem::exists(dir / "ctl"));
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

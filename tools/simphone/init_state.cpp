@@ -139,6 +139,7 @@ bool FillHandsetPhonebook(const PhoneFs& pfs, Rng& r, std::string& error) {
         std::memcpy(recs[i / 20].data() + (i % 20) * sizeof(PhonebookRecord), &rec, sizeof rec);
         PhonebookTabEntry e{};
         PutBe16(e.slot, static_cast<uint16_t>(slot));
+        PutBe16(e.position, static_cast<uint16_t>(i));
         std::memcpy(e.sortKey, rec.name, sizeof e.sortKey - 1);
         std::memcpy(tab.data() + i * sizeof e, &e, sizeof e);
     }

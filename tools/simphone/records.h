@@ -73,10 +73,11 @@ static_assert(offsetof(PhonebookRecord, detail6) == 156);
 static_assert(offsetof(PhonebookRecord, group) == 330);
 static_assert(offsetof(PhonebookRecord, detail10) == 338);
 
-// One entry of smpbtab: the slot listed at this position (0xFFFF: none).
+// Entry i of smpbtab describes handset slot i + 1.
 struct PhonebookTabEntry {
-    uint8_t slot[2];
-    uint8_t sortKey[22];  // the first characters of the name, for the handset's own list
+    uint8_t slot[2];      // i + 1 when the slot is used, 0xFFFF when free
+    uint8_t position[2];  // 0-based place of the entry in the handset's own list
+    uint8_t sortKey[20];  // the first characters of the name, NUL-terminated
 };
 static_assert(sizeof(PhonebookTabEntry) == 24);
 

@@ -258,14 +258,20 @@ Outcome WriteHandsetRecord(const PhoneFs& pfs, int slot, const PhonebookRecord* 
 Outcome SyphHandset(const PhoneFs& pfs, int op, int slot, int position) {
     if (slot < 1 || slot > static_cast<int>(kSmpbtabEntries)) return kCmeInvalidIndex;
     const fs::path tabPath = pfs.app("dir/smpbtab");
-    const auto tab = LoadOrBlank(tabPath, kSmpbtabSize, 0xFF);
-    std::vector<PhonebookTabEntry> list;
-    for (size_t i = 0; i < kSmpbtabEntries; ++i) {
-        auto e = FromBytes<PhonebookTabEntry>(std::span(tab).subspan(i * sizeof(PhonebookTabEntry)));
-        if (GetBe16(e.slot) != 0xFFFF) list.push_back(e);
-    }
-    auto it = std::find_if(list.begin(), list.end(), [&](const PhonebookTabEntry& e) { return GetBe16(e.slot) == slot; });
-    const bool present = it != list.end();
+    auto tab = LoadOrBlank(tabPath, kSmpbtabSize, 0xFF);
+    auto* entries = reinterpret_cast<PhonebookTabEntry*>(tab.data());
+    auto used = [&](size_t i) { return GetBe16(entries[i].slot) != 0xFFFF; };
+    int count = 0;
+    for (size_t i = 0; i < kSmpbtabEntries; ++i) count += used(i) ? 1 : 0;
+    PhonebookTabEntry& e = entries[slot - 1];
+    const bool present = used(static_cast<size_t>(slot - 1));
+
+    // Moves the entries at list places >= from by delta (the list stays dense).
+    auto shift = [&](int from, int delta) {
+        for (size_t i = 0; i < kSmpbtabEntries; ++i)
+            if (used(i) && GetBe16(entries[i].position) >= from)
+                PutBe16(entries[i].position, static_cast<uint16_t>(GetBe16(entries[i].position) + delta));
+    };
 
     PhonebookRecord rec{};
     if (op == 0 || op == 1) {
@@ -276,23 +282,27 @@ Outcome SyphHandset(const PhoneFs& pfs, int op, int slot, int position) {
         if (drop->size() != sizeof(PhonebookRecord)) return kCmeBadParameters;
         rec = FromBytes<PhonebookRecord>(*drop);
         rec.name[40] = 0;
-        if (present) list.erase(it);
-        if (list.size() >= kSmpbtabEntries) return kCmeMemoryFull;
-        PhonebookTabEntry e{};
+        if (present) {
+            const int old = GetBe16(e.position);
+            std::memset(&e, 0xFF, sizeof e);
+            shift(old + 1, -1);
+            --count;
+        }
+        const int pos = std::clamp(op == 0 ? position : position - 1, 0, count);
+        shift(pos, +1);
         PutBe16(e.slot, static_cast<uint16_t>(slot));
-        std::memcpy(e.sortKey, rec.name, sizeof(e.sortKey) - 1);
-        const int pos = std::clamp(op == 0 ? position : position - 1, 0, static_cast<int>(list.size()));
-        list.insert(list.begin() + pos, e);
+        PutBe16(e.position, static_cast<uint16_t>(pos));
+        std::memset(e.sortKey, 0, sizeof e.sortKey);
+        std::memcpy(e.sortKey, rec.name, sizeof e.sortKey - 1);
         if (Outcome o = WriteHandsetRecord(pfs, slot, &rec)) return o;
     } else {
         if (!present) return kCmeNotFound;
-        list.erase(it);
+        const int old = GetBe16(e.position);
+        std::memset(&e, 0xFF, sizeof e);
+        shift(old + 1, -1);
         if (Outcome o = WriteHandsetRecord(pfs, slot, nullptr)) return o;
     }
-    std::vector<uint8_t> out(kSmpbtabSize, 0xFF);
-    for (size_t i = 0; i < list.size(); ++i)
-        std::memcpy(out.data() + i * sizeof(PhonebookTabEntry), &list[i], sizeof(PhonebookTabEntry));
-    if (!WriteFileBytes(tabPath, out)) return kCmeMemoryFailure;
+    if (!WriteFileBytes(tabPath, tab)) return kCmeMemoryFailure;
     if (op != 2) {
         std::error_code ec;
         fs::remove(pfs.app("dir/tmp.dat"), ec);  // consumed: a later AT*SYPH needs a fresh upload

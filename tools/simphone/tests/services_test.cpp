@@ -2,6 +2,8 @@
 // character sets, SIM messages in PDU and text mode, sending, incoming
 // messages, and the handset's AT*SYPH and AT*SYFILE file updates.
 #include <cstring>
+#include <map>
+#include <set>
 
 #include "base64.h"
 #include "pdu.h"
@@ -285,41 +287,56 @@ PhonebookRecord MakeRecord(const std::string& name, const std::string& number) {
     return r;
 }
 
-std::vector<int> TableSlots(const std::vector<uint8_t>& tab) {
-    std::vector<int> slots;
-    for (size_t i = 0; i + 24 <= tab.size(); i += 24)
-        if (GetBe16(&tab[i]) != 0xFFFF) slots.push_back(GetBe16(&tab[i]));
-    return slots;
+// Used slots of smpbtab with their list places; fails the test when entry i
+// does not name slot i + 1 or the places are not 0..n-1.
+std::map<int, int> TablePlaces(const std::vector<uint8_t>& tab) {
+    std::map<int, int> places;
+    std::set<int> seen;
+    for (size_t i = 0; i + 24 <= tab.size(); i += 24) {
+        const int slot = GetBe16(&tab[i]);
+        if (slot == 0xFFFF) continue;
+        EXPECT_EQ(slot, static_cast<int>(i / 24 + 1));
+        places[slot] = GetBe16(&tab[i + 2]);
+        seen.insert(places[slot]);
+    }
+    EXPECT_EQ(seen.size(), places.size());
+    if (!seen.empty()) {
+        EXPECT_EQ(*seen.rbegin(), static_cast<int>(seen.size()) - 1);
+    }
+    return places;
 }
 
 TEST_F(ServicesTest, SyphAddModifyDeleteChangeTableAndRecords) {
-    const auto before = TableSlots(file("/app/dir/smpbtab"));
-    ASSERT_EQ(before.size(), 60u);
+    auto places = TablePlaces(file("/app/dir/smpbtab"));
+    ASSERT_EQ(places.size(), 60u);
 
     const auto rec = MakeRecord("Zoe New", "13712345678");
     ASSERT_EQ(upload("/app/dir/tmp.dat", AsBytes(rec)), "OK");
     ASSERT_EQ(last("AT*SYPH=0,1,61,2,"), "+CME ERROR: 50");  // five fields
     ASSERT_EQ(last("AT*SYPH=0,1,61,2"), "OK");
-    auto slots = TableSlots(file("/app/dir/smpbtab"));
-    ASSERT_EQ(slots.size(), 61u);
-    EXPECT_EQ(slots[2], 61);
+    places = TablePlaces(file("/app/dir/smpbtab"));
+    ASSERT_EQ(places.size(), 61u);
+    EXPECT_EQ(places[61], 2);
+    EXPECT_EQ(places[3], 3);  // moved down by the insertion
+    EXPECT_EQ(places[2], 1);
     auto smpb3 = file("/app/dir/smpb3");
     ASSERT_EQ(smpb3.size(), 7400u);
     EXPECT_EQ(0, std::memcmp(smpb3.data(), &rec, sizeof rec));
     EXPECT_FALSE(std::filesystem::exists(phonePath("/app/dir/tmp.dat")));  // consumed
 
-    EXPECT_EQ(last("AT*SYPH=0,1,61,0"), "+CME ERROR: 3");  // slot taken (and no new drop file)
+    EXPECT_EQ(last("AT*SYPH=0,1,61,0"), "+CME ERROR: 3");  // slot taken
     const auto changed = MakeRecord("Zoe Changed", "13800000000");
     ASSERT_EQ(upload("/app/dir/tmp.dat", AsBytes(changed)), "OK");
-    ASSERT_EQ(last("AT*SYPH=1,1,61,61"), "OK");
-    slots = TableSlots(file("/app/dir/smpbtab"));
-    EXPECT_EQ(slots.back(), 61);
+    ASSERT_EQ(last("AT*SYPH=1,1,61,61"), "OK");  // 1-based: the last place
+    places = TablePlaces(file("/app/dir/smpbtab"));
+    EXPECT_EQ(places[61], 60);
+    EXPECT_EQ(places[3], 2);
     EXPECT_EQ(0, std::memcmp(file("/app/dir/smpb3").data(), &changed, sizeof changed));
 
     ASSERT_EQ(last("AT*SYPH=2,1,5"), "OK");
-    slots = TableSlots(file("/app/dir/smpbtab"));
-    EXPECT_EQ(std::count(slots.begin(), slots.end(), 5), 0);
-    EXPECT_EQ(slots.size(), 60u);
+    places = TablePlaces(file("/app/dir/smpbtab"));
+    EXPECT_EQ(places.count(5), 0u);
+    EXPECT_EQ(places.size(), 60u);
     const auto smpb0 = file("/app/dir/smpb0");
     EXPECT_TRUE(std::all_of(smpb0.begin() + 4 * 370, smpb0.begin() + 5 * 370, [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(last("AT*SYPH=2,1,5"), "+CME ERROR: 22");
@@ -330,7 +347,12 @@ TEST_F(ServicesTest, SyphAddModifyDeleteChangeTableAndRecords) {
     // A wrong-sized drop file is refused and changes nothing.
     ASSERT_EQ(upload("/app/dir/tmp.dat", std::vector<uint8_t>(100, 1)), "OK");
     EXPECT_EQ(last("AT*SYPH=0,1,5,0"), "+CME ERROR: 50");
-    EXPECT_EQ(TableSlots(file("/app/dir/smpbtab")).size(), 60u);
+    EXPECT_EQ(TablePlaces(file("/app/dir/smpbtab")).size(), 60u);
+
+    // The freed slot is used again by the next add.
+    ASSERT_EQ(upload("/app/dir/tmp.dat", AsBytes(rec)), "OK");
+    ASSERT_EQ(last("AT*SYPH=0,1,5,0"), "OK");
+    EXPECT_EQ(TablePlaces(file("/app/dir/smpbtab"))[5], 0);
 }
 
 TEST_F(ServicesTest, SyphOnSimMemoryUsesTheSimDropRecord) {

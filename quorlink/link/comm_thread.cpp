@@ -6,6 +6,7 @@
 #include "platform/program_dir.h"
 
 #include <chrono>
+#include <exception>
 #include <future>
 
 namespace quorlink::link {
@@ -66,9 +67,13 @@ bool CommThread::WaitForEnd(uint32_t limitMs)
 extern "C" quorlink::link::CommThread* StartCommThread(uint32_t guiThreadId, uint32_t window)
 {
     using namespace quorlink::link;
-    return CommThread::Start(LinkTarget{guiThreadId, window}, std::make_unique<SerialLinkPort>(),
-                             plat::ProgramDirectory() + "log.txt")
-        .release();
+    try {
+        return CommThread::Start(LinkTarget{guiThreadId, window}, std::make_unique<SerialLinkPort>(),
+                                 plat::ProgramDirectory() + "log.txt")
+            .release();
+    } catch (const std::exception&) {
+        return nullptr;  // no exception crosses the C interface
+    }
 }
 
 extern "C" void DeleteCommThread(quorlink::link::CommThread* thread)

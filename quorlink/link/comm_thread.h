@@ -60,7 +60,7 @@ private:
 extern "C" {
 // Starts the worker for the GUI thread guiThreadId and its window (results
 // and the link-lost notice go there); the transcript is "log.txt" in the
-// program directory. Never null.
+// program directory. Null only when no thread could be started.
 __attribute__((visibility("default"))) quorlink::link::CommThread* StartCommThread(uint32_t guiThreadId,
                                                                                    uint32_t window);
 // Deletes a thread object returned by StartCommThread (null is fine).

@@ -79,6 +79,14 @@ public:
     // The main loop: serves the thread's queue until WM_QUIT, then closes
     // the port, ends the thread's queue (freeing what is still queued) and
     // returns the thread's exit code 0.
+    //
+    // Each turn polls the port for a line, checks the pending request's
+    // time-out and takes one message, in that order. When a turn finds
+    // nothing to do the loop does not spin: it blocks in one poll on the
+    // port and the thread queue (only on the port while a pending request
+    // keeps the queue closed), limited by the pending request's time-out
+    // and the keep-alive timer. Any byte, message or deadline wakes it, so
+    // orders and time-outs are those of a loop that polls without pause.
     int Run();
 
     // ---- fields (worker thread only) ----

@@ -110,14 +110,14 @@ Disposition RunRegisterListener(PhoneLink& link, int32_t, LinkRequest& request)
 {
     std::unique_ptr<void, decltype(&std::free)> block(plat::TakeBlock(request.argument), &std::free);
     if (block) {
-        ListenerSpec spec;
-        std::memcpy(&spec, block.get(), sizeof spec);
+        ListenerSpec listenerArgs;
+        std::memcpy(&listenerArgs, block.get(), sizeof listenerArgs);
         const std::string_view prefix = RequestText(request);
         UnsolicitedListener l;
         l.guiThreadId = request.guiThreadId;
         l.window = request.window;
-        l.messageCode = spec.messageCode;
-        l.wantsNextLine = spec.wantsNextLine ? 1 : 0;
+        l.messageCode = listenerArgs.messageCode;
+        l.wantsNextLine = listenerArgs.wantsNextLine ? 1 : 0;
         // A prefix of 16 characters or more is not registered (and cannot
         // name an existing listener, whose prefixes are all shorter).
         if (prefix.size() <= PhoneLink::kMaxListenerPrefix) {

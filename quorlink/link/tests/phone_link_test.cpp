@@ -32,10 +32,10 @@ protected:
 
     void Register(const std::string& prefix, uint32_t messageCode, bool wantsNext, uint32_t window)
     {
-        auto* spec = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
-        spec->messageCode = messageCode;
-        spec->wantsNextLine = wantsNext ? 1 : 0;
-        link.Dispatch(REQ_REGISTER_LISTENER, NewRequest(prefix, window, plat::PutBlock(spec)));
+        auto* listenerArgs = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
+        listenerArgs->messageCode = messageCode;
+        listenerArgs->wantsNextLine = wantsNext ? 1 : 0;
+        link.Dispatch(REQ_REGISTER_LISTENER, NewRequest(prefix, window, plat::PutBlock(listenerArgs)));
     }
 
     // Dispatches a request and feeds the lines that follow to it.

@@ -1,6 +1,6 @@
 #include "fake_worker.h"
 
-#include <condition_variable>
+#include <future>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,18 +9,14 @@ namespace shelltest {
 FakeWorker::FakeWorker(Script script, plat::WindowHandle lostTarget)
     : script_(std::move(script)), lostTarget_(lostTarget)
 {
-    std::mutex m;
-    std::condition_variable cv;
-    thread_ = std::thread([this, &m, &cv] {
-        {
-            std::lock_guard lock(m);
-            id_ = plat::CurrentThreadId();
-        }
-        cv.notify_one();
+    std::promise<void> ready;
+    std::future<void> started = ready.get_future();
+    thread_ = std::thread([this, &ready] {
+        id_ = plat::CurrentThreadId();
+        ready.set_value();  // the constructor may return (and ready die) from here on
         run();
     });
-    std::unique_lock lock(m);
-    cv.wait(lock, [this] { return id_.load() != 0; });
+    started.wait();
 }
 
 FakeWorker::~FakeWorker()

@@ -9,6 +9,7 @@
 #include "platform/program_dir.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <QMessageBox>
@@ -71,19 +72,75 @@ QByteArray ReadAll(const QString& path)
 class E2eTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void noPhoneOnTheCable();
+    void phoneAnswersWhileMp3ModeChosen();
     void connectThenPhoneSwitchesOff();
+
+private:
+    std::unique_ptr<ResourceBundle> bundle_;
 };
+
+void E2eTest::initTestCase()
+{
+    qputenv("TELVANE_SIMPHONE", TELVANE_SIMPHONE_PROGRAM);
+    BundleError e = BundleError::None;
+    bundle_ = ResourceBundle::Load(TELVANE_TEST_BUNDLE, "en", &e);
+    QVERIFY(bundle_);
+    SetResources(bundle_.get());
+}
+
+void E2eTest::cleanupTestCase() { SetResources(nullptr); }
+
+void E2eTest::noPhoneOnTheCable()
+{
+    // One cable, but nothing answers on any port: the real worker's scan
+    // reports no phone, the user is told, and the dialog comes back.
+    QTemporaryDir dir;
+    qputenv("TELVANE_HOME", (dir.path() + "/home").toLocal8Bit());
+    qputenv("TELVANE_SERIAL_DIR", (dir.path() + "/serial").toLocal8Bit());
+    QDir().mkpath(dir.path() + "/serial");
+    QVERIFY(WriteFakeSysfs(dir.path() + "/sysfs", 1));
+    qputenv("TELVANE_SYSFS_ROOT", (dir.path() + "/sysfs").toLocal8Bit());
+    FrameOptions options;
+    options.splash = false;
+    CMainFrame frame(options);
+    QVERIFY2(frame.workerRunning(), "this build has no phone-link worker");
+    frame.show();
+    User user(frame);
+    user.plannedChoices = {shell::kModePhone};
+    QVERIFY(!frame.controller().connectionDialogLoop(shell::kModeMp3));
+    QCOMPARE(user.seen, (QStringList{"dialog_256", Str(57989), "dialog_256"}));
+    QVERIFY(!frame.state().phoneAnswered);
+    QCOMPARE(frame.state().openablePorts, uint8_t(0));
+    QVERIFY(!frame.workerRunning());
+}
+
+void E2eTest::phoneAnswersWhileMp3ModeChosen()
+{
+    QTemporaryDir home;
+    qputenv("TELVANE_HOME", home.path().toLocal8Bit());
+    DemoPhone phone;
+    QVERIFY2(phone.start(), qPrintable(phone.error()));
+    FrameOptions options;
+    options.splash = false;
+    CMainFrame frame(options);
+    QVERIFY(frame.workerRunning());
+    frame.show();
+    User user(frame);
+    user.plannedChoices = {shell::kModeMp3};
+    QVERIFY(!frame.controller().connectionDialogLoop(shell::kModeMp3));
+    QCOMPARE(user.seen, (QStringList{"dialog_256", Str(57987), Str(57988), "dialog_256"}));
+    QVERIFY(frame.state().phoneAnswered);
+    QCOMPARE(frame.state().openablePorts, uint8_t(0x01));
+    QVERIFY(!frame.state().connected());
+}
 
 void E2eTest::connectThenPhoneSwitchesOff()
 {
     QTemporaryDir home;
     qputenv("TELVANE_HOME", home.path().toLocal8Bit());
-    qputenv("TELVANE_SIMPHONE", TELVANE_SIMPHONE_PROGRAM);
-    BundleError e = BundleError::None;
-    auto bundle = ResourceBundle::Load(TELVANE_TEST_BUNDLE, "en", &e);
-    QVERIFY(bundle);
-    SetResources(bundle.get());
-
     DemoPhone phone;
     QVERIFY2(phone.start(), qPrintable(phone.error()));
     const std::string dir = plat::ProgramDirectory();
@@ -122,7 +179,6 @@ void E2eTest::connectThenPhoneSwitchesOff()
     QCOMPARE(user.statusAtDialog.last(), Str(57667));
     QTRY_VERIFY(!frame.isVisible());
     QVERIFY(!frame.workerRunning());
-    SetResources(nullptr);
 }
 
 QTEST_MAIN(E2eTest)

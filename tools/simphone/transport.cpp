@@ -77,10 +77,13 @@ struct Transport::Impl {
     Fd master, slave, listenFd, stopFd;
     std::vector<ControlClient> clients;
     FILE* transcript = nullptr;
-    int initialSpeed = 0;
 
     std::deque<uint8_t> outQueue;
-    int64_t outLineFreeUs = 0;   // when the paced line has sent everything written so far
+    // Paced output: the line time at which the next queued byte starts, and
+    // when a client that stopped reading may be tried again.
+    double outCursorUs = 0;
+    int64_t outBlockedUntilUs = 0;
+    static constexpr size_t kOutBatch = 16;  // bytes handed over per write, at most about 1.4 ms at 115200
     struct Chunk {
         std::vector<uint8_t> bytes;
         int64_t dueUs;
@@ -144,6 +147,8 @@ struct Transport::Impl {
             cfsetospeed(&t, B115200);
             tcsetattr(s.get(), TCSANOW, &t);
         }
+        // The line starts at the phone's rate; the client may change it later.
+        if (opt.lineRate > 0) SetLineSpeed(s.get(), opt.lineRate);
         std::error_code ec;
         fs::create_directories(opt.serialDir, ec);
         fs::remove(link(), ec);
@@ -154,7 +159,6 @@ struct Transport::Impl {
         }
         master = std::move(m);
         slave = std::move(s);
-        initialSpeed = ReadLineSpeed(master.get());
         outQueue.clear();
         inQueue.clear();
         log("LINK", std::string("plugged ") + name);
@@ -173,14 +177,12 @@ struct Transport::Impl {
         log("LINK", "unplugged");
     }
 
-    // Bytes per second on the line now, 0 when not paced.
+    // Bytes per second on the line now, 0 when not paced: the speed in force
+    // on the terminal (the phone's rate until the client sets its own).
     double byteRate() const {
         if (opt.lineRate <= 0) return 0;
-        int baud = opt.lineRate;
-        if (master) {
-            const int client = ReadLineSpeed(master.get());
-            if (client > 0 && client != initialSpeed) baud = client;
-        }
+        int baud = master ? ReadLineSpeed(master.get()) : 0;
+        if (baud <= 0) baud = opt.lineRate;
         return baud / 10.0;
     }
 
@@ -194,7 +196,7 @@ struct Transport::Impl {
         if (NowUs() < silentUntilUs || !master) {
             log("MUTE", Escape(out));
         } else {
-            outQueue.insert(outQueue.end(), out.begin(), out.end());
+            enqueue(out);
         }
         out.clear();
     }
@@ -242,16 +244,29 @@ struct Transport::Impl {
         }
     }
 
+    void enqueue(std::span<const uint8_t> bytes) {
+        // An idle line starts sending now; a busy one carries on where it is.
+        if (outQueue.empty()) outCursorUs = std::max(outCursorUs, static_cast<double>(NowUs()));
+        outQueue.insert(outQueue.end(), bytes.begin(), bytes.end());
+    }
+
+    // When the paced line next has bytes to hand over.
+    int64_t nextPacedWriteUs(double rate) const {
+        const size_t want = std::min(outQueue.size(), kOutBatch);
+        return std::max(outBlockedUntilUs, static_cast<int64_t>(outCursorUs + want * 1e6 / rate));
+    }
+
     void writeMaster() {
         if (!master || outQueue.empty() || dyingSinceUs >= 0) return;
         const double rate = byteRate();
         const int64_t now = NowUs();
         size_t allowed = outQueue.size();
         if (rate > 0) {
-            // Top the line up to 3 ms of bytes ahead once it has 1 ms or less left.
-            const int64_t ahead = outLineFreeUs - now;
-            if (ahead > 1000) return;
-            allowed = std::max<size_t>(1, static_cast<size_t>((3000 - std::max<int64_t>(ahead, 0)) * rate / 1e6));
+            // A byte reaches the client when the line has carried it, not before.
+            if (now < outBlockedUntilUs) return;
+            const double carried = (now - outCursorUs) * rate / 1e6;
+            if (carried < static_cast<double>(std::min(outQueue.size(), kOutBatch))) return;
+            allowed = static_cast<size_t>(carried);
         }
         allowed = std::min(allowed, outQueue.size());
         if (dropAfter >= 0) allowed = std::min<size_t>(allowed, static_cast<size_t>(dropAfter));
@@ -261,13 +276,13 @@ struct Transport::Impl {
             if (errno != EAGAIN) {
                 n = static_cast<ssize_t>(chunk.size());  // the line is gone: the bytes are lost on the wire
             } else {
-                outLineFreeUs = now + 3000;  // the client is not reading: try again shortly
+                outBlockedUntilUs = now + 3000;  // the client is not reading: try again shortly
                 return;
             }
         }
         log("SEND", Escape({chunk.data(), static_cast<size_t>(n)}));
         outQueue.erase(outQueue.begin(), outQueue.begin() + n);
-        if (rate > 0) outLineFreeUs = std::max(outLineFreeUs, now) + static_cast<int64_t>(n * 1e6 / rate);
+        if (rate > 0) outCursorUs += n * 1e6 / rate;
         if (dropAfter >= 0) {
             dropAfter -= n;
             if (dropAfter == 0) {
@@ -334,7 +349,8 @@ struct Transport::Impl {
             if (!number(line.substr(14), v) || v > 65536) return "ERROR bad byte count";
             for (int64_t i = 0; i < v; ++i) {
                 garbageSeed = garbageSeed * 1103515245u + 12345u;
-                outQueue.push_back(static_cast<uint8_t>(garbageSeed >> 16));
+                const uint8_t b = static_cast<uint8_t>(garbageSeed >> 16);
+                enqueue(std::span(&b, 1));
             }
             return "OK";
         }
@@ -455,12 +471,14 @@ int Transport::run() {
         const int64_t now = NowUs();
         int64_t wakeUs = p.lastTickUs + 5000;
         if (!p.inQueue.empty()) wakeUs = std::min(wakeUs, p.inQueue.front().dueUs);
-        if (!p.outQueue.empty() && p.byteRate() > 0) {
-            wakeUs = std::min(wakeUs, p.outLineFreeUs - 1000);
+        if (const double rate = p.byteRate(); !p.outQueue.empty() && rate > 0) {
+            wakeUs = std::min(wakeUs, p.nextPacedWriteUs(rate));
             if (masterIndex >= 0) fds[static_cast<size_t>(masterIndex)].events &= ~POLLOUT;
         }
-        const int timeoutMs = static_cast<int>(std::clamp<int64_t>((wakeUs - now + 999) / 1000, 0, 5));
-        if (::poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) return 1;
+        // Microsecond waits (ppoll), so paced bytes leave close to their line time.
+        const int64_t waitUs = std::clamp<int64_t>(wakeUs - now, 0, 5000);
+        const timespec timeout{0, static_cast<long>(waitUs * 1000)};
+        if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR) return 1;
 
         if (fds[0].revents & POLLIN) return 0;
         if (masterIndex >= 0 && (fds[static_cast<size_t>(masterIndex)].revents & POLLIN)) p.readMaster();

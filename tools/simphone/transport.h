@@ -57,5 +57,7 @@ private:
 
 // Baud rate set on a terminal (works on a pseudo-terminal master), 0 if unknown.
 [[nodiscard]] int ReadLineSpeed(int fd);
+// Sets any baud rate on a terminal; false when refused.
+bool SetLineSpeed(int fd, int baud);
 
 }  // namespace simphone

@@ -172,3 +172,25 @@ TEST(ExecutableTest, ServesTheLinkAndExitsCleanlyOnSigterm) {
 
 }  // namespace
 }  // namespace simphone::testing
+
+namespace simphone::testing {
+namespace {
+
+TEST(LineSpeedTest, AnyRateCanBeSetAndReadBack) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    for (int baud : {812500, 115200, 9600}) {
+        ASSERT_TRUE(SetLineSpeed(slave, baud));
+        EXPECT_EQ(ReadLineSpeed(master), baud);
+    }
+    EXPECT_FALSE(SetLineSpeed(slave, 0));
+    ::close(slave);
+    ::close(master);
+}
+
+}  // namespace
+}  // namespace simphone::testing

@@ -74,6 +74,24 @@ int init_serial_port_first(int port, int timeoutSeconds);
 int start_boot_loader(const char* spmPath);
 int vc_dwl12_1UartStop(int port);
 int dwl51_0InitLoadFile(void);
+/* Command layer (1 = done unless stated). */
+int vc_setGPIO(void);
+int vc_changeSPEED(void);
+/* 202 (0xCA) while the phone answers, else 9. */
+int vc_dwl11_51SpeedControl(void);
+/* The byte the phone answered (0xC0 when it switched off). */
+int vc_power_off(void);
+/* Sends the download command; the phone's first reply byte (0xCB expected). */
+int vc_DownloadSectorCommand(int address, int sectorSize, int length);
+/* Sends one piece (at most 8192 bytes): the length, once every byte has left
+ * the output queue. */
+int vc_write_buffer(const uint8_t* data, int length);
+/* The phone's end byte for a sector (0xCC expected). */
+int vc_rd_sector_end(void);
+/* The four checksum bytes, least significant first, as one value. */
+uint32_t vc_CheckSumReceived(void);
+/* Reads size bytes from a flash address: 1, or 17, 18, 19. */
+int vc_ReadSector(int address, int size, uint8_t* destination);
 
 const char* brindel_version(void);
 

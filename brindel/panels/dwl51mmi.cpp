@@ -2,9 +2,17 @@
 // the download context.
 #include "brindel/panels/dwl51mmi.h"
 
+#include "brindel/dwl10fla.h"
+#include "brindel/dwl11command.h"
+#include "brindel/dwl12pclib.h"
+#include "brindel/dwl16comp.h"
 #include "brindel/dwl17debug.h"
+#include "brindel/dwl1boot.h"
+#include "brindel/dwl2spm85.h"
+#include "brindel/dwl3spm87.h"
 #include "brindel/dwl50dev.h"
 #include "brindel/dwl_result.h"
+#include "brindel/panels/dwl52display.h"
 #include "brindel/runtime/dwl_rt.h"
 
 #include <cstdio>
@@ -92,6 +100,213 @@ int dwl51_1InitPackageFile(void)
     dwl17_2TraceStep(("Loading BIN File: " + std::string(c.packagePath)).c_str());
     RememberDirectory(c.packagePath);
     return DWL_OK;
+}
+
+int dwl51_2InitBlockFile(const char* path)
+{
+    T_DownloadContext& c = sg_DownloadContext;
+    if (path == nullptr)
+        return DWL_PCLIB_FILE_NOT_FOUND;
+    const int rc = LoadImage(path, 1, &c.packageImage, &c.packageSize);
+    if (rc == DWL_OK)
+        RememberDirectory(path);
+    return rc;
+}
+
+void dwl6_200GenerateCompInfo(void)
+{
+    T_DownloadContext& c = sg_DownloadContext;
+    if (c.comparedOption != 1)
+        return;
+    if (c.comparedPath[0] == '\0') {
+        const char* name = "_Compared.cla";
+        if (!rt_FileExists(name))
+            return;
+        dwl50_2SetPath(c.comparedPath, name, std::strlen(name));
+    }
+    if (LoadImage(c.comparedPath, 1, &c.comparedImage, &c.comparedSize) == DWL_OK)
+        dwl17_2TraceStep(("Loading Compared File: " + std::string(c.comparedPath)).c_str());
+}
+
+}  // extern "C"
+
+namespace {
+
+DownloadResult Make(int family, int code)
+{
+    return dwl_MakeResult(family, code);
+}
+
+void TraceChoice(const char* label, const char* text)
+{
+    dwl17_2TraceStep((std::string(label) + text).c_str());
+}
+
+void TraceChoice(const char* format, int value)
+{
+    char line[64];
+    std::snprintf(line, sizeof line, format, value);
+    dwl17_2TraceStep(line);
+}
+
+// The files each download type needs; a refusal is shown as the operator
+// window's message box.
+bool FilesPresent(const T_DownloadContext& c, DownloadResult& refusal)
+{
+    const bool software = c.softwareImage != nullptr;
+    const bool package = c.packageImage != nullptr;
+    switch (c.downloadType) {
+    case 1:
+        if (!package) {
+            dwl52_2MessageBox("DOWNLOAD", "PLEASE LOAD A PACKAGE BEFORE START");
+            refusal = Make(DWL_SOFT_CONF_ERR, DWL_CONF_NO_PACKAGE);
+            return false;
+        }
+        return true;
+    case 2:
+        if (!software) {
+            dwl52_2MessageBox("DOWNLOAD", "PLEASE LOAD A FILE BEFORE START");
+            refusal = Make(DWL_SOFT_CONF_ERR, DWL_CONF_NO_SOFTWARE);
+            return false;
+        }
+        if (!package) {
+            dwl52_2MessageBox("DOWNLOAD", "PLEASE LOAD A PACKAGE BEFORE START");
+            refusal = Make(DWL_SOFT_CONF_ERR, DWL_CONF_NO_PACKAGE);
+            return false;
+        }
+        return true;
+    case 5:
+    case 6:
+        return true;
+    default:
+        if (!software) {
+            dwl52_2MessageBox("DOWNLOAD", "PLEASE LOAD A FILE BEFORE START");
+            refusal = Make(DWL_SOFT_CONF_ERR, DWL_CONF_NO_SOFTWARE);
+            return false;
+        }
+        return true;
+    }
+}
+
+void Finish(T_DownloadContext* context, const DownloadResult& result)
+{
+    dwl52_10DisplayResult(result.family, result.code);
+    (void)dwl12_1UartStop(context->port);
+    dwl17_2TraceStep("**************** End of Download ********************");
+}
+
+// Package downloads without a chosen block address go to the first pack
+// area that can hold the package.
+void ChoosePackAddress(T_DownloadContext* context)
+{
+    if (context->blockAddress == 0)
+        context->blockAddress = static_cast<int32_t>(dwl3_6DefaultPackAddress());
+}
+
+}  // namespace
+
+extern "C" {
+
+DownloadResult dwl51_63MMIChooseDownloadType(T_DownloadContext* context)
+{
+    DownloadResult result;
+    dwl52_1DisplayMessage("Download sector by sector");
+    switch (context->downloadType) {
+    case 0:
+        result = dwl3_1DownloadSoftware(context);
+        break;
+    case 3:
+        result = dwl3_3DownloadSoftWithoutPack(context);
+        break;
+    case 1:
+        ChoosePackAddress(context);
+        result = dwl3_2DownloadPackdata(context);
+        break;
+    case 2:
+        ChoosePackAddress(context);
+        result = dwl3_4DownloadSoftWithNewPack(context);
+        break;
+    case 5:
+        result = dwl3_5ReadBlock(context);
+        break;
+    case 6: {
+        char path[DWL_PATH_LENGTH] = {};
+        if (dwl52_6SelectFile("File to Load", "*.dum", path, sizeof path) != 1 ||
+            dwl51_2InitBlockFile(path) != DWL_OK) {
+            result = Make(DWL_SOFT_COMMAND_ERR, DWL_COMMAND_DUMP_FILE);
+            break;
+        }
+        result = dwl3_2DownloadPackdata(context);
+        break;
+    }
+    default:
+        result = Make(DWL_SOFT_COMMAND_ERR, DWL_COMMAND_BAD_DOWNLOAD_TYPE);
+        break;
+    }
+    context->endTime = rt_TimeSeconds();
+    dwl52_7DisplayElapsed(context->endTime - context->startTime);
+    if (result.family != DWL_SOFT_OK || context->pmuOption == 1)
+        dwl52_1DisplayMessage("Remove the battery of the mobile ");
+    else
+        dwl52_1DisplayMessage("You do not need to remove the battery to start the mobile");
+    if (result.family == DWL_SOFT_OK) {
+        const int rc = dwl11_7SwitchOffCommand(context->port);
+        if (rc != DWL_OK)
+            result = Make(DWL_SOFT_COMMAND_ERR, rc);
+    }
+    return result;
+}
+
+DownloadResult dwl51_50MMIStart(void)
+{
+    T_DownloadContext* c = &sg_DownloadContext;
+    DownloadResult result = Make(DWL_SOFT_OK, 0);
+    if (!FilesPresent(*c, result)) {
+        dwl52_10DisplayResult(result.family, result.code);
+        return result;
+    }
+    c->startTime = rt_TimeSeconds();
+    dwl52_5ResetProgress();
+    TraceChoice("Cla file :", c->softwarePath);
+    TraceChoice("Bin File :", c->packagePath);
+    TraceChoice("Simlock key option :%d", c->simlockOption);
+    TraceChoice("PMU option :%d", c->pmuOption);
+    TraceChoice("Com option :%d", c->port);
+    TraceChoice("Type of download option :%d", c->downloadType);
+    TraceChoice("Type of product option :%d", c->projectType);
+    TraceChoice("Type of uart :%d", c->uartSelect);
+    if (c->comparedOption == 1)
+        dwl6_200GenerateCompInfo();
+
+    const int open = c->uartSelect == 1 ? dwl12_0UartInit(c->port, 115200, RT_PARITY_NONE, 10)
+                                        : dwl12_0UartInit(c->port, 38400, RT_PARITY_EVEN, 5);
+    if (open != DWL_OK) {
+        result = Make(DWL_SOFT_LIB_PC_ERR, open);
+        Finish(c, result);
+        return result;
+    }
+    result = c->uartSelect == 1 ? dwl1_4bootUart1(c) : dwl1_0boot(c);
+    if (result.family != DWL_SOFT_OK) {
+        Finish(c, result);
+        return result;
+    }
+    dwl52_1DisplayMessage(dwl1_60BootChipName(c->bootAcknowledge));
+    char man[DWL_FLASH_NAME_LENGTH] = {}, dev[DWL_FLASH_NAME_LENGTH] = {};
+    if (dwl10_6GetManufacturerAndFlashName(c->manufacturerId, c->deviceId, man, dev) == DWL_OK) {
+        char line[64];
+        std::snprintf(line, sizeof line, " Flash %s %s", man, dev);
+        dwl52_1DisplayMessage(line);
+    }
+    if (c->projectType == 0) {
+        result = dwl2_1DownLoad(c);
+        c->endTime = rt_TimeSeconds();
+    } else {
+        result = dwl3_0Generic5087(c);
+        if (result.family == DWL_SOFT_OK)
+            result = dwl51_63MMIChooseDownloadType(c);
+    }
+    Finish(c, result);
+    return result;
 }
 
 }  // extern "C"

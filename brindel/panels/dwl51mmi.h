@@ -15,6 +15,18 @@ int dwl51_0InitLoadFile(void);
  * 1, or a DWL_PCLIB code. */
 int dwl51_1InitPackageFile(void);
 
+/* Loads a block file ("*.dum") as the package image, without rounding its
+ * size: 1, or a DWL_PCLIB code. */
+int dwl51_2InitBlockFile(const char* path);
+
+/* The operator's start: checks the files, opens the port, boots, and runs
+ * the download of the project type and download type in the context. The
+ * battery advice, the switch-off, the result display and the closing of the
+ * port happen here too. */
+DownloadResult dwl51_50MMIStart(void);
+/* Runs the download type (after a successful preparation). */
+DownloadResult dwl51_63MMIChooseDownloadType(T_DownloadContext* context);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,5 +1,8 @@
 // Showing a result: in the operator window when it exists, otherwise through
 // the result callback of the download context.
+#include "brindel/panels/dwl52display.h"
+
+#include "brindel/dwl17debug.h"
 #include "brindel/dwl_result.h"
 
 #include <cstdio>
@@ -24,6 +27,89 @@ void dwl52_10DisplayResult(int family, int code)
     std::memset(result.comment, 0, sizeof result.comment);
     std::snprintf(result.comment, sizeof result.comment, "%s", dwl_GetResultMessage(family, code));
     callback(&result);
+}
+
+namespace {
+T_DisplaySink pg_Sink{};
+bool v_HasSink = false;
+}  // namespace
+
+int32_t vg_SoftPourcent = 0;
+int32_t vg_PackPourcent = 0;
+uint32_t vg_NbrSoftCharSent = 0;
+uint32_t vg_SizeSoftware = 0;
+uint32_t vg_NbrPackCharSent = 0;
+uint32_t vg_SizePackData = 0;
+
+void dwl52_0SetDisplaySink(const T_DisplaySink* sink)
+{
+    v_HasSink = sink != nullptr;
+    pg_Sink = sink != nullptr ? *sink : T_DisplaySink{};
+}
+
+void dwl52_1DisplayMessage(const char* text)
+{
+    dwl17_2TraceStep(text);
+    if (v_HasSink && pg_Sink.message != nullptr)
+        pg_Sink.message(nullptr, text, pg_Sink.user);
+}
+
+void dwl52_2MessageBox(const char* title, const char* text)
+{
+    if (v_HasSink && pg_Sink.message != nullptr)
+        pg_Sink.message(title, text, pg_Sink.user);
+}
+
+void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, int seconds,
+                         const char* state)
+{
+    char row[96];
+    std::snprintf(row, sizeof row, " %4d | %10d | %3d | %9d | %3d | %s ", sector, static_cast<int>(size),
+                  bank, static_cast<int>(bytes), seconds, state);
+    if (v_HasSink && pg_Sink.sectorRow != nullptr)
+        pg_Sink.sectorRow(row, pg_Sink.user);
+}
+
+static int32_t Percent(uint32_t done, uint32_t total)
+{
+    if (total == 0)
+        return 0;
+    return static_cast<int32_t>(static_cast<uint64_t>(done) * 100u / total);
+}
+
+void dwl52_4SetProgress(int kind, uint32_t done, uint32_t total)
+{
+    if (kind == 0) {
+        vg_NbrSoftCharSent = done;
+        vg_SizeSoftware = total;
+        vg_SoftPourcent = Percent(done, total);
+    } else {
+        vg_NbrPackCharSent = done;
+        vg_SizePackData = total;
+        vg_PackPourcent = Percent(done, total);
+    }
+    if (v_HasSink && pg_Sink.progress != nullptr)
+        pg_Sink.progress(pg_Sink.user);
+}
+
+void dwl52_5ResetProgress(void)
+{
+    vg_SoftPourcent = vg_PackPourcent = 0;
+    vg_NbrSoftCharSent = vg_SizeSoftware = vg_NbrPackCharSent = vg_SizePackData = 0;
+}
+
+int dwl52_6SelectFile(const char* title, const char* pattern, char* out, size_t outSize)
+{
+    if (!v_HasSink || pg_Sink.selectFile == nullptr || out == nullptr || outSize == 0)
+        return 0;
+    return pg_Sink.selectFile(title, pattern, out, outSize, pg_Sink.user);
+}
+
+void dwl52_7DisplayElapsed(uint32_t seconds)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%u min %u sec", seconds / 60u, seconds % 60u);
+    dwl52_1DisplayMessage(text);
 }
 
 }  // extern "C"

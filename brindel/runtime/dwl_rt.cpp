@@ -223,6 +223,38 @@ int rt_ComRd(int port, uint8_t* data, size_t length)
     return static_cast<int>(done);
 }
 
+int rt_ComRdByteWithin(int port, int timeoutMs)
+{
+    PortSlot* slot = OpenSlot(port);
+    if (!slot)
+        return RT_ERR_NOT_OPEN;
+    uint8_t byte = 0;
+    const int n = slot->backend->Read(&byte, 1, timeoutMs < 0 ? 0 : timeoutMs);
+    if (n < 0)
+        return n;
+    if (n == 0)
+        return RT_ERR_TIMEOUT;
+    return byte;
+}
+
+int rt_WaitOutQEmpty(int port, int timeoutMs)
+{
+    PortSlot* slot = OpenSlot(port);
+    if (!slot)
+        return RT_ERR_NOT_OPEN;
+    const uint32_t start = slot->backend->NowMs();
+    for (;;) {
+        const int n = slot->backend->OutputLength();
+        if (n < 0)
+            return n;
+        if (n == 0)
+            return 0;
+        if (static_cast<int64_t>(slot->backend->NowMs() - start) >= timeoutMs)
+            return RT_ERR_TIMEOUT;
+        plat::Sleep(1);
+    }
+}
+
 int rt_GetInQLen(int port)
 {
     PortSlot* slot = OpenSlot(port);

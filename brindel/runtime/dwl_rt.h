@@ -47,6 +47,11 @@ int rt_ComRdByte(int port);
 /* Reads up to length bytes, each within the time-out: the count read (less on
  * time-out), or negative on a port error. */
 int rt_ComRd(int port, uint8_t* data, size_t length);
+/* Reads one byte waiting at most timeoutMs instead of the port time-out. */
+int rt_ComRdByteWithin(int port, int timeoutMs);
+/* Waits until every written byte has left the output queue, at most
+ * timeoutMs: 0, RT_ERR_TIMEOUT, or another negative error. */
+int rt_WaitOutQEmpty(int port, int timeoutMs);
 int rt_GetInQLen(int port);
 int rt_GetOutQLen(int port);
 /* The port's read/write time-out in milliseconds (negative when not open). */

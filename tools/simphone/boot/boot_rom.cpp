@@ -80,6 +80,8 @@ public:
 
     void receive(std::span<const uint8_t> in, std::vector<uint8_t>& out) override
     {
+        if (Silent())
+            return;  // a phone that does not listen
         for (size_t i = 0; i < in.size(); ++i) {
             const uint8_t byte = in[i];
             switch (state_) {
@@ -107,6 +109,19 @@ public:
 
     void tick(uint32_t nowMs, std::vector<uint8_t>& out) override
     {
+        nowMs_ = nowMs;
+        if (silentForMs_ > 0) {
+            silentUntilMs_ = int64_t{nowMs} + silentForMs_;
+            silentForMs_ = 0;
+        }
+        if (Silent()) {
+            out.clear();
+            return;
+        }
+        if (state_ == State::Loader) {
+            loader_.Tick(nowMs, out);
+            return;
+        }
         if (state_ != State::Acknowledge || silent_)
             return;
         if (!lastAckMs_ || nowMs - *lastAckMs_ >= kAckPeriodMs) {
@@ -132,12 +147,24 @@ private:
         std::istringstream words{std::string(line)};
         std::string verb, what;
         words >> verb >> what;
+        if (verb == "fault" && what == "silence") {
+            // fault silence SECONDS: neither listens nor answers for that long.
+            double seconds = -1;
+            words >> seconds;
+            if (!(seconds >= 0) || seconds > 3600)
+                return "ERROR fault silence SECONDS";
+            silentForMs_ = static_cast<int64_t>(seconds * 1000);
+            silentUntilMs_ = int64_t{nowMs_} + silentForMs_;
+            return "OK";
+        }
+        if (const std::string answer = loader_.Control(verb, what, words); !answer.empty())
+            return answer;
         if (verb == "fault") {
             if (what == "silent") silent_ = true;
             else if (what == "no-loader") noLoader_ = true;
             else if (what == "bad-identification") faults_.badIdentificationAck = true;
             else if (what == "no-identification") faults_.silentIdentification = true;
-            else if (what == "none") { silent_ = noLoader_ = false; faults_ = {}; }
+            else if (what == "none") { silent_ = noLoader_ = false; faults_ = {}; silentUntilMs_ = -1; silentForMs_ = 0; }
             else return "ERROR unknown fault";
             return "OK";
         }
@@ -277,8 +304,19 @@ private:
         StartLoader(out);
     }
 
+    bool Silent() const { return silentUntilMs_ >= 0 && int64_t{nowMs_} < silentUntilMs_; }
+
     void StartLoader(std::vector<uint8_t>& out)
     {
+        // A PCF5085 loader finds the size of the software it will receive
+        // where the PC wrote it.
+        if (!chip_.is5087) {
+            const auto size = ram_.find(0x203000);
+            if (size != ram_.end() && size->second.size() >= 4) {
+                const auto& b = size->second;
+                loader_.SetSoftwareSize((uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3]);
+            }
+        }
         state_ = State::Loader;
         loader_.Start(faults_, out);
     }
@@ -310,6 +348,9 @@ private:
     bool silent_ = false;
     bool noLoader_ = false;
     LoaderFaults faults_;
+    uint32_t nowMs_ = 0;
+    int64_t silentUntilMs_ = -1;
+    int64_t silentForMs_ = 0;
 };
 
 }  // namespace

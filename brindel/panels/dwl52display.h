@@ -1,0 +1,54 @@
+/* What the operator window shows while a download runs: status messages,
+ * message boxes, the sector table, the two progress bars. Without an operator
+ * window these go to a display sink the caller installs (the command-line
+ * program prints them); with neither, they are dropped. */
+#ifndef BRINDEL_DWL52DISPLAY_H
+#define BRINDEL_DWL52DISPLAY_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct T_DisplaySink {
+    /* A status line (title NULL) or a message box (title and text). */
+    void (*message)(const char* title, const char* text, void* user);
+    /* One row of the sector table, already formatted. */
+    void (*sectorRow)(const char* row, void* user);
+    /* The progress figures changed (read them from vg_SoftPourcent ...). */
+    void (*progress)(void* user);
+    /* Picks a file ("File to Load"); copies its path into out and returns 1,
+     * or returns 0 when the operator cancels. */
+    int (*selectFile)(const char* title, const char* pattern, char* out, size_t outSize, void* user);
+    void* user;
+} T_DisplaySink;
+
+/* Progress figures of the running download. */
+extern int32_t vg_SoftPourcent;
+extern int32_t vg_PackPourcent;
+extern uint32_t vg_NbrSoftCharSent;
+extern uint32_t vg_SizeSoftware;
+extern uint32_t vg_NbrPackCharSent;
+extern uint32_t vg_SizePackData;
+
+/* Installs a sink (copied); NULL removes it. */
+void dwl52_0SetDisplaySink(const T_DisplaySink* sink);
+void dwl52_1DisplayMessage(const char* text);
+void dwl52_2MessageBox(const char* title, const char* text);
+/* Adds " %4d | %10d | %3d | %9d | %3d | %s " to the sector table. */
+void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, int seconds,
+                         const char* state);
+/* Sets one kind's figures (0 software, 1 package) and tells the sink. */
+void dwl52_4SetProgress(int kind, uint32_t done, uint32_t total);
+void dwl52_5ResetProgress(void);
+int dwl52_6SelectFile(const char* title, const char* pattern, char* out, size_t outSize);
+/* Shows an elapsed time as "%d min %d sec". */
+void dwl52_7DisplayElapsed(uint32_t seconds);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -170,6 +170,15 @@ TEST_F(ServicesTest, SimMessagesListInPduAndTextMode) {
     EXPECT_EQ(last("AT+CMGR=49"), "+CMS ERROR: 321");
     EXPECT_EQ(last("AT+CMGR=0"), "+CMS ERROR: 321");
 
+    // The same messages in the UCS2 character set: texts as hex.
+    ASSERT_EQ(last("AT+CSCS=\"UCS2\""), "OK");
+    const auto chinese = at("AT+CMGR=3");
+    ASSERT_EQ(chinese.size(), 3u);
+    EXPECT_EQ(chinese[1], Ucs2ToHex(u"明天见！"));
+    EXPECT_EQ(at("AT+CMGR=1")[1], Ucs2ToHex(u"Meeting moved to 3pm, room 402."));
+    ASSERT_EQ(last("AT+CSCS=\"GSM\""), "OK");
+    EXPECT_EQ(at("AT+CMGR=3")[1], Ucs2ToMixed(u"明天见！"));
+
     ASSERT_EQ(last("AT+CMGD=1"), "OK");
     EXPECT_EQ(at("AT+CPMS?").front(), "+CPMS: \"SM\",6,50,\"SM\",6,50,\"SM\",6,50");
     EXPECT_EQ(SimStore(state_).messages().count(1), 0u);

@@ -1,0 +1,488 @@
+// Complete downloads from the operator's start against the emulator's boot
+// ROM and resident loader on an in-process line: every download type of
+// project type 4, the PCF5085 download, a PCF5087 project type 2, compared
+// downloads, the retry rules and the refusals before the boot.
+#include "brindel/dwl10fla.h"
+#include "brindel/dwl11command.h"
+#include "brindel/dwl16comp.h"
+#include "brindel/dwl17debug.h"
+#include "brindel/dwl3spm87.h"
+#include "brindel/dwl50dev.h"
+#include "brindel/dwl_result.h"
+#include "brindel/panels/dwl51mmi.h"
+#include "brindel/panels/dwl52display.h"
+#include "support/fake_line.h"
+#include "support/images.h"
+#include "support/temp_dir.h"
+#include "tools/simphone/boot/boot_mode.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using brindel_test::Bytes;
+using brindel_test::FakeLine;
+using brindel_test::MakePackage;
+using brindel_test::MakeSoftware;
+using brindel_test::MakeTag;
+using brindel_test::TempDir;
+
+constexpr uint32_t kSector = 0x20000;  // the sample phone's flash: 128 sectors of 128 KiB
+constexpr uint32_t kPackAddress = 0x200000;
+constexpr uint16_t kFamily = 0x1234;
+constexpr uint16_t kEdition = 0x0102;
+
+Bytes ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes Slice(const Bytes& b, size_t at, size_t n)
+{
+    if (at + n > b.size())
+        return {};
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + n));
+}
+
+struct Screen {
+    std::vector<std::string> rows;
+    std::vector<std::string> messages;
+    std::string blockFile;
+    std::function<void(const std::string&)> onMessage;
+};
+
+void OnMessage(const char* title, const char* text, void* user)
+{
+    auto* s = static_cast<Screen*>(user);
+    s->messages.push_back(title ? std::string(title) + ": " + text : std::string(text));
+    if (s->onMessage)
+        s->onMessage(text);
+}
+
+void OnRow(const char* row, void* user)
+{
+    static_cast<Screen*>(user)->rows.emplace_back(row);
+}
+
+int OnSelect(const char*, const char*, char* out, size_t outSize, void* user)
+{
+    const auto* s = static_cast<Screen*>(user);
+    if (s->blockFile.empty() || s->blockFile.size() >= outSize)
+        return 0;
+    std::memcpy(out, s->blockFile.c_str(), s->blockFile.size() + 1);
+    return 1;
+}
+
+class DownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dwl50_0ResetContext();
+        dir_.Enter();
+        for (const char* name : {"dwl8586.spm", "dwl87.spm", "dwl874_5.spm", "dwl874_7.spm"})
+            dir_.Write(name, Bytes(300, 0x11));
+        ASSERT_EQ(dwl10_101InitFlashDescriptionFromFile(BRINDEL_FLASH_TXT), DWL_OK);
+        T_DisplaySink sink{};
+        sink.message = &OnMessage;
+        sink.sectorRow = &OnRow;
+        sink.selectFile = &OnSelect;
+        sink.user = &screen_;
+        dwl52_0SetDisplaySink(&sink);
+        flashPath_ = dir_.path() + "/flash.img";
+    }
+    void TearDown() override
+    {
+        dwl52_0SetDisplaySink(nullptr);
+        line_.reset();
+        dwl50_0ResetContext();
+    }
+
+    FakeLine& Connect(const std::string& chip = "pcf5087", bool withId = false, uint8_t man = 0, uint8_t dev = 0)
+    {
+        simphone::BootOptions o;
+        o.chip = chip;
+        o.flashImage = flashPath_;
+        o.hasFlashId = withId;
+        o.manufacturer = man;
+        o.device = dev;
+        line_ = std::make_unique<FakeLine>(simphone::MakeBootDevice(o));
+        line_->Install();
+        return *line_;
+    }
+
+    // Sets the context as the operator would and loads the files given.
+    void Choose(uint8_t project, uint8_t type, const Bytes* software, const Bytes* package)
+    {
+        T_DownloadContext& c = sg_DownloadContext;
+        c.port = 2;
+        c.projectType = project;
+        c.downloadType = type;
+        c.speedIndex = 5;
+        if (software) {
+            dir_.Write("soft.cla", *software);
+            std::strcpy(c.softwarePath, (dir_.path() + "/soft.cla").c_str());
+            ASSERT_EQ(dwl51_0InitLoadFile(), DWL_OK);
+        }
+        if (package) {
+            dir_.Write("pack.bin", *package);
+            std::strcpy(c.packagePath, (dir_.path() + "/pack.bin").c_str());
+            ASSERT_EQ(dwl51_1InitPackageFile(), DWL_OK);
+        }
+    }
+
+    // Ends the session (the emulator writes its flash back) and reads the flash.
+    Bytes FlashAfter()
+    {
+        line_.reset();
+        return ReadFile(flashPath_);
+    }
+
+    std::string Control(const std::string& line) { return line_->device()->control(line); }
+
+    int Count(const std::string& state) const
+    {
+        return static_cast<int>(std::count_if(screen_.rows.begin(), screen_.rows.end(), [&](const std::string& r) {
+            return r.find("| " + state) != std::string::npos;
+        }));
+    }
+
+    TempDir dir_;
+    Screen screen_;
+    std::string flashPath_;
+    std::unique_ptr<FakeLine> line_;
+};
+
+const Bytes kTag2 = MakeTag(2, kFamily, kEdition, 0x40000, kPackAddress);
+
+// A whole flash of the sample phone holding `software` and SIM-lock data.
+Bytes FlashWith(const Bytes& software)
+{
+    Bytes flash(128 * kSector, 0xFF);
+    std::copy(software.begin(), software.end(), flash.begin());
+    const Bytes simlock = brindel_test::Pattern(256, 77);
+    std::copy(simlock.begin(), simlock.end(), flash.end() - kSector);
+    return flash;
+}
+
+TEST_F(DownloadTest, SoftwareLandsInFlashByteForByte)
+{
+    const Bytes software = MakeSoftware(300000, kTag2);
+    Connect();
+    Choose(4, 0, &software, nullptr);
+    const DownloadResult r = dwl51_50MMIStart();
+    ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
+    EXPECT_EQ(vg_SectorsTransferred, 3u);
+    EXPECT_EQ(Control("sectors"), "OK 3");
+    // Three sectors, the last one partial; the rows as the sector table shows them.
+    ASSERT_EQ(Count("Downloaded"), 3);
+    EXPECT_NE(screen_.rows[2].find("    2 |     131072 |   0 |     37856 |"), std::string::npos) << screen_.rows[2];
+    EXPECT_EQ(vg_SoftPourcent, 100);
+    const Bytes flash = FlashAfter();
+    EXPECT_EQ(Slice(flash, 0, software.size()), software);
+    EXPECT_EQ(flash[software.size()], 0xFF);
+    EXPECT_NE(std::find(screen_.messages.begin(), screen_.messages.end(),
+                        "You do not need to remove the battery to start the mobile"),
+              screen_.messages.end());
+}
+
+// Each download type of project type 4, the phone holding an older software
+// of the same tag where the type checks the phone.
+TEST_F(DownloadTest, EveryDownloadTypeOfProjectType4)
+{
+    struct Case {
+        uint8_t type;
+        bool software;
+        bool package;
+        bool softwareInFlash;
+        bool packageInFlash;
+    };
+    const Case cases[] = {
+        {0, true, false, true, false},
+        {1, false, true, false, true},
+        {2, true, true, true, true},
+        {3, true, false, true, false},
+    };
+    const Bytes old = MakeSoftware(200000, kTag2, 0x100, 9);
+    const Bytes software = MakeSoftware(250000, kTag2, 0x100, 3);
+    const Bytes package = MakePackage(kFamily, kEdition, {1, 2}, 5000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        dwl50_0ResetContext();
+        dir_.Write("flash.img", FlashWith(old));
+        Connect();
+        Choose(4, c.type, c.software ? &software : nullptr, c.package ? &package : nullptr);
+        const DownloadResult r = dwl51_50MMIStart();
+        ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
+        const Bytes flash = FlashAfter();
+        EXPECT_EQ(Slice(flash, 0, software.size()) == software, c.softwareInFlash);
+        if (!c.softwareInFlash) {
+            EXPECT_EQ(Slice(flash, 0, old.size()), old);
+        }
+        EXPECT_EQ(Slice(flash, kPackAddress, package.size()) == package, c.packageInFlash);
+    }
+}
+
+TEST_F(DownloadTest, ReadBlockWritesWhatTheFlashHolds)
+{
+    const Bytes content = brindel_test::Pattern(5 * kSector, 4);
+    dir_.Write("flash.img", content);
+    Connect();
+    Choose(4, 5, nullptr, nullptr);
+    sg_DownloadContext.blockAddress = static_cast<int32_t>(kSector);
+    sg_DownloadContext.packageSize = 2 * kSector;
+    const DownloadResult r = dwl51_50MMIStart();
+    ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
+    EXPECT_EQ(ReadFile(dir_.path() + "/" DWL_DUMP_FILE), Slice(content, kSector, 2 * kSector));
+    EXPECT_EQ(vg_SoftPourcent, 100);
+}
+
+TEST_F(DownloadTest, ReadBlockRangeChecks)
+{
+    struct Case {
+        uint32_t address, size;
+        int family, code;
+    };
+    const Case cases[] = {
+        {kSector, kSector, DWL_SOFT_OK, 0},                                  // one sector: no end check
+        {kSector + 4, kSector, DWL_SOFT_FLASH_ERR, DWL_FLASH_NO_SECTOR_AT_ADDR},  // not a sector start
+        {kSector, kSector - 1, DWL_SOFT_COMMAND_ERR, DWL_COMMAND_DUMP_TOO_SMALL},
+        {kSector, kSector + 100, DWL_SOFT_FLASH_ERR, DWL_FLASH_NO_SECTOR_AT_ADDR},  // ends inside a sector
+        {127 * kSector, kSector, DWL_SOFT_OK, 0},                            // the last sector
+        {126 * kSector, 2 * kSector, DWL_SOFT_OK, 0},                        // up to the end of the flash
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        SCOPED_TRACE(c.size);
+        dwl50_0ResetContext();
+        Connect();
+        Choose(4, 5, nullptr, nullptr);
+        sg_DownloadContext.blockAddress = static_cast<int32_t>(c.address);
+        sg_DownloadContext.packageSize = c.size;
+        const DownloadResult r = dwl51_50MMIStart();
+        EXPECT_EQ(r.family, c.family);
+        EXPECT_EQ(r.code, c.code);
+    }
+}
+
+TEST_F(DownloadTest, WriteBlockProgramsTheDumpFileAtTheBlockAddress)
+{
+    const Bytes block = brindel_test::Pattern(kSector + 1000, 5);
+    dir_.Write("block.dum", block);
+    screen_.blockFile = dir_.path() + "/block.dum";
+    Connect();
+    Choose(4, 6, nullptr, nullptr);
+    sg_DownloadContext.blockAddress = static_cast<int32_t>(3 * kSector);
+    ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+    EXPECT_EQ(vg_PackPourcent, 100);
+    EXPECT_EQ(Slice(FlashAfter(), 3 * kSector, block.size()), block);
+
+    // No file chosen: family 7, code 23.
+    dwl50_0ResetContext();
+    screen_.blockFile.clear();
+    Connect();
+    Choose(4, 6, nullptr, nullptr);
+    const DownloadResult r = dwl51_50MMIStart();
+    EXPECT_EQ(r.family, DWL_SOFT_COMMAND_ERR);
+    EXPECT_EQ(r.code, DWL_COMMAND_DUMP_FILE);
+}
+
+TEST_F(DownloadTest, MissingFilesAreRefusedBeforeTheBoot)
+{
+    struct Case {
+        uint8_t type;
+        bool software, package;
+        int code;  // DWL_CONF code, 0 for accepted
+    };
+    const Bytes software = MakeSoftware(20000, kTag2);
+    const Case cases[] = {
+        {1, true, false, DWL_CONF_NO_PACKAGE},
+        {2, true, false, DWL_CONF_NO_PACKAGE},
+        {2, false, false, DWL_CONF_NO_SOFTWARE},
+        {0, false, false, DWL_CONF_NO_SOFTWARE},
+        {3, false, false, DWL_CONF_NO_SOFTWARE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        dwl50_0ResetContext();
+        FakeLine& line = Connect();
+        Choose(4, c.type, c.software ? &software : nullptr, nullptr);
+        const DownloadResult r = dwl51_50MMIStart();
+        EXPECT_EQ(r.family, DWL_SOFT_CONF_ERR);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_TRUE(line.events().empty()) << "the port was opened";
+        EXPECT_TRUE(line.sent().empty());
+    }
+    ASSERT_FALSE(screen_.messages.empty());
+    EXPECT_EQ(screen_.messages[0], "DOWNLOAD: PLEASE LOAD A PACKAGE BEFORE START");
+}
+
+TEST_F(DownloadTest, ComparedDownloadOfTheSameImageTransfersNothing)
+{
+    const Bytes software = MakeSoftware(3 * kSector + 500, kTag2);
+    dir_.Write("flash.img", FlashWith({}));
+    Connect();
+    Choose(4, 0, &software, nullptr);
+    sg_DownloadContext.comparedOption = 1;
+    ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+    EXPECT_EQ(vg_SectorsTransferred, 4u);  // nothing to compare with yet
+    EXPECT_EQ(ReadFile(dir_.path() + "/_Compared.cla"), software);
+
+    // A new process: the compared file of the last download is loaded.
+    dwl50_0ResetContext();
+    Connect();
+    sg_DownloadContext.comparedOption = 1;
+    Choose(4, 0, &software, nullptr);
+    ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+    EXPECT_EQ(vg_SectorsTransferred, 0u);
+    EXPECT_EQ(Control("sectors"), "OK 0");
+    EXPECT_EQ(Count("Downloaded"), 4 + 4);
+
+    // One changed byte in sector 2 sends that sector only.
+    Bytes changed = software;
+    changed[2 * kSector + 10] ^= 0x5A;
+    dwl50_0ResetContext();
+    Connect();
+    sg_DownloadContext.comparedOption = 1;
+    Choose(4, 0, &changed, nullptr);
+    ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+    EXPECT_EQ(vg_SectorsTransferred, 1u);
+    EXPECT_EQ(Slice(FlashAfter(), 0, changed.size()), changed);
+}
+
+// The retry rules: three failures of one sector in a row, or five in the
+// image, end the download; a success resets only the in-a-row count.
+TEST_F(DownloadTest, SectorRetryRules)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> faults;
+        int family, code;
+        int retries;  // "wait..." rows
+    };
+    const Case cases[] = {
+        {"twice then fine", {"fault checksum 1 2"}, DWL_SOFT_OK, 0, 2},
+        {"three in a row", {"fault checksum 1 3"}, DWL_SOFT_DOWNLOAD_SECTOR_CHECKSUM, 0xCC, 2},
+        {"fifth in the image", {"fault checksum 0 2", "fault checksum 1 2", "fault checksum 3 1"},
+         DWL_SOFT_DOWNLOAD_SECTOR_CHECKSUM, 0xCC, 4},
+        {"sector errors", {"fault sector-error 0 0x42 2", "fault sector-error 2 0x42 2", "fault sector-error 3 0x43"},
+         DWL_SOFT_DOWNLOAD_SECTOR_ERR, 0x43, 4},
+        {"four failures pass", {"fault sector-error 0 7 2", "fault checksum 2 2"}, DWL_SOFT_OK, 0, 4},
+    };
+    const Bytes software = MakeSoftware(4 * kSector + 10, kTag2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dwl50_0ResetContext();
+        screen_.rows.clear();
+        dir_.Write("flash.img", FlashWith({}));
+        Connect();
+        for (const auto& f : c.faults)
+            ASSERT_EQ(Control(f), "OK") << f;
+        Choose(4, 0, &software, nullptr);
+        const DownloadResult r = dwl51_50MMIStart();
+        EXPECT_EQ(r.family, c.family);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(Count("wait..."), c.retries);
+        EXPECT_EQ(Count("Error"), c.family == DWL_SOFT_OK ? 0 : 1);
+        const Bytes flash = FlashAfter();
+        if (c.family == DWL_SOFT_OK) {
+            EXPECT_EQ(Slice(flash, 0, software.size()), software);
+        }
+    }
+}
+
+TEST_F(DownloadTest, SilentPhoneTimesOutTheSector)
+{
+    const Bytes software = MakeSoftware(kSector, kTag2);
+    Connect();
+    Choose(4, 0, &software, nullptr);
+    screen_.onMessage = [this](const std::string& text) {
+        if (text == "Download sector by sector") {
+            EXPECT_EQ(Control("fault silence 30"), "OK");
+        }
+    };
+    const DownloadResult r = dwl51_50MMIStart();
+    EXPECT_EQ(r.family, DWL_SOFT_DOWNLOAD_TIMEOUT);
+    EXPECT_NE(std::find(screen_.messages.begin(), screen_.messages.end(), "Remove the battery of the mobile "),
+              screen_.messages.end());
+}
+
+TEST_F(DownloadTest, ProjectType2Software)
+{
+    const Bytes software = MakeSoftware(150000, kTag2);
+    Connect("pcf5087");
+    Choose(2, 0, &software, nullptr);
+    const DownloadResult r = dwl51_50MMIStart();
+    ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
+    EXPECT_EQ(Slice(FlashAfter(), 0, software.size()), software);
+}
+
+TEST_F(DownloadTest, Pcf5085DownloadAndBankLimit)
+{
+    // Device 0x95 (AMD/Fujitsu 29DL322): the first bank holds 1.5 MiB - 1.
+    const Bytes fits = MakeSoftware(0x17FFFF, kTag2);
+    Connect("pcf5085", true, 0x04, 0x95);
+    Choose(0, 0, &fits, nullptr);
+    DownloadResult r = dwl51_50MMIStart();
+    ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
+    EXPECT_EQ(vg_SoftPourcent, 100);
+    EXPECT_EQ(Slice(FlashAfter(), 0, fits.size()), fits);
+
+    const Bytes tooBig = MakeSoftware(0x180000, kTag2);
+    dwl50_0ResetContext();
+    Connect("pcf5085", true, 0x04, 0x95);
+    Choose(0, 0, &tooBig, nullptr);
+    screen_.messages.clear();
+    r = dwl51_50MMIStart();
+    EXPECT_EQ(r.family, DWL_SOFT_5085_ERR);
+    EXPECT_EQ(r.code, 8);
+    EXPECT_NE(std::find(screen_.messages.begin(), screen_.messages.end(),
+                        "Softwares download: File size is over 1.5 Mbytes. It can not be loaded in the dual bank "
+                        "Flash Memory"),
+              screen_.messages.end());
+}
+
+TEST_F(DownloadTest, Pcf5085Failures)
+{
+    struct Case {
+        const char* fault;
+        int code;
+    };
+    const Case cases[] = {
+        {"fault checksum 2", 7},          // a block's checksum differs
+        {"fault sector-error 1 4", 4},    // the loader reports a write error
+        {"fault erase 243", 2},           // 0xF3: the erase failed
+    };
+    const Bytes software = MakeSoftware(40000, kTag2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        dwl50_0ResetContext();
+        Connect("pcf5085", true, 0x04, 0x95);
+        ASSERT_EQ(Control(c.fault), "OK");
+        Choose(0, 0, &software, nullptr);
+        const DownloadResult r = dwl51_50MMIStart();
+        EXPECT_EQ(r.family, DWL_SOFT_5085_ERR);
+        EXPECT_EQ(r.code, c.code);
+    }
+}
+
+TEST_F(DownloadTest, IncompatiblePackageStopsBeforeProgramming)
+{
+    const Bytes software = MakeSoftware(100000, kTag2);
+    const Bytes otherFamily = MakePackage(kFamily + 1, kEdition, {1}, 300);
+    Connect();
+    Choose(4, 2, &software, &otherFamily);
+    const DownloadResult r = dwl51_50MMIStart();
+    EXPECT_EQ(r.family, DWL_SOFT_COMPATIBILITY_ERR);
+    EXPECT_EQ(r.code, DWL_COMP_FAMILY);
+    EXPECT_EQ(Control("sectors"), "OK 0");
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 #include "quorlink/link/link_requests.h"
 
+#include "quorlink/link/file_transfer.h"
 #include "quorlink/link/link_tables.h"
+#include "quorlink/link/phone_services.h"
 #include "quorlink/link/phone_link.h"
 #include "platform/clock.h"
 
@@ -149,7 +151,14 @@ constexpr RequestRow kRequestTable[] = {
     {REQ_DISCONNECT, &RunDisconnect, false},
     {REQ_LONG_COMMAND, &RunGeneric, false},
     {REQ_RECONNECT, &RunReconnect, false},
-    {REQ_SEND_MESSAGE, &RunGeneric, true},  // argument is the message block
+    {REQ_CHECK_VERSION, &RunCheckVersion, false},
+    {REQ_STORAGE_COUNTS, &RunStorageCounts, false},
+    {REQ_UPLOAD, &RunUpload, true},    // argument is the transfer block
+    {REQ_DOWNLOAD, &RunDownload, true},
+    {REQ_READ_SIM_PHONEBOOK, &RunReadPhonebook, false},
+    {REQ_READ_MESSAGES, &RunReadMessages, false},
+    {REQ_SEND_MESSAGE, &RunSendMessage, true},  // argument is the message block
+    {REQ_PRIVACY_LOCK, &RunPrivacyLock, false},
     {REQ_ACCEPT_WHILE_BUSY_ON, &RunAcceptOn, false},
     {REQ_ACCEPT_WHILE_BUSY_OFF, &RunAcceptOff, false},
     {REQ_REGISTER_LISTENER, &RunRegisterListener, true},

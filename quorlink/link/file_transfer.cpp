@@ -1,0 +1,322 @@
+#include "quorlink/link/file_transfer.h"
+
+#include "quorlink/codecs/base64.h"
+#include "quorlink/link/link_tables.h"
+#include "quorlink/link/phone_link.h"
+#include "platform/messages.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace quorlink::link {
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
+using BlockPtr = std::unique_ptr<TransferBlock, decltype(&std::free)>;
+
+std::string BoundedString(const char (&field)[256]) { return std::string(field, strnlen(field, sizeof field)); }
+
+BlockPtr TakeTransferBlock(const LinkRequest& request)
+{
+    return BlockPtr(static_cast<TransferBlock*>(plat::TakeBlock(request.argument)), &std::free);
+}
+
+// A decimal number from the front of text (after spaces); 0 when none.
+long LeadingNumber(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    long n = 0;
+    bool any = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        any = true;
+        if (n < 1'000'000'000L)
+            n = n * 10 + (text[i] - '0');
+    }
+    return any ? n : 0;
+}
+
+bool IsFinalError(int code) { return code == kRespError || code == kRespCme; }
+
+// The end command and its final response, whose outcome is not checked.
+void EndTransfer(PhoneLink& link)
+{
+    if (link.SendShortCommand(kRespEnd))
+        (void)WaitPhoneFinal(link, PhoneLink::kLineTimeoutMs);
+}
+
+void Fail(PhoneLink& link, int32_t code) { link.PostText(LINK_FAILED, code, {}); }
+
+std::string StartDownloadCommand(const std::string& phoneName, long size)
+{
+    return "AT*STARTDL=" + phoneName + "," + std::to_string(size) + "\r";
+}
+
+}  // namespace
+
+std::optional<ClassifiedLine> WaitPhoneLine(PhoneLink& link, uint32_t timeoutMs)
+{
+    if (!link.port || !link.port->IsOpen())
+        return std::nullopt;
+    auto c = link.WaitClassified(timeoutMs);
+    if (c && c->code == kRespSwitchOff) {
+        link.CloseLink(true);
+        return std::nullopt;
+    }
+    return c;
+}
+
+bool WaitPhoneFinal(PhoneLink& link, uint32_t timeoutMs)
+{
+    for (;;) {
+        const auto c = WaitPhoneLine(link, timeoutMs);
+        if (!c)
+            return false;
+        if (c->code == kRespOk)
+            return true;
+        if (IsFinalError(c->code) || c->line.substr(0, 11) == "+CMS ERROR:")
+            return false;
+    }
+}
+
+std::string PutCommand(int index, std::span<const uint8_t> block)
+{
+    std::string command;
+    command.reserve(2 * block.size() + 100);
+    command += "AT*PUT=";
+    command += std::to_string(index);
+    command += ',';
+    command += std::to_string(block.size());
+    command += ',';
+    command += codecs::Base64Encode(block);
+    command += ',';
+    command += codecs::BlockCheckBase64(block);
+    command += '\r';
+    return command;
+}
+
+std::optional<GetReply> ParseGetReply(std::string_view line)
+{
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    std::string_view rest = line.substr(colon + 1);
+    size_t i = 0;
+    while (i < rest.size() && rest[i] == ' ')
+        ++i;
+    if (i == rest.size() || rest[i] < '0' || rest[i] > '9')
+        return std::nullopt;
+    GetReply reply{LeadingNumber(rest), {}};
+    const size_t comma = rest.find(',');
+    if (comma != std::string_view::npos) {
+        std::string_view data = rest.substr(comma + 1);
+        reply.data = data.substr(0, data.find(','));
+    }
+    return reply;
+}
+
+long StartUploadSize(std::string_view line)
+{
+    const size_t colon = line.find(':');
+    return colon == std::string_view::npos ? 0 : LeadingNumber(line.substr(colon + 1));
+}
+
+// ------------------------------------------------------- PC to phone
+
+Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
+{
+    const BlockPtr block = TakeTransferBlock(request);
+    if (!block) {
+        Fail(link, LINK_ERR_LOCAL_FILE);
+        return Disposition::Completed;
+    }
+    const std::string pcPath = BoundedString(block->first);
+    const std::string phoneName = BoundedString(block->second);
+
+    FilePtr file(std::fopen(pcPath.c_str(), "rb"), &std::fclose);
+    struct stat st {};
+    if (!file || ::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+        Fail(link, LINK_ERR_LOCAL_FILE);
+        return Disposition::Completed;
+    }
+    const long size = static_cast<long>(st.st_size);
+
+    const std::string start = StartDownloadCommand(phoneName, size);
+    if (!link.Send(start)) {
+        file.reset();
+        Fail(link, LINK_ERR_SEND);
+        return Disposition::Completed;
+    }
+    for (int retries = 0;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (c && c->code == kRespOk)
+            break;
+        if (c && !IsFinalError(c->code))
+            continue;  // not a final line: skipped
+        // An error, or no line.
+        if (c && c->code == kRespCme && CmeErrorNumber(c->line) == 1 && retries < kStartDownloadRetries) {
+            ++retries;
+            EndTransfer(link);
+            if (!link.Send(start)) {
+                file.reset();
+                Fail(link, LINK_ERR_SEND);
+                return Disposition::Completed;
+            }
+            continue;
+        }
+        file.reset();
+        Fail(link, LINK_ERR_SEND);
+        return Disposition::Completed;
+    }
+
+    const long blocks = (size + static_cast<long>(kPutBlockBytes) - 1) / static_cast<long>(kPutBlockBytes);
+    uint8_t data[kPutBlockBytes];
+    for (long i = 0; i < blocks; ++i) {
+        const long offset = i * static_cast<long>(kPutBlockBytes);
+        const size_t want = static_cast<size_t>(std::min<long>(kPutBlockBytes, size - offset));
+        // A file that shrank or cannot be read any more is a local failure,
+        // not a block of stale bytes.
+        if (std::fseek(file.get(), offset, SEEK_SET) != 0 || std::fread(data, 1, want, file.get()) != want) {
+            EndTransfer(link);
+            file.reset();
+            Fail(link, LINK_ERR_LOCAL_FILE);
+            return Disposition::Completed;
+        }
+        if (!link.Send(PutCommand(static_cast<int>(i), std::span(data, want)))) {
+            file.reset();
+            EndTransfer(link);
+            Fail(link, LINK_ERR_SEND);
+            return Disposition::Completed;
+        }
+        bool acknowledged = false;
+        for (;;) {
+            const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+            if (!c || IsFinalError(c->code))
+                break;
+            if (c->code == kRespOk) {
+                acknowledged = true;
+                break;
+            }
+        }
+        if (!acknowledged) {
+            EndTransfer(link);
+            file.reset();
+            Fail(link, LINK_ERR_SEND);
+            return Disposition::Completed;
+        }
+        link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(std::min(offset + static_cast<long>(want), size)),
+                          static_cast<int32_t>(size));
+    }
+    file.reset();
+    link.PostText(LINK_SUCCEEDED, 0, {});
+    EndTransfer(link);
+    return Disposition::Completed;
+}
+
+// ------------------------------------------------------- phone to PC
+
+Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
+{
+    const BlockPtr block = TakeTransferBlock(request);
+    if (!block) {
+        Fail(link, LINK_ERR_LOCAL_FILE);
+        return Disposition::Completed;
+    }
+    const std::string phoneName = BoundedString(block->first);
+    const std::string pcPath = BoundedString(block->second);
+
+    FilePtr file(std::fopen(pcPath.c_str(), "wb"), &std::fclose);
+    if (!file) {
+        Fail(link, LINK_ERR_LOCAL_FILE);
+        return Disposition::Completed;
+    }
+    if (!link.Send("AT*STARTUL=" + phoneName + "\r")) {
+        Fail(link, LINK_ERR_SEND);
+        return Disposition::Completed;
+    }
+    long size = 0;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (!c) {
+            Fail(link, LINK_ERR_SEND);
+            return Disposition::Completed;
+        }
+        if (c->code == kRespStartUl) {
+            size = StartUploadSize(c->line);
+        } else if (c->code == kRespOk) {
+            break;
+        } else if (IsFinalError(c->code)) {
+            const int n = c->code == kRespCme ? CmeErrorNumber(c->line) : -1;
+            if (n == 1) {
+                EndTransfer(link);
+                Fail(link, LINK_ERR_SEND);
+            } else if (n == 2) {
+                link.PostText(LINK_SUCCEEDED, 0, {});  // nothing to copy: the PC file stays empty
+            } else {
+                Fail(link, LINK_ERR_SEND);
+            }
+            return Disposition::Completed;
+        }
+    }
+
+    long received = 0;
+    std::vector<uint8_t> bytes;
+    for (bool endSeen = false; !endSeen;) {
+        if (!link.SendShortCommand(kRespGet)) {
+            Fail(link, LINK_ERR_SEND);
+            return Disposition::Completed;
+        }
+        long exchange = 0;
+        for (;;) {
+            const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+            if (!c) {
+                Fail(link, LINK_ERR_SEND);
+                return Disposition::Completed;
+            }
+            if (c->code == kRespOk)
+                break;
+            if (IsFinalError(c->code)) {
+                EndTransfer(link);
+                Fail(link, LINK_ERR_SEND);
+                return Disposition::Completed;
+            }
+            if (c->code != kRespGet)
+                continue;
+            const auto reply = ParseGetReply(c->line);
+            if (!reply)
+                continue;
+            if (reply->count == 0) {
+                endSeen = true;
+                continue;
+            }
+            bytes.resize(codecs::Base64DecodedMax(reply->data.size()));
+            const size_t n = codecs::Base64Decode(reply->data, bytes);
+            // A write that fails loses data: the transfer stops rather
+            // than report a file it did not write.
+            if (n > 0 && std::fwrite(bytes.data(), 1, n, file.get()) != n) {
+                EndTransfer(link);
+                Fail(link, LINK_ERR_LOCAL_FILE);
+                return Disposition::Completed;
+            }
+            exchange += static_cast<long>(n);
+        }
+        received += exchange;
+        link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(received), static_cast<int32_t>(size));
+    }
+    const bool flushed = std::fflush(file.get()) == 0;
+    const bool closed = std::fclose(file.release()) == 0;
+    EndTransfer(link);
+    if (flushed && closed)
+        link.PostText(LINK_SUCCEEDED, 0, {});
+    else
+        Fail(link, LINK_ERR_LOCAL_FILE);
+    return Disposition::Completed;
+}
+
+}  // namespace quorlink::link

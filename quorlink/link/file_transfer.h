@@ -1,0 +1,67 @@
+#pragma once
+// Whole-file transfers between the PC and the phone's file system over the
+// "*STARTDL"/"*PUT" (PC to phone) and "*STARTUL"/"*GET" (phone to PC)
+// commands, file bytes travelling in Base64. Requests 200 and 201.
+//
+// The handlers run on the worker thread, inside the dispatch, and hold the
+// link for the whole transfer. The helpers are pure.
+
+#include "quorlink/link/link_requests.h"
+#include "quorlink/link/phone_link.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quorlink::link {
+
+// The argument block of requests 200 and 201 (a malloc'ed block named by a
+// plat::PutBlock handle, freed by the worker). Request 200: first = PC file
+// to read, second = phone file name. Request 201: first = phone file name,
+// second = PC file to create.
+#pragma pack(push, 1)
+struct TransferBlock {
+    char first[256];   // NUL-terminated
+    char second[256];  // NUL-terminated
+};
+#pragma pack(pop)
+static_assert(sizeof(TransferBlock) == 512);
+
+// File bytes per "*PUT" command (144 Base64 characters).
+inline constexpr std::size_t kPutBlockBytes = 108;
+// A start of a PC-to-phone transfer refused with error 1 ("a transfer is
+// already open") is answered with the end command and tried again at most
+// this many times before the request fails.
+inline constexpr int kStartDownloadRetries = 3;
+
+// "AT*PUT=<index>,<count>,<base64>,<check>\r" for one block.
+[[nodiscard]] std::string PutCommand(int index, std::span<const uint8_t> block);
+
+// A "*GET" reply line: the byte count and the Base64 text (up to the next
+// comma or the end of the line). Nothing when the line has no colon or no
+// count.
+struct GetReply {
+    long count;
+    std::string_view data;
+};
+[[nodiscard]] std::optional<GetReply> ParseGetReply(std::string_view line);
+
+// The file size of a "*STARTUL" line: the decimal number after its colon,
+// 0 when there is none.
+[[nodiscard]] long StartUploadSize(std::string_view line);
+
+Disposition RunUpload(PhoneLink& link, int32_t code, LinkRequest& request);    // 200
+Disposition RunDownload(PhoneLink& link, int32_t code, LinkRequest& request);  // 201
+
+// A classified line for a multi-exchange request. A "SWITCHOFF" closes the
+// link (WM_LINK_LOST posted) and counts as no line; with the port closed
+// there is no line at once, so a transfer whose phone is gone ends quickly.
+[[nodiscard]] std::optional<ClassifiedLine> WaitPhoneLine(PhoneLink& link, uint32_t timeoutMs);
+// Final response over WaitPhoneLine: true on "OK", false on "ERROR",
+// "+CME" or no line.
+[[nodiscard]] bool WaitPhoneFinal(PhoneLink& link, uint32_t timeoutMs);
+
+}  // namespace quorlink::link

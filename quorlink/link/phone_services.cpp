@@ -1,0 +1,579 @@
+#include "quorlink/link/phone_services.h"
+
+#include "quorlink/codecs/pdu.h"
+#include "quorlink/codecs/ucs2.h"
+#include "quorlink/link/file_transfer.h"
+#include "quorlink/link/link_tables.h"
+#include "quorlink/link/phone_link.h"
+#include "platform/messages.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+namespace quorlink::link {
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
+
+constexpr uint32_t kMessageListLineMs = 20000;
+constexpr size_t kMaxNameCharacters = 256;
+
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+// "ERROR", "+CME ..." and also the message service's "+CMS ERROR:", which
+// the keyword table does not know; waiting on for a final line after it
+// would only end in silence.
+bool IsError(const ClassifiedLine& c)
+{
+    return c.code == kRespError || c.code == kRespCme || StartsWith(c.line, "+CMS ERROR:");
+}
+
+bool SendAndWaitOk(PhoneLink& link, std::string_view command)
+{
+    return link.Send(command) && WaitPhoneFinal(link, PhoneLink::kLineTimeoutMs);
+}
+
+bool WriteAll(std::FILE* file, std::string_view text)
+{
+    return text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+// Sends "AT+CPMS?" and reads its counts until "OK": first = the number
+// after the first comma, second = after the second. Nothing on an error
+// or silence.
+struct Counts {
+    long first = 0;
+    long second = 0;
+};
+std::optional<Counts> ReadStorageCounts(PhoneLink& link)
+{
+    if (!link.Send("AT+CPMS?\r"))
+        return std::nullopt;
+    Counts counts;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (!c || IsError(*c))
+            return std::nullopt;
+        if (c->code == kRespOk)
+            return counts;
+        if (StartsWith(c->line, "+CPMS")) {
+            counts.first = NumberAfterComma(c->line, 1);
+            counts.second = NumberAfterComma(c->line, 2);
+        }
+    }
+}
+
+void PostDone(PhoneLink& link, bool ok) { link.PostText(ok ? LINK_SUCCEEDED : LINK_FAILED, 0, {}); }
+
+}  // namespace
+
+// ------------------------------------------------------------ helpers
+
+long NumberAfterComma(std::string_view line, int n)
+{
+    size_t pos = 0;
+    for (int i = 0; i < n; ++i) {
+        pos = line.find(',', pos);
+        if (pos == std::string_view::npos)
+            return 0;
+        ++pos;
+    }
+    while (pos < line.size() && line[pos] == ' ')
+        ++pos;
+    long value = 0;
+    for (; pos < line.size() && line[pos] >= '0' && line[pos] <= '9'; ++pos)
+        if (value < 1'000'000'000L)
+            value = value * 10 + (line[pos] - '0');
+    return value;
+}
+
+std::optional<std::string_view> IndexField(std::string_view line)
+{
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const size_t comma = line.find(',', colon + 1);
+    if (comma == std::string_view::npos)
+        return std::nullopt;
+    return line.substr(colon + 1, comma - colon - 1);
+}
+
+std::optional<std::string_view> QuotedField(std::string_view line, int n)
+{
+    size_t pos = 0;
+    for (int i = 1;; ++i) {
+        const size_t open = line.find('"', pos);
+        if (open == std::string_view::npos)
+            return std::nullopt;
+        const size_t close = line.find('"', open + 1);
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        if (i == n)
+            return line.substr(open + 1, close - open - 1);
+        pos = close + 1;
+    }
+}
+
+std::optional<std::string> PhonebookLine(std::string_view cpbrLine)
+{
+    const auto index = IndexField(cpbrLine);
+    const auto number = QuotedField(cpbrLine, 1);
+    const auto name = QuotedField(cpbrLine, 2);
+    if (!index || !number || !name)
+        return std::nullopt;
+    // The name is UCS2 in hexadecimal text; at most 256 characters of it.
+    std::string hex(name->substr(0, 4 * kMaxNameCharacters));
+    std::vector<char> gbk(2 * kMaxNameCharacters + 1, 0);
+    CUcs2::AscUcs2GBString(hex.data(), gbk.data(), static_cast<int>(kMaxNameCharacters));
+    std::string out;
+    out.reserve(index->size() + number->size() + 32);
+    out.append(*index).append(",").append(*number).append(",").append(gbk.data()).append("\r\n");
+    return out;
+}
+
+std::optional<std::string_view> StatusWord(long status)
+{
+    static constexpr std::string_view kWords[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT", "ALL"};
+    if (status < 0 || status > 4)
+        return std::nullopt;
+    return kWords[status];
+}
+
+std::optional<std::string> MessageTimeStamp(std::string_view stamp)
+{
+    if (stamp.size() < 12)
+        return std::nullopt;
+    for (size_t i = 0; i < 12; ++i)
+        if (stamp[i] < '0' || stamp[i] > '9')
+            return std::nullopt;
+    std::string out;
+    const char separators[] = {'/', '/', ',', ':', ':'};
+    for (size_t part = 0; part < 6; ++part) {
+        if (part > 0)
+            out += separators[part - 1];
+        out.append(stamp.substr(2 * part, 2));
+    }
+    return out;
+}
+
+std::string MessageFields(const SM_PARAM& message)
+{
+    std::string out(message.address, strnlen(message.address, sizeof message.address));
+    out += ',';
+    if (message.status == 0 || message.status == 1) {
+        const std::string_view stamp(message.timeStamp, strnlen(message.timeStamp, sizeof message.timeStamp));
+        out += MessageTimeStamp(stamp).value_or(std::string(stamp));
+        out += ',';
+    }
+    std::string_view text(message.userData, strnlen(message.userData, sizeof message.userData));
+    for (size_t at; (at = text.find("\r\n")) != std::string_view::npos;) {
+        out.append(text.substr(0, at));
+        text.remove_prefix(at + 2);
+    }
+    out.append(text);
+    return out;
+}
+
+SendNumbers NumbersForSend(std::string_view serviceCentre, std::string_view destination)
+{
+    SendNumbers n;
+    std::string country;
+    if (StartsWith(serviceCentre, "+")) {
+        n.serviceCentre = serviceCentre.substr(1);
+        country = n.serviceCentre.substr(0, 2);
+    } else if (const size_t at = serviceCentre.find("86"); at != std::string_view::npos) {
+        n.serviceCentre = serviceCentre.substr(at);
+        country = "86";
+    } else {
+        n.serviceCentre = "86" + std::string(serviceCentre.substr(0, 13));
+        country = "86";
+    }
+    if (StartsWith(destination, "+"))
+        n.destination = destination.substr(1);
+    else if (!StartsWith(destination, country))
+        n.destination = country + std::string(destination);
+    else
+        n.destination = destination;
+    return n;
+}
+
+bool VersionAccepted(std::string_view version, std::string_view acceptedList)
+{
+    for (;;) {
+        const size_t cr = acceptedList.find('\r');
+        const std::string_view entry = acceptedList.substr(0, cr);
+        if (StartsWithNoCase(version, entry))
+            return true;
+        if (cr == std::string_view::npos)
+            return false;
+        acceptedList.remove_prefix(cr + 1);
+    }
+}
+
+bool ReplaceFileHeader(const std::string& path, std::string_view header)
+{
+    std::string content;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return false;
+        std::ostringstream all;
+        all << in.rdbuf();
+        content = std::move(all).str();
+    }
+    const size_t end = std::min(content.find("\r\n"), content.size());
+    if (end == header.size()) {
+        // Same length: overwrite at the start, nothing else moves.
+        std::FILE* f = std::fopen(path.c_str(), "r+b");
+        if (!f)
+            return false;
+        const bool ok = WriteAll(f, header);
+        return (std::fclose(f) == 0) && ok;
+    }
+    const std::string temp = path + ".tmp";
+    {
+        FilePtr f(std::fopen(temp.c_str(), "wb"), &std::fclose);
+        if (!f)
+            return false;
+        const bool ok = WriteAll(f.get(), header) && WriteAll(f.get(), std::string_view(content).substr(end));
+        if (!ok || std::fclose(f.release()) != 0) {
+            std::remove(temp.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+// ------------------------------------------------------ SIM phonebook
+
+namespace {
+
+// Everything between switching to UCS2 and the phonebook file closed.
+bool ReadPhonebookInto(PhoneLink& link, const std::string& path)
+{
+    if (!link.Send("AT+CPBS?\r"))
+        return false;
+    long used = 0, locations = 0;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (!c || IsError(*c))
+            return false;
+        if (c->code == kRespOk)
+            break;
+        if (StartsWith(c->line, "+CPBS")) {
+            used = NumberAfterComma(c->line, 1);
+            locations = NumberAfterComma(c->line, 2);
+        }
+    }
+    if (!SendAndWaitOk(link, "AT+CPBW=?\r"))
+        return false;
+
+    FilePtr file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file)
+        return false;
+    if (!WriteAll(file.get(), std::to_string(locations) + "," + std::to_string(used) + "\r\n"))
+        return false;
+    if (used == 0)
+        return std::fclose(file.release()) == 0;
+
+    if (!link.Send("AT+CPBR=1," + std::to_string(locations) + "\r"))
+        return false;
+    long entries = 0;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (!c || IsError(*c))
+            return false;
+        if (c->code == kRespOk)
+            break;
+        if (!StartsWith(c->line, "+CPBR"))
+            continue;
+        const auto line = PhonebookLine(c->line);
+        if (!line)
+            continue;
+        if (!WriteAll(file.get(), *line))
+            return false;
+        ++entries;
+        link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(entries), static_cast<int32_t>(used));
+    }
+    const bool closed = std::fclose(file.release()) == 0;
+    return closed && entries == used;
+}
+
+}  // namespace
+
+Disposition RunReadPhonebook(PhoneLink& link, int32_t, LinkRequest& request)
+{
+    const std::string path(RequestText(request));
+    if (!SendAndWaitOk(link, "AT+CPBS=\"SM\"\r") || !SendAndWaitOk(link, "AT+CSCS=\"UCS2\"\r")) {
+        PostDone(link, false);
+        return Disposition::Completed;
+    }
+    const bool ok = ReadPhonebookInto(link, path);
+    PostDone(link, ok);
+    // The rest of the link speaks the GSM character set: switch back after
+    // a failed read too, or later commands would send and read UCS2.
+    const bool restored = SendAndWaitOk(link, "AT+CSCS=\"GSM\"\r");
+    if (ok && !restored)
+        PostDone(link, false);
+    return Disposition::Completed;
+}
+
+// ----------------------------------------------------------- messages
+
+namespace {
+
+bool ReadMessagesInto(PhoneLink& link, const std::string& path)
+{
+    const auto counts = ReadStorageCounts(link);
+    if (!counts)
+        return false;
+    const long stored = counts->first;
+    const std::string header = std::to_string(counts->second) + "," + std::to_string(stored);
+    FilePtr file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file || !WriteAll(file.get(), header))
+        return false;
+    if (stored == 0)
+        return std::fclose(file.release()) == 0;
+
+    if (!link.Send("AT+CMGL=4\r"))
+        return false;
+    long seen = 0;
+    bool awaitingPdu = false;  // a message header came and its PDU is next
+    long awaitingStatus = 0;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, kMessageListLineMs);
+        if (!c || IsError(*c))
+            return false;  // the file keeps what was written
+        if (c->code == kRespOk)
+            break;
+        if (StartsWith(c->line, "+CMGL:")) {
+            ++seen;
+            if (seen <= stored)
+                link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(seen), static_cast<int32_t>(stored));
+            const size_t comma = c->line.find(',');
+            const bool hasStatus = comma != std::string_view::npos && comma + 1 < c->line.size() &&
+                                   c->line[comma + 1] >= '0' && c->line[comma + 1] <= '9';
+            const long status = hasStatus ? NumberAfterComma(c->line, 1) : -1;
+            std::string head = "\r\n";
+            head.append(IndexField(c->line).value_or(std::string_view{})).append(",");
+            if (const auto word = StatusWord(status))
+                head.append(*word).append(",");
+            if (!WriteAll(file.get(), head))
+                return false;
+            awaitingPdu = true;
+            awaitingStatus = status;
+            continue;
+        }
+        if (!awaitingPdu)
+            continue;  // a line that belongs to no message
+        SM_PARAM message{};
+        message.status = static_cast<unsigned char>(awaitingStatus);
+        awaitingPdu = false;
+        const std::string pdu(c->line);
+        CPDU::gsmDecodePdu(pdu.c_str(), &message);
+        if (!WriteAll(file.get(), MessageFields(message)))
+            return false;
+    }
+    if (!WriteAll(file.get(), "\r\n") || std::fclose(file.release()) != 0)
+        return false;
+
+    const auto fresh = ReadStorageCounts(link);
+    if (!fresh)
+        return false;
+    return ReplaceFileHeader(path, std::to_string(fresh->second) + "," + std::to_string(fresh->first));
+}
+
+}  // namespace
+
+Disposition RunReadMessages(PhoneLink& link, int32_t, LinkRequest& request)
+{
+    PostDone(link, ReadMessagesInto(link, std::string(RequestText(request))));
+    return Disposition::Completed;
+}
+
+// -------------------------------------------------------- send message
+
+namespace {
+
+bool SendMessage(PhoneLink& link, const MessageBlock& block)
+{
+    if (!link.Send("AT+CSCA?\r"))
+        return false;
+    std::string centre;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (!c || IsError(*c))
+            return false;
+        if (c->code == kRespOk)
+            break;
+        if (StartsWith(c->line, "+CSCA"))
+            centre = std::string(QuotedField(c->line, 1).value_or(std::string_view{}));
+    }
+
+    const std::string_view destination(block.destination, strnlen(block.destination, sizeof block.destination));
+    const std::string_view text(block.text, strnlen(block.text, sizeof block.text));
+    const SendNumbers numbers = NumbersForSend(centre, destination);
+
+    SM_PARAM message{};
+    std::memcpy(message.serviceCentre, numbers.serviceCentre.data(),
+                std::min(numbers.serviceCentre.size(), sizeof message.serviceCentre - 1));
+    std::memcpy(message.address, numbers.destination.data(),
+                std::min(numbers.destination.size(), sizeof message.address - 1));
+    message.protocolId = 0;
+    bool wide = false;
+    for (const char ch : text)
+        wide = wide || static_cast<unsigned char>(ch) >= 0x80;
+    message.dataCoding = wide ? 8 : 0;
+    std::memcpy(message.userData, block.text, sizeof block.text);
+    message.userData[sizeof block.text] = static_cast<char>(block.trailer);
+
+    char pdu[CPDU::kMaxPduText + 1] = {};
+    const int length = CPDU::gsmEncodePdu(&message, pdu);
+    if (length < 2)
+        return false;
+    unsigned char centreOctets = 0;
+    CPDU::gsmString2Bytes(pdu, &centreOctets, 2);
+    const int tpduLength = length / 2 - (1 + centreOctets);
+    std::string body(pdu, static_cast<size_t>(length));
+    body += '\x1A';
+
+    if (!link.Send("AT+CMGS=" + std::to_string(tpduLength) + "\r"))
+        return false;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (!c || IsError(*c))
+            return false;
+        if (c->line == "> ")
+            break;
+    }
+    if (!link.Send(body))
+        return false;
+    // "+CMGS:" means sent; its "OK" is read too, so that it is not left
+    // behind as the answer to the next command.
+    bool sent = false;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (!c)
+            return sent;
+        if (IsError(*c))
+            return false;
+        if (c->code == kRespOk)
+            return true;
+        if (StartsWith(c->line, "+CMGS:"))
+            sent = true;
+    }
+}
+
+}  // namespace
+
+Disposition RunSendMessage(PhoneLink& link, int32_t, LinkRequest& request)
+{
+    std::unique_ptr<MessageBlock, decltype(&std::free)> block(
+        static_cast<MessageBlock*>(plat::TakeBlock(request.argument)), &std::free);
+    PostDone(link, block && SendMessage(link, *block));
+    return Disposition::Completed;
+}
+
+// ------------------------------------------------------ version check
+
+Disposition RunCheckVersion(PhoneLink& link, int32_t, LinkRequest& request)
+{
+    if (!link.Send("AT*GETVER\r")) {
+        PostDone(link, false);
+        return Disposition::Completed;
+    }
+    std::optional<std::string> version;
+    for (;;) {
+        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        if (!c || c->code == kRespOk || IsError(*c))
+            break;
+        constexpr std::string_view kPrefix = "*GETVER:";
+        if (StartsWithNoCase(c->line, kPrefix)) {
+            std::string_view v = c->line.substr(kPrefix.size());
+            while (!v.empty() && v.front() == ' ')
+                v.remove_prefix(1);
+            version = std::string(v);
+        }
+    }
+    if (version && VersionAccepted(*version, RequestText(request))) {
+        PostDone(link, true);
+        return Disposition::Completed;
+    }
+    // A phone whose software is not in the list is not used.
+    PostDone(link, false);
+    if (link.linkState == PhoneLink::kLinkOpen || (link.port && link.port->IsOpen()))
+        link.CloseLink(true);  // not again when a switch-off has closed it already
+    return Disposition::Completed;
+}
+
+// ------------------------------------------------- counts and lock
+
+Disposition RunStorageCounts(PhoneLink& link, int32_t, LinkRequest&)
+{
+    if (link.Send("AT+CPMS?\r")) {
+        long used = 0, total = 0;
+        bool report = true;
+        for (;;) {
+            const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+            if (!c || c->code == kRespOk)
+                break;
+            if (IsError(*c)) {
+                report = false;
+                break;
+            }
+            if (StartsWith(c->line, "+CPMS")) {
+                used = NumberAfterComma(c->line, 1);
+                total = NumberAfterComma(c->line, 2);
+            }
+        }
+        if (report)
+            link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(used), static_cast<int32_t>(total));
+    }
+    link.PostText(LINK_SUCCEEDED, 0, {});
+    return Disposition::Completed;
+}
+
+Disposition RunPrivacyLock(PhoneLink& link, int32_t, LinkRequest&)
+{
+    if (link.Send("AT*SAFEBOXSTAT\r")) {
+        int pictures = 0, messages = 0;
+        bool report = true;
+        bool settled = false;  // "NON" seen: the flags stay 0
+        for (;;) {
+            const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+            if (!c || c->code == kRespOk)
+                break;
+            if (IsError(*c)) {
+                report = false;
+                break;
+            }
+            // After "NON" the rest of the answer is read but not used, so
+            // that its final line is not left for the next command.
+            if (settled || !StartsWith(c->line, "*SAFEBOXSTAT:"))
+                continue;
+            if (c->line.find("NON") != std::string_view::npos) {
+                pictures = messages = 0;
+                settled = true;
+                continue;
+            }
+            pictures = pictures || c->line.find("PIC") != std::string_view::npos;
+            messages = messages || c->line.find("SMS") != std::string_view::npos;
+        }
+        if (report)
+            link.PostProgress(LINK_INTERMEDIATE, 0, pictures, messages);
+    }
+    link.PostText(LINK_SUCCEEDED, 0, {});
+    return Disposition::Completed;
+}
+
+}  // namespace quorlink::link

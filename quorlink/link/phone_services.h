@@ -1,0 +1,85 @@
+#pragma once
+// Phone services over standard AT commands: the SIM phonebook and the
+// message storage read into local files, sending a message, the software
+// version check, the storage counts and the privacy-lock status
+// (requests 205, 206, 207, 98, 99, 219).
+//
+// The handlers run on the worker thread, inside the dispatch. The helpers
+// below them are pure.
+
+#include "quorlink/link/link_requests.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct SM_PARAM;
+
+namespace quorlink::link {
+
+// The argument block of request 207 (a malloc'ed block named by a
+// plat::PutBlock handle, freed by the worker).
+#pragma pack(push, 1)
+struct MessageBlock {
+    char destination[21];  // NUL-terminated, optionally starting with "+"
+    char text[160];        // NUL-terminated, PC code page (GBK) or ASCII
+    // Copied into the byte of SM_PARAM that follows the 160 text bytes
+    // (userData[160], the text's terminator slot). Senders put 0 there; the
+    // PDU encoder reads at most 160 text bytes, so it never reaches the PDU.
+    uint8_t trailer;
+};
+#pragma pack(pop)
+static_assert(sizeof(MessageBlock) == 182);
+static_assert(offsetof(MessageBlock, text) == 21);
+static_assert(offsetof(MessageBlock, trailer) == 181);
+
+Disposition RunReadPhonebook(PhoneLink& link, int32_t code, LinkRequest& request);  // 205
+Disposition RunReadMessages(PhoneLink& link, int32_t code, LinkRequest& request);   // 206
+Disposition RunSendMessage(PhoneLink& link, int32_t code, LinkRequest& request);    // 207
+Disposition RunCheckVersion(PhoneLink& link, int32_t code, LinkRequest& request);   // 98
+Disposition RunStorageCounts(PhoneLink& link, int32_t code, LinkRequest& request);  // 99
+Disposition RunPrivacyLock(PhoneLink& link, int32_t code, LinkRequest& request);    // 219
+
+// The decimal number after the n-th comma of a line (n from 1); 0 when the
+// line has fewer commas or no digits there.
+[[nodiscard]] long NumberAfterComma(std::string_view line, int n);
+// Everything between the first colon and the first comma after it.
+[[nodiscard]] std::optional<std::string_view> IndexField(std::string_view line);
+// The text between the n-th pair of double quotes (n from 1).
+[[nodiscard]] std::optional<std::string_view> QuotedField(std::string_view line, int n);
+
+// One line of the phonebook file for a "+CPBR" line (index, number, name
+// in the PC code page, "\r\n"); nothing when its fields cannot be found.
+[[nodiscard]] std::optional<std::string> PhonebookLine(std::string_view cpbrLine);
+
+// The status word of a "+CMGL" status number, nothing outside 0..4.
+[[nodiscard]] std::optional<std::string_view> StatusWord(long status);
+// "YYMMDDhhmmss..." as "YY/MM/DD,hh:mm:ss"; nothing with fewer than 12 digits.
+[[nodiscard]] std::optional<std::string> MessageTimeStamp(std::string_view stamp);
+// The part of a message line after the index and the status word: the
+// address, the time stamp (received messages), the text without "\r\n".
+[[nodiscard]] std::string MessageFields(const SM_PARAM& message);
+
+// The service centre and destination numbers of a message to send, by the
+// phone's rules: the service centre's "+" or its "86", the country prefix
+// put before a national destination.
+struct SendNumbers {
+    std::string serviceCentre;
+    std::string destination;
+};
+[[nodiscard]] SendNumbers NumbersForSend(std::string_view serviceCentre, std::string_view destination);
+
+// Whether the phone's version begins with one of the accepted entries
+// (separated by carriage returns; case-insensitive). An empty entry
+// accepts every version.
+[[nodiscard]] bool VersionAccepted(std::string_view version, std::string_view acceptedList);
+
+// Puts header in front of the message file in place of its first header
+// (the text before its first "\r\n", or all of it). In place when the
+// lengths agree; otherwise the whole file is written again through a
+// temporary file, so every message line stays intact.
+[[nodiscard]] bool ReplaceFileHeader(const std::string& path, std::string_view header);
+
+}  // namespace quorlink::link

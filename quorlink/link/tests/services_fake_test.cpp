@@ -1,0 +1,518 @@
+// Transfers and phone services against a scripted port, for the replies a
+// well-behaved phone does not give: start refused with error 1 or 2,
+// invalid Base64 in a "*GET" line, a phonebook shorter than announced, the
+// privacy-lock forms, a refused version. Driven from the test thread with
+// the program clock sped up, so silent waits end quickly.
+
+#include "quorlink/codecs/base64.h"
+#include "quorlink/link/file_transfer.h"
+#include "quorlink/link/phone_link.h"
+#include "quorlink/link/phone_services.h"
+#include "support/fake_port.h"
+#include "support/result_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace quorlink::link;
+using linktest::FakeDevice;
+using linktest::FakePort;
+using linktest::NewRequest;
+using linktest::Posted;
+using linktest::ResultSink;
+
+const std::string kOk = "\r\nOK\r\n";
+const std::string kEnd = "AT*END\r";
+
+std::string ReadFile(const std::filesystem::path& p)
+{
+    std::stringstream s;
+    s << std::ifstream(p, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+class ServicesFake : public ::testing::Test {
+protected:
+    ServicesFake()
+        : device(std::make_shared<FakeDevice>()),
+          link(LinkTarget{plat::CurrentThreadId(), sink.window()}, std::make_unique<FakePort>(device), "")
+    {
+        plat::SetClockScaleForTesting(100.0);
+        EXPECT_TRUE(link.port->Open(1));
+        link.linkState = PhoneLink::kLinkOpen;
+        std::string tmpl = (std::filesystem::temp_directory_path() / "svcfakeXXXXXX").string();
+        dir = ::mkdtemp(tmpl.data());
+    }
+    ~ServicesFake() override
+    {
+        plat::SetClockScaleForTesting(1.0);
+        std::filesystem::remove_all(dir);
+    }
+
+    static uint32_t Transfer(const std::string& first, const std::string& second)
+    {
+        auto* b = static_cast<TransferBlock*>(std::calloc(1, sizeof(TransferBlock)));
+        std::strncpy(b->first, first.c_str(), sizeof b->first - 1);
+        std::strncpy(b->second, second.c_str(), sizeof b->second - 1);
+        return plat::PutBlock(b);
+    }
+
+    void Run(int32_t code, const std::string& text = "", uint32_t argument = 0)
+    {
+        link.Dispatch(code, NewRequest(text, sink.window(), argument));
+        EXPECT_FALSE(link.requestPending);
+    }
+
+    // Later lookups see only what is posted from now on.
+    void Forget() { seen = sink.Results().size(); }
+
+    std::vector<Posted> Results(uint32_t code) const
+    {
+        std::vector<Posted> out;
+        const auto all = sink.Results();
+        for (size_t i = seen; i < all.size(); ++i)
+            if (all[i].wParam == code)
+                out.push_back(all[i]);
+        return out;
+    }
+    // (status, code) of the final records, in order.
+    std::vector<std::pair<int32_t, int32_t>> Finals(uint32_t code) const
+    {
+        std::vector<std::pair<int32_t, int32_t>> out;
+        for (const auto& p : Results(code))
+            if (p.status != LINK_INTERMEDIATE)
+                out.emplace_back(p.status, p.code);
+        return out;
+    }
+    std::vector<std::pair<int32_t, int32_t>> Progress(uint32_t code) const
+    {
+        std::vector<std::pair<int32_t, int32_t>> out;
+        for (const auto& p : Results(code))
+            if (p.status == LINK_INTERMEDIATE)
+                out.emplace_back(p.current, p.total);
+        return out;
+    }
+
+    ResultSink sink;
+    std::shared_ptr<FakeDevice> device;
+    PhoneLink link;
+    std::filesystem::path dir;
+    size_t seen = 0;
+};
+
+using Pairs = std::vector<std::pair<int32_t, int32_t>>;
+
+// ------------------------------------------------------- PC to phone
+
+TEST_F(ServicesFake, UploadSendsBlocksOf108WithProgressThenEnds)
+{
+    std::string data(109, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7);
+    std::ofstream(dir / "f.bin", std::ios::binary) << data;
+    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    uint8_t check0 = 0;
+    for (size_t i = 0; i < 108; ++i)
+        check0 ^= bytes[i];
+    const std::string put0 = "AT*PUT=0,108," + quorlink::codecs::Base64Encode(bytes.first(108)) + "," +
+                             quorlink::codecs::Base64Encode(std::span(&check0, 1)) + "\r";
+    const std::string put1 = "AT*PUT=1,1," + quorlink::codecs::Base64Encode(bytes.subspan(108)) + "," +
+                             quorlink::codecs::Base64Encode(bytes.subspan(108)) + "\r";
+    device->Answer("AT*STARTDL=/app/f.bin,109\r", kOk);
+    device->Answer(put0, "\r\n*PUT: 0\r\n" + kOk);  // an information line before the OK is skipped
+    device->Answer(put1, kOk);
+    device->Answer(kEnd, kOk);
+
+    Run(REQ_UPLOAD, "", Transfer((dir / "f.bin").string(), "/app/f.bin"));
+    EXPECT_EQ(device->Written(), (std::vector<std::string>{"AT*STARTDL=/app/f.bin,109\r", put0, put1, kEnd}));
+    EXPECT_EQ(Progress(REQ_UPLOAD), Pairs({{108, 109}, {109, 109}}));
+    EXPECT_EQ(Finals(REQ_UPLOAD), Pairs({{LINK_SUCCEEDED, 0}}));
+}
+
+TEST_F(ServicesFake, UploadOfAnEmptyFileSendsNoBlock)
+{
+    std::ofstream(dir / "empty", std::ios::binary);
+    device->Answer("AT*STARTDL=/app/e,0\r", kOk);
+    device->Answer(kEnd, kOk);
+    Run(REQ_UPLOAD, "", Transfer((dir / "empty").string(), "/app/e"));
+    EXPECT_EQ(device->Written(), (std::vector<std::string>{"AT*STARTDL=/app/e,0\r", kEnd}));
+    EXPECT_EQ(Finals(REQ_UPLOAD), Pairs({{LINK_SUCCEEDED, 0}}));
+}
+
+TEST_F(ServicesFake, StartRefusedWithErrorOneIsRetriedAtMostThreeTimes)
+{
+    std::ofstream(dir / "a", std::ios::binary) << "abc";
+    const std::string start = "AT*STARTDL=/app/a,3\r";
+    // Refused twice, then accepted: two end commands, three starts, success.
+    device->AnswerOnce(start, "\r\n+CME ERROR: 1\r\n");
+    device->AnswerOnce(start, "\r\n+CME ERROR: 1\r\n");
+    device->Answer(start, kOk);
+    device->Answer("AT*PUT=0,3,YWJj,YA==\r", kOk);
+    device->Answer(kEnd, kOk);
+    Run(REQ_UPLOAD, "", Transfer((dir / "a").string(), "/app/a"));
+    EXPECT_EQ(device->CountWritten(start), 3u);
+    EXPECT_EQ(device->CountWritten(kEnd), 3u);
+    EXPECT_EQ(Finals(REQ_UPLOAD), Pairs({{LINK_SUCCEEDED, 0}}));
+
+    // Always refused: the first start and three retries, then (0, 52).
+    device->Answer(start, "\r\n+CME ERROR: 1\r\n");
+    Run(REQ_UPLOAD, "", Transfer((dir / "a").string(), "/app/a"));
+    EXPECT_EQ(device->CountWritten(start), 3u + 1 + kStartDownloadRetries);
+    EXPECT_EQ(Finals(REQ_UPLOAD), Pairs({{LINK_SUCCEEDED, 0}, {LINK_FAILED, LINK_ERR_SEND}}));
+}
+
+TEST_F(ServicesFake, UploadFailures)
+{
+    std::ofstream(dir / "a", std::ios::binary) << "abc";
+    // Missing PC file: 54, nothing sent.
+    Run(REQ_UPLOAD, "", Transfer((dir / "missing").string(), "/app/a"));
+    EXPECT_TRUE(device->Written().empty());
+    // A directory is not a file to send either.
+    Run(REQ_UPLOAD, "", Transfer(dir.string(), "/app/a"));
+    EXPECT_TRUE(device->Written().empty());
+    // Start refused with another error: no end command.
+    device->Answer("AT*STARTDL=/app/a,3\r", "\r\n+CME ERROR: 20\r\n");
+    Run(REQ_UPLOAD, "", Transfer((dir / "a").string(), "/app/a"));
+    EXPECT_EQ(device->CountWritten(kEnd), 0u);
+    // A block refused: the end command, then 52.
+    device->Answer("AT*STARTDL=/app/a,3\r", kOk);
+    device->Answer("AT*PUT=0,3,YWJj,YA==\r", "\r\n+CME ERROR: 23\r\n");
+    Run(REQ_UPLOAD, "", Transfer((dir / "a").string(), "/app/a"));
+    EXPECT_EQ(device->CountWritten(kEnd), 1u);
+    // A block never answered: the end command, then 52.
+    device->Answer("AT*PUT=0,3,YWJj,YA==\r", "");
+    Run(REQ_UPLOAD, "", Transfer((dir / "a").string(), "/app/a"));
+    EXPECT_EQ(device->CountWritten(kEnd), 2u);
+    // No argument block at all.
+    Run(REQ_UPLOAD, "", 0);
+    EXPECT_EQ(Finals(REQ_UPLOAD), Pairs({{LINK_FAILED, LINK_ERR_LOCAL_FILE},
+                                          {LINK_FAILED, LINK_ERR_LOCAL_FILE},
+                                          {LINK_FAILED, LINK_ERR_SEND},
+                                          {LINK_FAILED, LINK_ERR_SEND},
+                                          {LINK_FAILED, LINK_ERR_SEND},
+                                          {LINK_FAILED, LINK_ERR_LOCAL_FILE}}));
+    EXPECT_TRUE(Progress(REQ_UPLOAD).empty());
+}
+
+TEST_F(ServicesFake, UploadWithWritesFailingIs52)
+{
+    std::ofstream(dir / "a", std::ios::binary) << "abc";
+    device->FailWrites(true);
+    Run(REQ_UPLOAD, "", Transfer((dir / "a").string(), "/app/a"));
+    EXPECT_EQ(Finals(REQ_UPLOAD), Pairs({{LINK_FAILED, LINK_ERR_SEND}}));
+}
+
+// ------------------------------------------------------- phone to PC
+
+TEST_F(ServicesFake, InvalidBase64WritesNothingForItsLineAndTheTransferGoesOn)
+{
+    device->Answer("AT*STARTUL=/app/x\r", "\r\n*STARTUL: 5\r\n" + kOk);
+    device->AnswerOnce("AT*GET\r", "\r\n*GET: 3,QUJD,QA==\r\n" + kOk);
+    device->AnswerOnce("AT*GET\r", "\r\n*GET: 3,Q!JD,QA==\r\n" + kOk);  // '!' is not Base64
+    device->AnswerOnce("AT*GET\r", "\r\n*GET: 2,REU=\r\n" + kOk);
+    device->AnswerOnce("AT*GET\r", "\r\n*GET: 0,RkZG\r\n" + kOk);      // data on the end line is ignored
+    device->Answer(kEnd, kOk);
+    Run(REQ_DOWNLOAD, "", Transfer("/app/x", (dir / "x").string()));
+    EXPECT_EQ(ReadFile(dir / "x"), "ABCDE");
+    EXPECT_EQ(Progress(REQ_DOWNLOAD), Pairs({{3, 5}, {3, 5}, {5, 5}, {5, 5}}));
+    EXPECT_EQ(Finals(REQ_DOWNLOAD), Pairs({{LINK_SUCCEEDED, 0}}));
+    EXPECT_EQ(device->Written().back(), kEnd);
+}
+
+TEST_F(ServicesFake, StartOfDownloadRefused)
+{
+    struct Case {
+        std::string reply;
+        int32_t status, code;
+        size_t ends;
+    } cases[] = {
+        {"\r\n+CME ERROR: 2\r\n", LINK_SUCCEEDED, 0, 0},       // nothing to copy: empty file, success
+        {"\r\n+CME ERROR: 1\r\n", LINK_FAILED, LINK_ERR_SEND, 1},  // a transfer was open: closed, failed
+        {"\r\n+CME ERROR: 22\r\n", LINK_FAILED, LINK_ERR_SEND, 0},
+        {"\r\nERROR\r\n", LINK_FAILED, LINK_ERR_SEND, 0},
+        {"", LINK_FAILED, LINK_ERR_SEND, 0},                    // silence
+    };
+    for (const auto& c : cases) {
+        Forget();
+        const size_t endsBefore = device->CountWritten(kEnd);
+        std::ofstream(dir / "y", std::ios::binary) << "old";
+        device->Answer("AT*STARTUL=/app/y\r", c.reply);
+        Run(REQ_DOWNLOAD, "", Transfer("/app/y", (dir / "y").string()));
+        EXPECT_EQ(Finals(REQ_DOWNLOAD), Pairs({{c.status, c.code}})) << c.reply;
+        EXPECT_EQ(device->CountWritten(kEnd) - endsBefore, c.ends) << c.reply;
+        EXPECT_EQ(device->CountWritten("AT*GET\r"), 0u);
+        EXPECT_EQ(ReadFile(dir / "y"), "") << "created empty before the start";
+    }
+}
+
+TEST_F(ServicesFake, DownloadBrokenOffKeepsThePartialFile)
+{
+    device->Answer("AT*STARTUL=/app/x\r", "\r\n*STARTUL: 9\r\n" + kOk);
+    device->AnswerOnce("AT*GET\r", "\r\n*GET: 3,QUJD,QA==\r\n" + kOk);
+    device->AnswerOnce("AT*GET\r", "\r\n+CME ERROR: 3\r\n");
+    device->Answer(kEnd, kOk);
+    Run(REQ_DOWNLOAD, "", Transfer("/app/x", (dir / "x").string()));
+    EXPECT_EQ(ReadFile(dir / "x"), "ABC");
+    EXPECT_EQ(Finals(REQ_DOWNLOAD), Pairs({{LINK_FAILED, LINK_ERR_SEND}}));
+    EXPECT_EQ(device->Written().back(), kEnd);
+
+    // A get exchange that ends in silence fails without an end command.
+    device->AnswerOnce("AT*GET\r", "\r\n*GET: 3,QUJD,QA==\r\n");
+    Run(REQ_DOWNLOAD, "", Transfer("/app/x", (dir / "x").string()));
+    EXPECT_EQ(device->Written().back(), "AT*GET\r");
+    EXPECT_EQ(Finals(REQ_DOWNLOAD).back(), std::make_pair(LINK_FAILED, LINK_ERR_SEND));
+}
+
+TEST_F(ServicesFake, DownloadIntoAnUncreatableFileIs54)
+{
+    Run(REQ_DOWNLOAD, "", Transfer("/app/x", (dir / "no" / "such" / "x").string()));
+    EXPECT_TRUE(device->Written().empty());
+    EXPECT_EQ(Finals(REQ_DOWNLOAD), Pairs({{LINK_FAILED, LINK_ERR_LOCAL_FILE}}));
+}
+
+TEST_F(ServicesFake, SwitchOffInTheMiddleClosesTheLinkAndFailsAtOnce)
+{
+    device->Answer("AT*STARTUL=/app/x\r", "\r\n*STARTUL: 9\r\n" + kOk);
+    device->AnswerOnce("AT*GET\r", "\r\n*GET: 3,QUJD,QA==\r\n" + kOk);
+    device->AnswerOnce("AT*GET\r", "\r\nSWITCHOFF\r\n");
+    Run(REQ_DOWNLOAD, "", Transfer("/app/x", (dir / "x").string()));
+    EXPECT_EQ(Finals(REQ_DOWNLOAD), Pairs({{LINK_FAILED, LINK_ERR_SEND}}));
+    EXPECT_EQ(sink.Count(WM_LINK_LOST), 1u);
+    EXPECT_EQ(link.linkState, PhoneLink::kLinkClosed);
+    EXPECT_FALSE(link.port->IsOpen());
+    EXPECT_EQ(device->CountWritten(kEnd), 0u);  // nothing is sent to a phone that is off
+}
+
+// ------------------------------------------------------- phonebook
+
+TEST_F(ServicesFake, PhonebookShorterThanAnnouncedFailsThoughTheFileIsWritten)
+{
+    device->Answer("AT+CPBS=\"SM\"\r", kOk);
+    device->Answer("AT+CSCS=\"UCS2\"\r", kOk);
+    device->Answer("AT+CSCS=\"GSM\"\r", kOk);
+    device->Answer("AT+CPBS?\r", "\r\n+CPBS: \"SM\",3,250\r\n" + kOk);
+    device->Answer("AT+CPBW=?\r", "\r\n+CPBW: (1-250),20,(129,145),12\r\n" + kOk);
+    device->Answer("AT+CPBR=1,250\r",
+                   "\r\n+CPBR: 1,\"111\",129,\"0041\"\r\n+CPBR: bad\r\n+CPBR: 7,\"+222\",145,\"4F60\"\r\n" + kOk);
+    const auto path = (dir / "pb.sim").string();
+    Run(REQ_READ_SIM_PHONEBOOK, path);
+    EXPECT_EQ(ReadFile(path), "250,3\r\n 1,111,A\r\n 7,+222,\xC4\xE3\r\n");
+    EXPECT_EQ(Progress(REQ_READ_SIM_PHONEBOOK), Pairs({{1, 3}, {2, 3}}));
+    EXPECT_EQ(Finals(REQ_READ_SIM_PHONEBOOK), Pairs({{LINK_FAILED, 0}}));
+    EXPECT_EQ(device->Written().back(), "AT+CSCS=\"GSM\"\r");  // back to GSM after the failure too
+
+    // Complete now: success; a failing switch back adds a failure record.
+    device->Answer("AT+CPBS?\r", "\r\n+CPBS: \"SM\",2,250\r\n" + kOk);
+    device->Answer("AT+CSCS=\"GSM\"\r", "\r\nERROR\r\n");
+    Run(REQ_READ_SIM_PHONEBOOK, path);
+    EXPECT_EQ(Finals(REQ_READ_SIM_PHONEBOOK),
+              Pairs({{LINK_FAILED, 0}, {LINK_SUCCEEDED, 0}, {LINK_FAILED, 0}}));
+}
+
+TEST_F(ServicesFake, EmptyPhonebookHoldsOnlyTheHeader)
+{
+    for (const char* c : {"AT+CPBS=\"SM\"\r", "AT+CSCS=\"UCS2\"\r", "AT+CSCS=\"GSM\"\r", "AT+CPBW=?\r"})
+        device->Answer(c, kOk);
+    device->Answer("AT+CPBS?\r", "\r\n+CPBS: \"SM\",0,250\r\n" + kOk);
+    const auto path = (dir / "pb.sim").string();
+    Run(REQ_READ_SIM_PHONEBOOK, path);
+    EXPECT_EQ(ReadFile(path), "250,0\r\n");
+    EXPECT_EQ(device->CountWritten("AT+CPBR=1,250\r"), 0u);
+    EXPECT_EQ(Finals(REQ_READ_SIM_PHONEBOOK), Pairs({{LINK_SUCCEEDED, 0}}));
+
+    // The phonebook query refused: failure before any file.
+    device->Answer("AT+CPBW=?\r", "\r\n+CME ERROR: 4\r\n");
+    const auto other = (dir / "other.sim").string();
+    Run(REQ_READ_SIM_PHONEBOOK, other);
+    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_EQ(Finals(REQ_READ_SIM_PHONEBOOK).back(), std::make_pair(LINK_FAILED, 0));
+}
+
+// ------------------------------------------------------- messages
+
+// A received message from +13678923015, 26/12/11 14:52:45, 7-bit "hello".
+const std::string kDeliverPdu = std::string("00")  // no service centre
+                                + "04"               // SMS-DELIVER
+                                + "0B91" + "3176983210F5"  // 11 digits, international
+                                + "00" + "00"        // PID, DCS 7-bit
+                                + "62211141255400"   // time stamp
+                                + "05E8329BFD06";    // "hello"
+
+// The same as a stored sent message (SMS-SUBMIT with a relative validity).
+const std::string kSubmitPdu = std::string("00")          // no service centre
+                               + "11" + "00"               // SMS-SUBMIT, message reference
+                               + "0B91" + "3176983210F5"   // destination
+                               + "00" + "00" + "AA"        // PID, DCS 7-bit, validity
+                               + "05E8329BFD06";           // "hello"
+
+TEST_F(ServicesFake, MessageFileWithHeaderRewrittenForFreshCounts)
+{
+    device->AnswerOnce("AT+CPMS?\r", "\r\n+CPMS: \"SM\",9,50,\"SM\",9,50\r\n" + kOk);
+    device->AnswerOnce("AT+CPMS?\r", "\r\n+CPMS: \"SM\",10,50,\"SM\",10,50\r\n" + kOk);
+    device->Answer("AT+CMGL=4\r", "\r\n+CMGL: 1,1,,20\r\n" + kDeliverPdu + "\r\n+CMGL: 2,3,,19\r\n" + kSubmitPdu +
+                                      "\r\n+CMGL: 3,0,,20\r\n" + kDeliverPdu + "\r\n" + kOk);
+    const auto path = (dir / "sms.sim").string();
+    Run(REQ_READ_MESSAGES, path);
+    EXPECT_EQ(ReadFile(path), "50,10"
+                              "\r\n 1,REC READ,+13678923015,26/12/11,14:52:45,hello"
+                              "\r\n 2,STO SENT,+13678923015,hello"  // stored: no time stamp
+                              "\r\n 3,REC UNREAD,+13678923015,26/12/11,14:52:45,hello"
+                              "\r\n");
+    EXPECT_EQ(Progress(REQ_READ_MESSAGES), Pairs({{1, 9}, {2, 9}, {3, 9}}));
+    EXPECT_EQ(Finals(REQ_READ_MESSAGES), Pairs({{LINK_SUCCEEDED, 0}}));
+}
+
+TEST_F(ServicesFake, StatusOutsideTheWordsWritesNoWordButStillTheMessage)
+{
+    device->Answer("AT+CPMS?\r", "\r\n+CPMS: \"SM\",1,50\r\n" + kOk);
+    device->Answer("AT+CMGL=4\r", "\r\n+CMGL: 4,7,,20\r\n" + kDeliverPdu + "\r\n" + kOk);
+    const auto path = (dir / "sms.sim").string();
+    Run(REQ_READ_MESSAGES, path);
+    const std::string file = ReadFile(path);
+    EXPECT_EQ(file.substr(0, 12), "50,1\r\n 4,+13");
+    EXPECT_EQ(file.substr(file.size() - 2), "\r\n");
+    EXPECT_EQ(Finals(REQ_READ_MESSAGES), Pairs({{LINK_SUCCEEDED, 0}}));
+}
+
+TEST_F(ServicesFake, MessageListErrorFailsAndKeepsWhatWasWritten)
+{
+    device->Answer("AT+CPMS?\r", "\r\n+CPMS: \"SM\",2,50\r\n" + kOk);
+    device->Answer("AT+CMGL=4\r", "\r\n+CMGL: 1,0,,20\r\n" + kDeliverPdu + "\r\n+CMS ERROR: 320\r\n");
+    const auto path = (dir / "sms.sim").string();
+    Run(REQ_READ_MESSAGES, path);
+    EXPECT_EQ(ReadFile(path), "50,2\r\n 1,REC UNREAD,+13678923015,26/12/11,14:52:45,hello");
+    EXPECT_EQ(Finals(REQ_READ_MESSAGES), Pairs({{LINK_FAILED, 0}}));
+
+    device->Answer("AT+CPMS?\r", "\r\n+CPMS: \"SM\",0,50\r\n" + kOk);
+    Run(REQ_READ_MESSAGES, path);
+    EXPECT_EQ(ReadFile(path), "50,0");
+    EXPECT_EQ(Finals(REQ_READ_MESSAGES).back(), std::make_pair(LINK_SUCCEEDED, 0));
+}
+
+// ------------------------------------------------------- sending
+
+MessageBlock* NewMessage(const std::string& to, const std::string& text)
+{
+    auto* m = static_cast<MessageBlock*>(std::calloc(1, sizeof(MessageBlock)));
+    std::strncpy(m->destination, to.c_str(), sizeof m->destination - 1);
+    std::strncpy(m->text, text.c_str(), sizeof m->text - 1);
+    return m;
+}
+
+TEST_F(ServicesFake, MessageIsSentInSevenBitOrUcs2ByItsBytes)
+{
+    device->Answer("AT+CSCA?\r", "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk);
+    const std::string head = std::string("08916831081000") + "05F0"  // service centre 8613800100500
+                             + "1100" + "0D91683119325476F8";         // SUBMIT, 8613912345678
+    struct Case {
+        std::string text;
+        std::string pdu;
+    } cases[] = {
+        {"hi", head + "00" + "00" + "00" + "02E834"},                 // 7-bit
+        {"\xC4\xE3", head + "00" + "08" + "00" + "024F60"},           // a byte >= 0x80: UCS2
+    };
+    for (const auto& c : cases) {
+        device->Answer("AT+CMGS=17\r", "\r\n> ");
+        device->Answer(c.pdu + "\x1A", "\r\n+CMGS: 5\r\n" + kOk);
+        Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", c.text)));
+        EXPECT_EQ(device->Written().back(), c.pdu + "\x1A");
+        EXPECT_EQ(Finals(REQ_SEND_MESSAGE).back(), std::make_pair(LINK_SUCCEEDED, 0)) << c.text;
+    }
+}
+
+TEST_F(ServicesFake, SendFailures)
+{
+    // No service centre: nothing more is sent.
+    device->Answer("AT+CSCA?\r", "\r\n+CME ERROR: 10\r\n");
+    Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", "hi")));
+    EXPECT_EQ(device->Written().size(), 1u);
+    // The length refused before the prompt.
+    device->Answer("AT+CSCA?\r", "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk);
+    device->Answer("AT+CMGS=17\r", "\r\n+CMS ERROR: 304\r\n");
+    Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", "hi")));
+    EXPECT_EQ(device->Written().back(), "AT+CMGS=17\r");
+    // A prompt that never comes.
+    device->Answer("AT+CMGS=17\r", "");
+    Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", "hi")));
+    // The PDU refused.
+    device->Answer("AT+CMGS=17\r", "\r\n> ");
+    Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", "hi")));  // no final line
+    EXPECT_EQ(Finals(REQ_SEND_MESSAGE),
+              Pairs({{LINK_FAILED, 0}, {LINK_FAILED, 0}, {LINK_FAILED, 0}, {LINK_FAILED, 0}}));
+}
+
+// ------------------------------------------- version, counts, lock
+
+TEST_F(ServicesFake, VersionCheck)
+{
+    device->Answer("AT*GETVER\r", "\r\n*getver:   V318_R1.2\r\n" + kOk);
+    Run(REQ_CHECK_VERSION, "V317\rv318_r");
+    EXPECT_EQ(Finals(REQ_CHECK_VERSION), Pairs({{LINK_SUCCEEDED, 0}}));
+    EXPECT_EQ(sink.Count(WM_LINK_LOST), 0u);
+    EXPECT_TRUE(link.port->IsOpen());
+
+    Run(REQ_CHECK_VERSION, "V317\rV319");
+    EXPECT_EQ(Finals(REQ_CHECK_VERSION), Pairs({{LINK_SUCCEEDED, 0}, {LINK_FAILED, 0}}));
+    EXPECT_EQ(sink.Count(WM_LINK_LOST), 1u);
+    EXPECT_FALSE(link.port->IsOpen());
+    EXPECT_EQ(link.linkState, PhoneLink::kLinkClosed);
+}
+
+TEST_F(ServicesFake, VersionCheckWithoutAVersionFails)
+{
+    device->Answer("AT*GETVER\r", "\r\nERROR\r\n");
+    Run(REQ_CHECK_VERSION, "");  // even the list that accepts everything needs a version
+    EXPECT_EQ(Finals(REQ_CHECK_VERSION), Pairs({{LINK_FAILED, 0}}));
+    EXPECT_EQ(sink.Count(WM_LINK_LOST), 1u);
+}
+
+TEST_F(ServicesFake, PrivacyLockForms)
+{
+    struct Case {
+        std::string reply;
+        std::optional<std::pair<int32_t, int32_t>> flags;
+    } cases[] = {
+        {"\r\n*SAFEBOXSTAT: NON\r\n" + kOk, std::pair{0, 0}},
+        {"\r\n*SAFEBOXSTAT: PIC\r\n" + kOk, std::pair{1, 0}},
+        {"\r\n*SAFEBOXSTAT: SMS\r\n" + kOk, std::pair{0, 1}},
+        {"\r\n*SAFEBOXSTAT: PIC,SMS\r\n" + kOk, std::pair{1, 1}},
+        {"\r\n*SAFEBOXSTAT: PIC\r\n*SAFEBOXSTAT: SMS\r\n" + kOk, std::pair{1, 1}},
+        {"\r\n*SAFEBOXSTAT: SMS,NON,PIC\r\n" + kOk, std::pair{0, 0}},
+        {"\r\n*SAFEBOXSTAT: NON\r\n*SAFEBOXSTAT: PIC\r\n" + kOk, std::pair{0, 0}},
+        {"\r\n*SAFEBOXSTAT: PIC\r\n", std::pair{1, 0}},  // silence after the line
+        {"\r\n+CME ERROR: 3\r\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        Forget();
+        device->Answer("AT*SAFEBOXSTAT\r", c.reply);
+        Run(REQ_PRIVACY_LOCK);
+        const auto progress = Progress(REQ_PRIVACY_LOCK);
+        if (c.flags)
+            EXPECT_EQ(progress, Pairs({*c.flags})) << c.reply;
+        else
+            EXPECT_TRUE(progress.empty()) << c.reply;
+        EXPECT_EQ(Finals(REQ_PRIVACY_LOCK), Pairs({{LINK_SUCCEEDED, 0}})) << c.reply;
+        // Nothing of the answer is left for the next command.
+        EXPECT_FALSE(link.WaitLine(1)) << c.reply;
+    }
+}
+
+TEST_F(ServicesFake, StorageCounts)
+{
+    device->Answer("AT+CPMS?\r", "\r\n+CPMS: \"SM\",7,50,\"SM\",7,50\r\n" + kOk);
+    Run(REQ_STORAGE_COUNTS);
+    EXPECT_EQ(Progress(REQ_STORAGE_COUNTS), Pairs({{7, 50}}));
+    device->Answer("AT+CPMS?\r", "\r\n+CMS ERROR: 302\r\n");
+    Run(REQ_STORAGE_COUNTS);
+    EXPECT_EQ(Progress(REQ_STORAGE_COUNTS), Pairs({{7, 50}}));  // nothing for the error
+    EXPECT_EQ(Finals(REQ_STORAGE_COUNTS), Pairs({{LINK_SUCCEEDED, 0}, {LINK_SUCCEEDED, 0}}));
+}
+
+}  // namespace

@@ -87,7 +87,7 @@ void ResidentLoader::Start(const LoaderFaults& faults, std::vector<uint8_t>& out
     if (bytes.size() >= kSimlockFromEnd) {
         const auto at = bytes.end() - kSimlockFromEnd;
         simlock_.assign(at, at + kSimlockSize);
-        simlockStored_ = std::any_of(simlock_.begin(), simlock_.end(), [](uint8_t b) { return b != 0xFF; });
+        simlockStored_ = true;
     }
     out.push_back(kStackPointerSet);
     if (with5087Bytes_) {

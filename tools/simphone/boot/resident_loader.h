@@ -11,8 +11,9 @@
 // Flash areas: the identification area is the block that follows the marker
 // "download identification area" in the first 64 KiB of the flash (it comes
 // with the software); the SIM-lock area is the first 256 bytes of the last
-// 128 KiB of the flash, kept aside when the loader starts and written back by
-// the restore command.
+// 128 KiB of the flash, kept aside when the loader starts (blank or not) and
+// written back by the restore command; "not stored" (status 1) and the other
+// statuses come only as faults.
 #pragma once
 
 #include <cstdint>

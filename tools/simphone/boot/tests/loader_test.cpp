@@ -211,13 +211,18 @@ TEST_F(LoaderTest, IdentificationAndSimlockAreas)
     EXPECT_EQ(Feed(Cat({{0xE7}, Marker()})), (Bytes{0xC0, 0xC8, 0x03}));
 }
 
-TEST_F(LoaderTest, NothingStoredGivesStatusOne)
+TEST_F(LoaderTest, BlankSimlockAreaIsRestoredAsIt)
 {
     Bytes flash(kFlash, 0xFF);
     const Bytes block = Cat({MarkerInFlash(), Be32(2), {0x02, 0x02}});
     std::copy(block.begin(), block.end(), flash.begin());
     WriteFlash(flash);
     Boot();
+    const Bytes data = Pattern(256, 4);
+    EXPECT_EQ(Program(kBase + kFlash - kSector, data), Cat({{0xCB, 0xCC}, Le32(Sum(data))}));
+    EXPECT_EQ(Feed(Cat({{0xE7}, Marker()})), (Bytes{0xC0, 0xC8, 0x00}));
+    EXPECT_EQ(Read(kBase + kFlash - kSector, 2), Cat({{0xC0, 0xC7, 0xFF, 0xFF}, Le32(0x1FE)}));
+    EXPECT_EQ(device_->control("fault simlock-status 1"), "OK");
     EXPECT_EQ(Feed(Cat({{0xE7}, Marker()})), (Bytes{0xC0, 0xC8, 0x01}));
 }
 

@@ -94,8 +94,10 @@ void ResidentLoader::Start(const LoaderFaults& faults, std::vector<uint8_t>& out
         out.push_back(0x00);
         out.push_back(0x00);
     }
-    if (faults.silentIdentification)
+    if (faults.silentIdentification) {
+        started_ = false;  // the loader hangs before its identification
         return;
+    }
     if (with5087Bytes_)
         out.push_back(faults.badIdentificationAck ? 0x55 : kIdentification);
     out.push_back(manufacturer_);

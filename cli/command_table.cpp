@@ -1,6 +1,9 @@
 // The top-level commands of `telvane`. Phone commands join this table as
 // their capabilities arrive; the codec tools form a group of their own.
 #include "cli/cli.h"
+#include "cli/phone_commands.h"
+
+#include <vector>
 
 namespace telvane::cli {
 
@@ -11,8 +14,18 @@ const Command kTopLevel[] = {
      nullptr, CodecCommands()},
 };
 
+// The phone commands first, then the groups.
+const std::vector<Command>& AllTopLevel() {
+  static const std::vector<Command> all = [] {
+    std::vector<Command> v(PhoneCommands().begin(), PhoneCommands().end());
+    v.insert(v.end(), std::begin(kTopLevel), std::end(kTopLevel));
+    return v;
+  }();
+  return all;
+}
+
 }  // namespace
 
-std::span<const Command> TopLevelCommands() { return kTopLevel; }
+std::span<const Command> TopLevelCommands() { return AllTopLevel(); }
 
 }  // namespace telvane::cli

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 
@@ -61,6 +62,34 @@ private:
     QWidget* last_ = nullptr;
 };
 
+// Pids of the children of a process whose command line names simphone.
+QList<qint64> EmulatorChildren(qint64 pid)
+{
+    QList<qint64> found;
+    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(task));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& c : f.readAll().simplified().split(' ')) {
+            QFile cmd("/proc/" + c + "/cmdline");
+            if (!c.isEmpty() && cmd.open(QIODevice::ReadOnly) && cmd.readAll().contains("simphone"))
+                found << c.toLongLong();
+        }
+    }
+    return found;
+}
+
+// Gone, or a zombie waiting for whoever adopted it.
+bool ProcessEnded(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray s = stat.readAll();
+    const int close = s.lastIndexOf(')');
+    return close > 0 && s.mid(close + 2, 1) == "Z";
+}
+
 QByteArray ReadAll(const QString& path)
 {
     QFile f(path);
@@ -77,6 +106,8 @@ private slots:
     void noPhoneOnTheCable();
     void phoneAnswersWhileMp3ModeChosen();
     void connectThenPhoneSwitchesOff();
+    void demoModeStopsTheEmulator_data();
+    void demoModeStopsTheEmulator();
 
 private:
     std::unique_ptr<ResourceBundle> bundle_;
@@ -179,6 +210,43 @@ void E2eTest::connectThenPhoneSwitchesOff()
     QCOMPARE(user.statusAtDialog.last(), Str(57667));
     QTRY_VERIFY(!frame.isVisible());
     QVERIFY(!frame.workerRunning());
+}
+
+void E2eTest::demoModeStopsTheEmulator_data()
+{
+    QTest::addColumn<bool>("hard");
+    QTest::newRow("terminated") << false;
+    QTest::newRow("killed") << true;
+}
+
+void E2eTest::demoModeStopsTheEmulator()
+{
+    QFETCH(bool, hard);
+    QTemporaryDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TELVANE_RESOURCE_BUNDLE", TELVANE_TEST_BUNDLE);
+    env.insert("TELVANE_SIMPHONE", TELVANE_SIMPHONE_PROGRAM);
+    env.insert("TELVANE_HOME", dir.path());
+    env.insert("TELVANE_INSTANCE_NAME", QStringLiteral("telvane-demo-test-%1").arg(QCoreApplication::applicationPid()));
+    QProcess mobile;
+    mobile.setProcessEnvironment(env);
+    mobile.setProcessChannelMode(QProcess::ForwardedChannels);
+    mobile.start(TELVANE_MOBILE_PROGRAM, {"--demo", "--no-splash"});
+    QVERIFY(mobile.waitForStarted());
+    QList<qint64> emulator;
+    QTRY_VERIFY_WITH_TIMEOUT(!(emulator = EmulatorChildren(mobile.processId())).isEmpty(), 30000);
+    if (hard) {
+        mobile.kill();
+    } else {
+        mobile.terminate();
+        QVERIFY(mobile.waitForFinished(30000));
+        QCOMPARE(mobile.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(mobile.exitCode(), 0);
+    }
+    mobile.waitForFinished(30000);
+    for (qint64 pid : emulator)
+        QTRY_VERIFY_WITH_TIMEOUT(ProcessEnded(pid), 30000);
 }
 
 QTEST_MAIN(E2eTest)

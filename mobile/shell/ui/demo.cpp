@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace shellui {
 
 namespace {
@@ -81,6 +85,13 @@ bool DemoPhone::start()
     }
     phone_ = std::make_unique<QProcess>();
     phone_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The emulator must not outlive the program, however the program ends.
+    const pid_t parent = ::getpid();
+    phone_->setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(1);
+    });
     phone_->start(program, {"--state", state, "--serial-dir", serial, "--port", QString::number(kDemoPort),
                             "--control", controlSocket()});
     if (!phone_->waitForStarted(kStartMs)) {

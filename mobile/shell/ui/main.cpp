@@ -13,9 +13,13 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace shellui;
 
@@ -24,6 +28,41 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitBundle = 3;
 constexpr int kExitDemo = 4;
+
+int g_signalPipe[2] = {-1, -1};
+bool g_terminated = false;
+CMainFrame* g_frame = nullptr;
+
+void OnTerminate(int)
+{
+    const char c = 1;
+    (void)!::write(g_signalPipe[1], &c, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program as closing its window does:
+// the worker stops, the bundle is unloaded and a demo phone is stopped.
+// Caught from the start; acted on by the first event loop that runs.
+std::unique_ptr<QSocketNotifier> CatchTermination()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return nullptr;
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminate;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
+    auto notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
+        char buf[16];
+        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        g_terminated = true;
+        if (g_frame)
+            g_frame->close();
+        QApplication::exit(0);
+    });
+    return notifier;
+}
 
 void Fatal(const QString& text)
 {
@@ -40,6 +79,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("Telvane");
     QApplication::setDesktopFileName("telvane");
+    const auto termination = CatchTermination();
 
     bool demo = false;
     bool splash = true;
@@ -94,13 +134,17 @@ int main(int argc, char** argv)
         options.splash = splash;
         CMainFrame frame(options);
         QObject::connect(&instance, &SingleInstance::raiseRequested, &frame, [&frame] { frame.bringToFront(); });
+        g_frame = &frame;
         if (splash) {
             SplashWindow s;
             s.exec();
         }
-        frame.show();
-        QTimer::singleShot(0, &frame, [&frame] { frame.startUp(); });
-        rc = app.exec();
+        if (!g_terminated) {
+            frame.show();
+            QTimer::singleShot(0, &frame, [&frame] { frame.startUp(); });
+            rc = app.exec();
+        }
+        g_frame = nullptr;
     }
     SetResources(nullptr);
     return rc;

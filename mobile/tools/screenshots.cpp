@@ -4,9 +4,12 @@
 //
 //   mobile_screenshots OUTDIR        (run under Xvfb: docs/make_screenshots.sh)
 //
-// The phone behind the connected views is the scripted worker of the test
-// support, answering the connection requests as a phone would.
+// The connected views are taken against the emulated phone through the
+// real phone-link worker, as in demo mode (the emulator is found like demo
+// mode finds it); without the emulator, the scripted worker of the test
+// support answers the connection requests instead.
 
+#include "mobile/shell/ui/demo.h"
 #include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/main_frame.h"
 #include "mobile/shell/ui/progress_dialog.h"
@@ -153,7 +156,15 @@ int main(int argc, char** argv)
         progress.batch().cancel();
     }
     {
-        CMainFrame frame(Options(Phone));
+        DemoPhone demo;
+        const bool real = !DemoPhone::SimphoneProgram().isEmpty() && demo.start();
+        FrameOptions options = Options(Phone);
+        if (real) {
+            options.startWorker = nullptr;   // quorlink's worker
+            options.detectCable = nullptr;   // the demo's cable
+        }
+        std::fprintf(stderr, "connected views: %s\n", real ? "emulated phone" : "scripted worker");
+        CMainFrame frame(options);
         frame.show();
         frame.command(shell::kCmdPictures);
         Settle();

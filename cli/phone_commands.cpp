@@ -528,6 +528,8 @@ int Watch(const Args& args, const Io& io)
     *spec = ListenerSpec{kMessageCode, 1};
     if (!s.Run(REQ_REGISTER_LISTENER, "+CMT:", plat::PutBlock(spec)).finished)
         return Fail(io, "the phone link did not answer");
+    std::fprintf(io.err, "telvane: watching COM%d for incoming messages\n", s.port());
+    std::fflush(io.err);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutS);
     MessageJoiner joiner;

@@ -1,0 +1,347 @@
+// The phone commands of the telvane program against the emulated handset
+// (served in-process on a pseudo-terminal): file round trips, the services,
+// incoming messages and the user's one-line errors; and the pieces of the
+// commands that stand alone (cable detection, message joining, limits).
+
+#include "cli/phone_commands.h"
+#include "support/sim_phone.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using linktest::SimPhone;
+namespace fs = std::filesystem;
+
+struct Result {
+    int exit = -1;
+    std::string out, err;
+};
+
+class Process {
+public:
+    Process(std::vector<std::string> args, const fs::path& dir)
+        : out_(dir / "out"), err_(dir / "err")
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        args.insert(args.begin(), TELVANE_BINARY);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, TELVANE_BINARY, &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    Result Wait()
+    {
+        Result r;
+        if (pid_ > 0) {
+            int status = 0;
+            waitpid(pid_, &status, 0);
+            r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            pid_ = -1;
+        }
+        r.out = SimPhone::ReadAll(out_);
+        r.err = SimPhone::ReadAll(err_);
+        return r;
+    }
+    // Waits (real time) until stderr holds text.
+    bool WaitForErr(const std::string& text, int realMs = 30000)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+        while (std::chrono::steady_clock::now() < end) {
+            if (SimPhone::ReadAll(err_).find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // polling a file, not timing
+        }
+        return false;
+    }
+    ~Process()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+private:
+    fs::path out_, err_;
+    pid_t pid_ = -1;
+};
+
+std::string Pattern(size_t n, uint32_t seed)
+{
+    std::mt19937 g(seed);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = static_cast<char>(g());
+    return s;
+}
+
+class CliPhone : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        phone = std::make_unique<SimPhone>("cliphone");
+        ASSERT_TRUE(phone->ok());
+        home = phone->dir() / "home";
+        fs::create_directories(home);
+        ::setenv("TELVANE_HOME", home.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        phone.reset();
+        ::unsetenv("TELVANE_HOME");
+        ::unsetenv("TELVANE_SERIAL_DIR");
+    }
+    Result Telvane(std::vector<std::string> args) { return Process(std::move(args), phone->dir()).Wait(); }
+
+    std::unique_ptr<SimPhone> phone;
+    fs::path home;
+};
+
+TEST_F(CliPhone, PutThenGetIsByteIdentical)
+{
+    for (const size_t size : {0, 1, 108, 109, 4096, 100000}) {
+        const std::string data = Pattern(size, static_cast<uint32_t>(size + 7));
+        const auto local = phone->dir() / ("in" + std::to_string(size));
+        std::ofstream(local, std::ios::binary) << data;
+        const std::string name = "/app/camera/c" + std::to_string(size);
+        const Result put = Telvane({"put", local.string(), name});
+        ASSERT_EQ(put.exit, 0) << size << put.err;
+        EXPECT_EQ(put.err, "") << "no progress bar when stderr is not a terminal";
+        const auto back = phone->dir() / ("back" + std::to_string(size));
+        const Result get = Telvane({"get", name, back.string()});
+        ASSERT_EQ(get.exit, 0) << size << get.err;
+        EXPECT_TRUE(SimPhone::ReadAll(back) == data) << size;
+        EXPECT_TRUE(SimPhone::ReadAll(phone->PhoneFile(name)) == data) << size;
+    }
+}
+
+TEST_F(CliPhone, InfoLsRmAndAt)
+{
+    const auto conf = simphone::PhoneConfig::load(phone->state());
+    const Result info = Telvane({"info"});
+    ASSERT_EQ(info.exit, 0) << info.err;
+    EXPECT_EQ(info.out, "port: COM1\nversion: " + conf.revision +
+                            "\nmessages: 7 of 50\nprivacy lock: pictures open, messages open\n");
+
+    std::ofstream(phone->PhoneFile("/app/camera/zz.bin"), std::ios::binary) << "12345";
+    const Result ls = Telvane({"ls", "/app/camera"});
+    ASSERT_EQ(ls.exit, 0) << ls.err;
+    EXPECT_NE(ls.out.find("zz.bin\t5\n"), std::string::npos) << ls.out;
+    EXPECT_EQ(Telvane({"ls", "/app"}).out.find("camera/\n") != std::string::npos, true);
+
+    EXPECT_EQ(Telvane({"rm", "/app/camera/zz.bin"}).exit, 0);
+    EXPECT_FALSE(fs::exists(phone->PhoneFile("/app/camera/zz.bin")));
+    const Result again = Telvane({"rm", "/app/camera/zz.bin"});
+    EXPECT_EQ(again.exit, 1);
+    EXPECT_EQ(again.err, "telvane: phone refused: +CME ERROR: 22\n");
+
+    const Result at = Telvane({"at", "AT+CGMI", "AT+CPBS?"});
+    ASSERT_EQ(at.exit, 0) << at.err;
+    EXPECT_EQ(at.out, conf.manufacturer + "\nOK\n+CPBS: \"SM\",30,250\nOK\n");
+    const Result bad = Telvane({"at", "AT+CGMI", "AT+NOSUCH", "AT+CGMM"});
+    EXPECT_EQ(bad.exit, 1);
+    EXPECT_EQ(bad.out, conf.manufacturer + "\nOK\nERROR\n");  // stops at the first refusal
+}
+
+TEST_F(CliPhone, SimFilesAndSending)
+{
+    const auto pb = phone->dir() / "pb.sim";
+    const Result p = Telvane({"sim-phonebook", pb.string()});
+    ASSERT_EQ(p.exit, 0) << p.err;
+    EXPECT_EQ(p.out, "30 entries written to " + pb.string() + "\n");
+    EXPECT_EQ(SimPhone::ReadAll(pb).substr(0, 8), "250,30\r\n");
+
+    const auto sms = phone->dir() / "sms.sim";
+    const Result m = Telvane({"sim-messages", sms.string()});
+    ASSERT_EQ(m.exit, 0) << m.err;
+    EXPECT_EQ(SimPhone::ReadAll(sms).substr(0, 6), "50,7\r\n");
+
+    EXPECT_EQ(Telvane({"send", "13912345678", "Hello"}).exit, 0);
+    EXPECT_EQ(Telvane({"send", "+8613912345678", "你好"}).exit, 0);
+    const std::string log = phone->Transcript();
+    const size_t first = log.find("RECV AT+CMGS=");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(log.find("RECV AT+CMGS=", first + 1), std::string::npos);
+}
+
+TEST_F(CliPhone, WatchPrintsSingleAndJoinedMessages)
+{
+    Process watch({"watch", "--count", "2", "--timeout", "60"}, phone->dir());
+    ASSERT_TRUE(watch.WaitForErr("watching COM1"));
+    const std::string longText = std::string(150, 'a') + " and " + std::string(60, 'b');  // two parts
+    ASSERT_EQ(phone->Control("sms +8613800001111 Hello 你好"), "OK");
+    ASSERT_EQ(phone->Control("sms 10086 " + longText), "OK");
+    const Result r = watch.Wait();
+    ASSERT_EQ(r.exit, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string first, second, extra;
+    ASSERT_TRUE(std::getline(lines, first));
+    ASSERT_TRUE(std::getline(lines, second));
+    EXPECT_FALSE(std::getline(lines, extra));
+    const auto fields = [](const std::string& l) {
+        std::vector<std::string> f;
+        std::istringstream s(l);
+        for (std::string x; std::getline(s, x, '\t');)
+            f.push_back(x);
+        return f;
+    };
+    const auto a = fields(first), b = fields(second);
+    ASSERT_EQ(a.size(), 3u) << first;
+    ASSERT_EQ(b.size(), 3u) << second;
+    EXPECT_EQ(a[0], "+8613800001111");
+    EXPECT_EQ(a[1].size(), std::string("26/12/08,01:02:03").size()) << a[1];
+    EXPECT_EQ(a[2], "Hello 你好");
+    EXPECT_EQ(b[0], "10086");
+    EXPECT_EQ(b[2], longText);
+}
+
+TEST_F(CliPhone, WatchTimesOut)
+{
+    const Result r = Telvane({"watch", "--count", "1", "--timeout", "1"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("telvane: timed out after 0 of 1 messages"), std::string::npos) << r.err;
+    EXPECT_EQ(Telvane({"watch", "--timeout", "1"}).exit, 0);  // no count: the time is simply up
+}
+
+TEST_F(CliPhone, ErrorsAUserUnderstands)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int exit;
+        std::string err;
+    } cases[] = {
+        {{"get", "/app/camera/none", "/no/such/dir/x"}, 1, "telvane: cannot write /no/such/dir/x: No such file or directory\n"},
+        {{"put", "/no/such/file", "/app/camera/x"}, 1, "telvane: cannot read /no/such/file: No such file or directory\n"},
+        {{"get", "/app/camera/none", (phone->dir() / "none").string()}, 1,
+         "telvane: copying from /app/camera/none broke off: the phone refused or stopped answering\n"},
+        {{"send", "12ab", "x"}, 2, "telvane: NUMBER must be digits with an optional leading '+', at most 20 characters\n"},
+        {{"send", "123", std::string(160, 'x')}, 2,
+         "telvane: TEXT is too long for one message (159 plain characters, or 70 with any other character)\n"},
+        {{"watch", "--count", "0"}, 2, "telvane: --count needs a positive number\n"},
+        {{"get", "/app/x"}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        const Result r = Telvane(c.args);
+        EXPECT_EQ(r.exit, c.exit) << c.args[0] << " " << r.err;
+        if (!c.err.empty()) {
+            EXPECT_EQ(r.err, c.err) << c.args[0];
+        }
+    }
+    // No serial port at all.
+    const auto empty = phone->dir() / "noports";
+    fs::create_directories(empty);
+    ::setenv("TELVANE_SERIAL_DIR", empty.c_str(), 1);
+    const Result none = Telvane({"info"});
+    EXPECT_EQ(none.exit, 1);
+    EXPECT_EQ(none.err, "telvane: no cable found\n");
+    const Result ports = Telvane({"ports"});
+    EXPECT_EQ(ports.exit, 0);
+    EXPECT_NE(ports.out.find("ports: none\n"), std::string::npos);
+}
+
+// ------------------------------------------------------ pieces alone
+
+TEST(CliPieces, CableDetection)
+{
+    const fs::path root = fs::temp_directory_path() / ("sysfs" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    const auto device = [&](const std::string& name, const std::string& vendor, const std::string& product,
+                            const std::string& tty) {
+        const auto d = root / "bus" / "usb" / "devices" / name;
+        fs::create_directories(d);
+        std::ofstream(d / "idVendor") << vendor << "\n";
+        std::ofstream(d / "idProduct") << product << "\n";
+        if (!tty.empty())
+            fs::create_directories(d / (name + ":1.0") / tty);
+    };
+    EXPECT_EQ(telvane::cli::CableDetection(root.string()), "");  // no device list
+    device("1-1", "1d6b", "0002", "");
+    EXPECT_EQ(telvane::cli::CableDetection(root.string()), "ERROR_NON");
+    device("1-2", "067b", "2303", "ttyUSB2");
+    EXPECT_EQ(telvane::cli::CableDetection(root.string()), "COM3");
+    device("1-3", "067b", "2303", "ttyUSB0");
+    EXPECT_EQ(telvane::cli::CableDetection(root.string()), "ERROR_TOO_MANY");
+    fs::remove_all(root);
+}
+
+TEST(CliPieces, MessageLimits)
+{
+    struct Case {
+        std::string utf8;
+        bool fits;
+        std::string gbk;
+    } cases[] = {
+        {"Hello", true, "Hello"},
+        {std::string(159, 'x'), true, std::string(159, 'x')},
+        {std::string(160, 'x'), false, ""},
+        {"你好", true, "\xC4\xE3\xBA\xC3"},
+        {std::string(69, 'x') + "你", true, std::string(69, 'x') + "\xC4\xE3"},
+        {std::string(70, 'x') + "你", false, ""},
+    };
+    for (const auto& c : cases) {
+        const auto got = telvane::cli::MessageToSend(c.utf8);
+        ASSERT_EQ(got.has_value(), c.fits) << c.utf8.size();
+        if (got) {
+            EXPECT_EQ(*got, c.gbk);
+        }
+    }
+}
+
+SM_PARAM Part(const char* from, const char* text, unsigned reference, unsigned total, unsigned sequence)
+{
+    SM_PARAM p{};
+    std::strcpy(p.address, from);
+    std::strcpy(p.timeStamp, "26120801020300");
+    std::strcpy(p.userData, text);
+    p.concatReference = static_cast<unsigned short>(reference);
+    p.concatTotal = static_cast<unsigned char>(total);
+    p.concatSequence = static_cast<unsigned char>(sequence);
+    return p;
+}
+
+TEST(CliPieces, JoinerJoinsPartsInOrderPerSenderAndReference)
+{
+    telvane::cli::MessageJoiner j;
+    const auto single = j.Add(Part("+861", "alone", 0, 0, 0));
+    ASSERT_TRUE(single);
+    EXPECT_EQ(single->text, "alone");
+    EXPECT_EQ(single->timeStamp, "26/12/08,01:02:03");
+    // Two senders with the same reference, parts out of order.
+    EXPECT_FALSE(j.Add(Part("+861", "C", 7, 3, 3)));
+    EXPECT_FALSE(j.Add(Part("+862", "y", 7, 2, 2)));
+    EXPECT_FALSE(j.Add(Part("+861", "A", 7, 3, 1)));
+    const auto second = j.Add(Part("+862", "x", 7, 2, 1));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->from, "+862");
+    EXPECT_EQ(second->text, "xy");
+    const auto first = j.Add(Part("+861", "B", 7, 3, 2));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->text, "ABC");
+    // A part number outside its count is shown as it is.
+    EXPECT_EQ(j.Add(Part("+863", "odd", 1, 2, 5)).value().text, "odd");
+}
+
+}  // namespace

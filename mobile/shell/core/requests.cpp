@@ -11,7 +11,8 @@ constexpr size_t kTransferField = 256;
 void CopyBounded(char* dst, size_t capacity, std::string_view src)
 {
     const size_t n = std::min(src.size(), capacity - 1);
-    std::memcpy(dst, src.data(), n);
+    if (n != 0)  // an empty view may have no data pointer at all
+        std::memcpy(dst, src.data(), n);
     dst[n] = '\0';
 }
 }  // namespace

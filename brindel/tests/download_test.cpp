@@ -485,4 +485,39 @@ TEST_F(DownloadTest, IncompatiblePackageStopsBeforeProgramming)
     EXPECT_EQ(Control("sectors"), "OK 0");
 }
 
+// The flash download bridge's calling order, step by step through the exports.
+TEST_F(DownloadTest, BridgeSequenceThroughTheExports)
+{
+    Connect();
+    ASSERT_EQ(init_DownloadContext(), DWL_OK);
+    ASSERT_EQ(init_serial_port_first(3, 60), DWL_OK);
+    ASSERT_EQ(start_boot_loader((dir_.path() + "/dwl874_7.spm").c_str()), DWL_OK);
+    ASSERT_EQ(vc_setGPIO(), 1);
+    ASSERT_EQ(vc_changeSPEED(), 1);
+    EXPECT_EQ(Control("speed"), "OK 60 FF FD");
+    const Bytes data = brindel_test::Pattern(kSector + 20000, 8);
+    for (uint32_t n = 0; n < 2; ++n) {
+        const uint32_t at = n * kSector;
+        const uint32_t bytes = std::min<uint32_t>(kSector, static_cast<uint32_t>(data.size()) - at);
+        EXPECT_EQ(vc_DownloadSectorCommand(static_cast<int>(0x8000000 + at), 0x20000, static_cast<int>(bytes)), 0xCB);
+        uint32_t sum = 0;
+        for (uint32_t done = 0; done < bytes; done += 8192) {
+            const uint32_t piece = std::min<uint32_t>(8192, bytes - done);
+            EXPECT_EQ(vc_write_buffer(data.data() + at + done, static_cast<int>(piece)), static_cast<int>(piece));
+            for (uint32_t i = 0; i < piece; ++i)
+                sum += data[at + done + i];
+        }
+        EXPECT_EQ(vc_rd_sector_end(), 0xCC);
+        EXPECT_EQ(vc_CheckSumReceived(), sum);
+    }
+    Bytes back(0x20000, 0);
+    EXPECT_EQ(vc_ReadSector(0x8020000, 0x20000, back.data()), DWL_OK);
+    EXPECT_EQ(Slice(back, 0, 20000), Slice(data, kSector, 20000));
+    EXPECT_EQ(back[20000], 0xFF);
+    EXPECT_EQ(vc_dwl11_51SpeedControl(), 202);
+    EXPECT_EQ(vc_power_off(), 0xC0);
+    EXPECT_EQ(vc_dwl12_1UartStop(3), DWL_OK);
+    EXPECT_EQ(Slice(FlashAfter(), 0, data.size()), data);
+}
+
 }  // namespace

@@ -17,6 +17,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocalSocket>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -58,7 +60,10 @@ void RejectNextModal(QStringList* seen)
             RejectNextModal(seen);
             return;
         }
-        seen->append(w->objectName());
+        if (auto* m = qobject_cast<QMessageBox*>(w))
+            seen->append(m->text());
+        else
+            seen->append(w->objectName());
         if (auto* d = qobject_cast<QDialog*>(w))
             d->reject();
     });
@@ -87,6 +92,7 @@ private slots:
     void controlBarModes_data();
     void controlBarModes();
     void pagesAndToolbar();
+    void pathFieldAndPhoneCommands();
     void linkLostReopensDialog_data();
     void linkLostReopensDialog();
     void progressWindowSwallowsKeys();
@@ -263,6 +269,36 @@ void UiTest::pagesAndToolbar()
     QCOMPARE(frame.controlView()->mode(), shell::kModePictureCamera);
     QCOMPARE(frame.controlView()->pathText(), QString());
     QCOMPARE(frame.controlView()->visibleButtons(), (QList<int>{1042, 1044}));
+}
+
+void UiTest::pathFieldAndPhoneCommands()
+{
+    QList<std::pair<int, QString>> sent;
+    CControlView bar([&sent](int id, const QString& text) { sent.append({id, text}); });
+    bar.resize(777, 70);
+    bar.setMode(shell::kModePictureSlots, false);
+    auto* field = bar.findChild<QLineEdit*>();
+    QVERIFY(field);
+    // A confirmed path goes to the frame as 1010 with its text; an empty one does not.
+    field->setText("/home/u/cat.png");
+    QTest::keyClick(field, Qt::Key_Return);
+    field->clear();
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(sent, (QList<std::pair<int, QString>>{{1010, "/home/u/cat.png"}}));
+
+    // Saving a phone item needs phone mode; the connect button is off while in it.
+    CMainFrame frame(FakeOptions({}));
+    frame.show();
+    frame.command(shell::kCmdPictures);
+    QStringList seen;
+    RejectNextModal(&seen);
+    frame.command(1044);
+    QCOMPARE(seen, QStringList{Str(57698)});
+    QVERIFY(frame.controlView()->button(1042)->isEnabled());
+    frame.state().phoneMode = true;
+    frame.command(1044);  // forwarded to the page, no message
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(!frame.controlView()->button(1042)->isEnabled());
 }
 
 void UiTest::linkLostReopensDialog_data()

@@ -50,8 +50,7 @@ DownloadResult dwl3_0Generic5087(T_DownloadContext* context)
     rc = dwl11_0SetSpeedAndPMU(context);
     if (rc != DWL_OK)
         return Make(DWL_SOFT_COMMAND_ERR, rc);
-    uint32_t sectors = 0;
-    rc = dwl10_1GetNumberOfSector(context->manufacturerId, context->deviceId, &sectors);
+    rc = dwl52_8FillSectorTable(context->manufacturerId, context->deviceId);
     if (rc != DWL_OK)
         return Make(DWL_SOFT_FLASH_ERR, rc);
 

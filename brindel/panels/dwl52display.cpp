@@ -2,6 +2,7 @@
 // the result callback of the download context.
 #include "brindel/panels/dwl52display.h"
 
+#include "brindel/dwl10fla.h"
 #include "brindel/dwl17debug.h"
 #include "brindel/dwl_result.h"
 
@@ -103,6 +104,23 @@ int dwl52_6SelectFile(const char* title, const char* pattern, char* out, size_t 
     if (!v_HasSink || pg_Sink.selectFile == nullptr || out == nullptr || outSize == 0)
         return 0;
     return pg_Sink.selectFile(title, pattern, out, outSize, pg_Sink.user);
+}
+
+int dwl52_8FillSectorTable(uint8_t manufacturerId, uint8_t deviceId)
+{
+    uint32_t count = 0;
+    int rc = dwl10_1GetNumberOfSector(manufacturerId, deviceId, &count);
+    if (rc != DWL_OK)
+        return rc;
+    for (uint32_t s = 0; s < count; ++s) {
+        int32_t size = 0;
+        rc = dwl10_0GetSectorSize(manufacturerId, deviceId, static_cast<uint16_t>(s), &size);
+        if (rc != DWL_OK)
+            return rc;
+        if (v_HasSink && pg_Sink.sectorTable != nullptr)
+            pg_Sink.sectorTable(static_cast<int>(s), static_cast<uint32_t>(size), "N. A.", pg_Sink.user);
+    }
+    return DWL_OK;
 }
 
 void dwl52_7DisplayElapsed(uint32_t seconds)

@@ -17,6 +17,9 @@ typedef struct T_DisplaySink {
     void (*message)(const char* title, const char* text, void* user);
     /* One row of the sector table, already formatted. */
     void (*sectorRow)(const char* row, void* user);
+    /* The sector table filled before a download: every sector of the flash
+     * with its size and "N. A.". */
+    void (*sectorTable)(int sector, uint32_t size, const char* state, void* user);
     /* The progress figures changed (read them from vg_SoftPourcent ...). */
     void (*progress)(void* user);
     /* Picks a file ("File to Load"); copies its path into out and returns 1,
@@ -43,6 +46,9 @@ void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, in
 /* Sets one kind's figures (0 software, 1 package) and tells the sink. */
 void dwl52_4SetProgress(int kind, uint32_t done, uint32_t total);
 void dwl52_5ResetProgress(void);
+/* Fills the sector table with every sector of a flash: 1, or the DWL_FLASH
+ * code of an unknown flash. */
+int dwl52_8FillSectorTable(uint8_t manufacturerId, uint8_t deviceId);
 int dwl52_6SelectFile(const char* title, const char* pattern, char* out, size_t outSize);
 /* Shows an elapsed time as "%d min %d sec". */
 void dwl52_7DisplayElapsed(uint32_t seconds);

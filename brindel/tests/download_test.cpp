@@ -54,6 +54,7 @@ Bytes Slice(const Bytes& b, size_t at, size_t n)
 
 struct Screen {
     std::vector<std::string> rows;
+    std::vector<std::pair<int, uint32_t>> table;
     std::vector<std::string> messages;
     std::string blockFile;
     std::function<void(const std::string&)> onMessage;
@@ -65,6 +66,12 @@ void OnMessage(const char* title, const char* text, void* user)
     s->messages.push_back(title ? std::string(title) + ": " + text : std::string(text));
     if (s->onMessage)
         s->onMessage(text);
+}
+
+void OnTable(int sector, uint32_t size, const char* state, void* user)
+{
+    EXPECT_STREQ(state, "N. A.");
+    static_cast<Screen*>(user)->table.emplace_back(sector, size);
 }
 
 void OnRow(const char* row, void* user)
@@ -93,6 +100,7 @@ protected:
         T_DisplaySink sink{};
         sink.message = &OnMessage;
         sink.sectorRow = &OnRow;
+        sink.sectorTable = &OnTable;
         sink.selectFile = &OnSelect;
         sink.user = &screen_;
         dwl52_0SetDisplaySink(&sink);
@@ -185,6 +193,9 @@ TEST_F(DownloadTest, SoftwareLandsInFlashByteForByte)
     ASSERT_EQ(Count("Downloaded"), 3);
     EXPECT_NE(screen_.rows[2].find("    2 |     131072 |   0 |     37856 |"), std::string::npos) << screen_.rows[2];
     EXPECT_EQ(vg_SoftPourcent, 100);
+    // The table was filled with every sector of the flash first.
+    ASSERT_EQ(screen_.table.size(), 128u);
+    EXPECT_EQ(screen_.table[127], std::make_pair(127, kSector));
     const Bytes flash = FlashAfter();
     EXPECT_EQ(Slice(flash, 0, software.size()), software);
     EXPECT_EQ(flash[software.size()], 0xFF);

@@ -496,6 +496,45 @@ TEST_F(DownloadTest, IncompatiblePackageStopsBeforeProgramming)
     EXPECT_EQ(Control("sectors"), "OK 0");
 }
 
+// A version 3 software in the phone: its pack table is read from the phone's
+// flash, and the package goes to the first pack area that can hold it.
+TEST_F(DownloadTest, PackageForVersion3SoftwareInThePhone)
+{
+    const Bytes tag3 = MakeTag(3, kFamily, kEdition, 2, 0x800);
+    Bytes inPhone = MakeSoftware(0x10000, tag3);
+    brindel_test::PutPackTable(inPhone, 0x800, {{0x100, 2 * kSector, 0x1}, {0x8000, 6 * kSector, 0x1}});
+    dir_.Write("flash.img", FlashWith(inPhone));
+    const Bytes package = MakePackage(kFamily, kEdition, {1}, 0x400);
+    Connect();
+    Choose(4, 1, nullptr, &package);
+    const DownloadResult r = dwl51_50MMIStart();
+    ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
+    EXPECT_EQ(vg_ClaNbPack, 2u);
+    EXPECT_EQ(pg_BinPackSizeTooLargeForClaPackSize[0], 1);
+    EXPECT_EQ(sg_DownloadContext.blockAddress, static_cast<int32_t>(6 * kSector));
+    const Bytes flash = FlashAfter();
+    EXPECT_EQ(Slice(flash, 6 * kSector, package.size()), package);
+    EXPECT_EQ(Slice(flash, 0, inPhone.size()), inPhone);
+    EXPECT_EQ(flash[2 * kSector], 0xFF);
+}
+
+TEST_F(DownloadTest, Uart1BootUsesTheUart1SpeedParameters)
+{
+    const Bytes software = MakeSoftware(50000, kTag2);
+    FakeLine& line = Connect("pcf5087-uart1");
+    Choose(4, 0, &software, nullptr);
+    sg_DownloadContext.uartSelect = 1;
+    const DownloadResult r = dwl51_50MMIStart();
+    ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
+    EXPECT_EQ(Control("speed"), "OK 10 FF F9");
+    EXPECT_EQ(line.events()[1], "line 115200 0");
+    // After the "D", the speed change comes first: no GPIO command on UART1.
+    ASSERT_GE(line.sent().size(), 2u);
+    EXPECT_EQ(line.sent()[0], 0x44);
+    EXPECT_EQ(line.sent()[1], 0xE0);
+    EXPECT_EQ(Slice(FlashAfter(), 0, software.size()), software);
+}
+
 // The flash download bridge's calling order, step by step through the exports.
 TEST_F(DownloadTest, BridgeSequenceThroughTheExports)
 {

@@ -2,6 +2,7 @@
 // each answer of the phone gives, against a phone that answers from a script.
 #include "brindel/dwl11command.h"
 #include "brindel/dwl12pclib.h"
+#include "brindel/dwl2spm85.h"
 #include "brindel/dwl50dev.h"
 #include "brindel/dwl_result.h"
 #include "brindel/panels/dwl52display.h"
@@ -357,6 +358,22 @@ TEST_F(CommandTest, BridgeExports)
         EXPECT_EQ(c.run(), c.expected);
         EXPECT_EQ(l.sent().size(), c.sent);
     }
+}
+
+TEST(BankLimit, FirstBankOfTheDualBankFlashes)
+{
+    struct Case {
+        uint8_t device;
+        uint32_t size;
+        int rc;
+    };
+    const Case cases[] = {
+        {0x95, 0x17FFFF, DWL_OK}, {0x95, 0x180000, 8},        {0x28, 0x17FFFF, DWL_OK},
+        {0x28, 0x180000, 8},      {0xB7, 0x2FFFFF, DWL_OK},   {0xB7, 0x300000, 8},
+        {0x18, 0x400000, DWL_OK},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(dwl2_2CheckBankLimit(c.device, c.size), c.rc) << int(c.device) << " " << c.size;
 }
 
 }  // namespace

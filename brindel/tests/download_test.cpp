@@ -11,6 +11,7 @@
 #include "brindel/dwl_result.h"
 #include "brindel/panels/dwl51mmi.h"
 #include "brindel/panels/dwl52display.h"
+#include "platform/clock.h"
 #include "support/fake_line.h"
 #include "support/images.h"
 #include "support/temp_dir.h"
@@ -281,6 +282,30 @@ TEST_F(DownloadTest, ReadBlockRangeChecks)
         EXPECT_EQ(r.family, c.family);
         EXPECT_EQ(r.code, c.code);
     }
+}
+
+// A sector read is tried five times, 1 s and then 2 s apart (a faster
+// program clock keeps the waits short).
+TEST_F(DownloadTest, ReadBlockRetriesEachSector)
+{
+    plat::SetClockScaleForTesting(200.0);
+    struct Case {
+        int faults;
+        int family, code;
+    };
+    for (const Case& c : {Case{4, DWL_SOFT_OK, 0}, Case{5, DWL_SOFT_COMMAND_ERR, DWL_COMMAND_READ_CHECKSUM}}) {
+        SCOPED_TRACE(c.faults);
+        dwl50_0ResetContext();
+        Connect();
+        ASSERT_EQ(Control("fault read-checksum " + std::to_string(c.faults)), "OK");
+        Choose(4, 5, nullptr, nullptr);
+        sg_DownloadContext.blockAddress = static_cast<int32_t>(kSector);
+        sg_DownloadContext.packageSize = kSector;
+        const DownloadResult r = dwl51_50MMIStart();
+        EXPECT_EQ(r.family, c.family);
+        EXPECT_EQ(r.code, c.code);
+    }
+    plat::SetClockScaleForTesting(1.0);
 }
 
 TEST_F(DownloadTest, WriteBlockProgramsTheDumpFileAtTheBlockAddress)

@@ -146,6 +146,10 @@ std::string ResidentLoader::Control(const std::string& verb, const std::string& 
         sectorErrors_[static_cast<uint32_t>(sector)] = {static_cast<uint8_t>(status), static_cast<int>(number(1))};
         return "OK";
     }
+    if (what == "read-checksum") {
+        readChecksumFaults_ = static_cast<int>(number(1));
+        return "OK";
+    }
     if (what == "erase") {
         const long status = number(-1);
         if (status < 0 || status > 255)
@@ -164,6 +168,7 @@ std::string ResidentLoader::Control(const std::string& verb, const std::string& 
         checksumFaults_.clear();
         sectorErrors_.clear();
         eraseStatus_ = simlockStatus_ = -1;
+        readChecksumFaults_ = 0;
         return {};  // the boot ROM clears its own faults too
     }
     return {};
@@ -323,7 +328,12 @@ ResidentLoader::Step ResidentLoader::Read(std::vector<uint8_t>& out)
     const auto& bytes = flash_.bytes();
     const uint8_t* from = bytes.data() + offset;
     out.insert(out.end(), from, from + size);
-    PutLe32(out, Sum(from, size));
+    uint32_t sum = Sum(from, size);
+    if (readChecksumFaults_ > 0) {
+        --readChecksumFaults_;
+        sum ^= 0x00010000u;
+    }
+    PutLe32(out, sum);
     return Step::Done;
 }
 

@@ -52,7 +52,8 @@ public:
     void Tick(uint32_t nowMs, std::vector<uint8_t>& out);
 
     // "fault checksum SECTOR [COUNT]", "fault sector-error SECTOR STATUS
-    // [COUNT]", "fault erase STATUS", "fault simlock-status STATUS",
+    // [COUNT]", "fault read-checksum [COUNT]", "fault erase STATUS",
+    // "fault simlock-status STATUS",
     // "fault none"; "speed". Empty when the line is not the loader's.
     std::string Control(const std::string& verb, const std::string& what, std::istringstream& rest);
 
@@ -106,6 +107,7 @@ private:
     // Faults.
     std::map<uint32_t, int> checksumFaults_;                 // sector -> times left
     std::map<uint32_t, std::pair<uint8_t, int>> sectorErrors_;  // sector -> status, times left
+    int readChecksumFaults_ = 0;
     int eraseStatus_ = -1;
     int simlockStatus_ = -1;
 

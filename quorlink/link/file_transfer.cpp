@@ -5,6 +5,8 @@
 #include "quorlink/link/phone_link.h"
 #include "platform/messages.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,8 +38,7 @@ long LeadingNumber(std::string_view text)
     bool any = false;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         any = true;
-        if (n < 1'000'000'000L)
-            n = n * 10 + (text[i] - '0');
+        n = std::min<long>(n * 10 + (text[i] - '0'), INT32_MAX);  // records carry 32-bit counts
     }
     return any ? n : 0;
 }

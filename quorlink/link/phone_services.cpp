@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,8 +90,7 @@ long NumberAfterComma(std::string_view line, int n)
         ++pos;
     long value = 0;
     for (; pos < line.size() && line[pos] >= '0' && line[pos] <= '9'; ++pos)
-        if (value < 1'000'000'000L)
-            value = value * 10 + (line[pos] - '0');
+        value = std::min<long>(value * 10 + (line[pos] - '0'), INT32_MAX);  // records carry 32-bit counts
     return value;
 }
 

@@ -48,7 +48,8 @@ TEST(TransferParsers, GetReplyFields)
 TEST(TransferParsers, StartUploadSize)
 {
     const std::pair<std::string_view, long> cases[] = {
-        {"*STARTUL: 100000", 100000}, {"*STARTUL:7", 7}, {"*STARTUL", 0}, {"*STARTUL: x", 0}, {"*STARTUL: 12,3", 12}};
+        {"*STARTUL: 100000", 100000}, {"*STARTUL:7", 7}, {"*STARTUL", 0}, {"*STARTUL: x", 0}, {"*STARTUL: 12,3", 12},
+        {"*STARTUL: 99999999999999999999", 2147483647}};  // held to what a record can carry
     for (const auto& [line, size] : cases)
         EXPECT_EQ(StartUploadSize(line), size) << line;
 }
@@ -70,6 +71,7 @@ TEST(ServiceParsers, FieldsOfResultLines)
     EXPECT_EQ(NumberAfterComma("+CPBS: \"SM\",30,250", 1), 30);
     EXPECT_EQ(NumberAfterComma("+CPBS: \"SM\",30,250", 2), 250);
     EXPECT_EQ(NumberAfterComma("+CPBS: \"SM\",30", 2), 0);
+    EXPECT_EQ(NumberAfterComma("+CPMS: 1,123456789012", 1), 2147483647);
     EXPECT_EQ(NumberAfterComma("+CPMS: \"SM\", 7, 50,\"SM\",7,50", 2), 50);
     EXPECT_EQ(IndexField("+CPBR: 12,\"1\",129,\"00\"").value_or("?"), " 12");
     EXPECT_FALSE(IndexField("+CPBR: 12"));

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -136,6 +137,37 @@ TEST_F(CliPhone, PutThenGetIsByteIdentical)
         EXPECT_TRUE(SimPhone::ReadAll(back) == data) << size;
         EXPECT_TRUE(SimPhone::ReadAll(phone->PhoneFile(name)) == data) << size;
     }
+}
+
+TEST_F(CliPhone, ProgressBarOnlyOnATerminal)
+{
+    const auto local = phone->dir() / "small";
+    std::ofstream(local, std::ios::binary) << Pattern(300, 1);  // three blocks
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, slave, 2);
+    posix_spawn_file_actions_addclose(&actions, master);
+    std::string a0 = TELVANE_BINARY, a1 = "put", a2 = local.string(), a3 = "/app/camera/small";
+    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, TELVANE_BINARY, &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    waitpid(pid, &status, 0);  // a few hundred bytes: they fit in the terminal's buffer
+    ::close(slave);
+    std::string shown;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;)
+        shown.append(buf, static_cast<size_t>(n));
+    ::close(master);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    EXPECT_NE(shown.find("\rput ["), std::string::npos) << shown;
+    EXPECT_NE(shown.find("100% 300/300"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" 36% 108/300"), std::string::npos) << shown;
+    EXPECT_EQ(shown.back(), '\n');
 }
 
 TEST_F(CliPhone, InfoLsRmAndAt)

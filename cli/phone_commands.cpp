@@ -522,11 +522,11 @@ int Watch(const Args& args, const Io& io)
     PhoneSession& s = *c.session;
 
     constexpr uint32_t kMessageCode = 215;
-    auto* spec = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
-    if (!spec)
+    auto* listenerSpec = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
+    if (!listenerSpec)
         return Fail(io, "out of memory");
-    *spec = ListenerSpec{kMessageCode, 1};
-    if (!s.Run(REQ_REGISTER_LISTENER, "+CMT:", plat::PutBlock(spec)).finished)
+    *listenerSpec = ListenerSpec{kMessageCode, 1};
+    if (!s.Run(REQ_REGISTER_LISTENER, "+CMT:", plat::PutBlock(listenerSpec)).finished)
         return Fail(io, "the phone link did not answer");
     std::fprintf(io.err, "telvane: watching COM%d for incoming messages\n", s.port());
     std::fflush(io.err);

@@ -28,8 +28,9 @@ std::string ReadFile(const std::string& path) {
 
 // Runs telvane with args, stdin from a file holding input.
 Result RunTelvane(std::vector<std::string> args, const std::string& input = "") {
-  const std::string dir = ::testing::TempDir();
-  const std::string in = dir + "telvane_cli_in", out = dir + "telvane_cli_out", err = dir + "telvane_cli_err";
+  // ctest runs the cases as parallel processes: the file names carry the pid.
+  const std::string dir = ::testing::TempDir() + "telvane_cli_" + std::to_string(::getpid());
+  const std::string in = dir + "_in", out = dir + "_out", err = dir + "_err";
   std::ofstream(in, std::ios::binary) << input;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -50,6 +51,7 @@ Result RunTelvane(std::vector<std::string> args, const std::string& input = "") 
   posix_spawn_file_actions_destroy(&actions);
   r.out = ReadFile(out);
   r.err = ReadFile(err);
+  for (const auto& f : {in, out, err}) std::remove(f.c_str());
   return r;
 }
 

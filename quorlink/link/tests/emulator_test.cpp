@@ -345,11 +345,11 @@ TEST_F(EmulatorTest, IncomingMessagesReachTheListenerAsLinePairs)
 {
     StartPhone();
     ResultSink listener;
-    auto* spec = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
-    *spec = ListenerSpec{215, 1};
+    auto* listenerSpec = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
+    *listenerSpec = ListenerSpec{215, 1};
     ASSERT_TRUE(plat::PostThreadMessage(
         worker->threadId(), WM_LINK_REQUEST, REQ_REGISTER_LISTENER,
-        reinterpret_cast<intptr_t>(NewRequest("+CMT:", listener.window(), plat::PutBlock(spec)))));
+        reinterpret_cast<intptr_t>(NewRequest("+CMT:", listener.window(), plat::PutBlock(listenerSpec)))));
     ASSERT_TRUE(listener.WaitForFinal(REQ_REGISTER_LISTENER));
 
     const std::string longText(200, 'x');  // two parts

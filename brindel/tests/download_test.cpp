@@ -490,11 +490,14 @@ TEST_F(DownloadTest, Pcf5085Failures)
     struct Case {
         const char* fault;
         int code;
+        uint32_t bytesShown;  // the software figure after the failure
     };
     const Case cases[] = {
-        {"fault checksum 2", 7},          // a block's checksum differs
-        {"fault sector-error 1 4", 4},    // the loader reports a write error
-        {"fault erase 243", 2},           // 0xF3: the erase failed
+        {"fault checksum 2", 7, 2 * 8192},  // a block's checksum differs
+        // The loader reports a write error halfway into block 1: the offset it
+        // gives is counted from the start of that block.
+        {"fault sector-error 1 4", 4, 8192 + 4096},
+        {"fault erase 243", 2, 0},  // 0xF3: the erase failed
     };
     const Bytes software = MakeSoftware(40000, kTag2);
     for (const Case& c : cases) {
@@ -506,6 +509,7 @@ TEST_F(DownloadTest, Pcf5085Failures)
         const DownloadResult r = dwl51_50MMIStart();
         EXPECT_EQ(r.family, DWL_SOFT_5085_ERR);
         EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(vg_NbrSoftCharSent, c.bytesShown);
     }
 }
 

@@ -462,8 +462,10 @@ void ResidentLoader::Receive5085(std::span<const uint8_t> in, std::vector<uint8_
         const auto error = sectorErrors_.find(block5085_);
         if (error != sectorErrors_.end() && error->second.second > 0) {
             --error->second.second;
-            // Offset of the failing byte in the image, least significant first.
-            const uint32_t failedAt = blockStart + blockLength / 2;
+            // Offset of the failing byte within the block, least significant
+            // first: two bytes hold any offset in an 8192-byte block, where an
+            // offset in a multi-megabyte image would not fit.
+            const uint32_t failedAt = blockLength / 2;
             out.push_back(static_cast<uint8_t>(failedAt));
             out.push_back(static_cast<uint8_t>(failedAt >> 8));
             out.push_back(0x00);

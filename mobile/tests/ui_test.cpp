@@ -269,6 +269,33 @@ void UiTest::pagesAndToolbar()
     QCOMPARE(frame.controlView()->mode(), shell::kModePictureCamera);
     QCOMPARE(frame.controlView()->pathText(), QString());
     QCOMPARE(frame.controlView()->visibleButtons(), (QList<int>{1042, 1044}));
+
+    // Clicking the toolbar: only the page shown stays checked, also after a
+    // click on the current page and after a refused switch (dialog 257).
+    auto checked = [&frame] {
+        int n = 0;
+        for (auto* b : frame.findChildren<QToolButton*>("pageButton"))
+            n += b->isChecked() ? 1 : 0;
+        return n;
+    };
+    auto click = [&frame](int tooltipId) {
+        for (auto* b : frame.findChildren<QToolButton*>("pageButton")) {
+            if (b->toolTip() == Str(tooltipId))
+                QTest::mouseClick(b, Qt::LeftButton);
+        }
+    };
+    frame.show();
+    click(59018);  // pictures, already shown
+    QCOMPARE(checked(), 1);
+    QCOMPARE(frame.checkedPageCommand(), shell::kCmdPictures);
+    frame.state().phoneMode = true;
+    QStringList seen;
+    RejectNextModal(&seen);
+    click(59020);  // the MP3 form: needs leaving phone mode, refused
+    QCOMPARE(seen, QStringList{"dialog_257"});
+    QCOMPARE(checked(), 1);
+    QCOMPARE(frame.checkedPageCommand(), shell::kCmdPictures);
+    QVERIFY(frame.state().phoneMode);
 }
 
 void UiTest::pathFieldAndPhoneCommands()

@@ -333,6 +333,9 @@ void CMainFrame::command(int id, const QString& text)
     case kCmdVideo:
     case kCmdMp3Ringtones:
         ctl_->switchPage(id);
+        // A click has already toggled the button; a refused or repeated
+        // switch must not leave it (or a second button) checked.
+        checkPageButton(st_.currentCommand);
         break;
     case kCmdExit:
     case kCmdExitMenu:
@@ -419,6 +422,12 @@ int CMainFrame::checkedPageCommand() const
     return 0;
 }
 
+void CMainFrame::checkPageButton(int command)
+{
+    for (const auto& [id, b] : pageButtons_)
+        b->setChecked(id == command);
+}
+
 bool CMainFrame::secondColumnVisible() const { return !right_->isHidden(); }
 
 void CMainFrame::bringToFront()
@@ -490,8 +499,7 @@ void CMainFrame::showPage(int command)
     const PageRow* page = FindPage(command);
     if (!page)
         return;
-    for (const auto& [id, b] : pageButtons_)
-        b->setChecked(id == command);
+    checkPageButton(command);
     right_->setVisible(page->rightTitle != 0);
     control_->setMode(page->mode, st_.mp3Mode);
     st_.currentCommand = command;

@@ -78,6 +78,7 @@ private:
     void buildRebar();
     void buildWorkArea();
     void updateCommandStates();
+    void checkPageButton(int command);
     void refreshPanes();
     void setStatus(const QString& text);
 

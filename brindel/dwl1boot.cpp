@@ -96,6 +96,23 @@ void SoftwareSizeBigEndian(uint32_t size, uint8_t out[4])
     out[3] = static_cast<uint8_t>(size);
 }
 
+// The boot ROM handshake both boots share: DTR up for the PCF5087 projects,
+// wait for one of the awaited acknowledges, record it, answer "D" and drop
+// DTR again. The acknowledge, or DWL_READ_TIMEOUT.
+int Handshake(T_DownloadContext* context, std::initializer_list<uint8_t> awaited)
+{
+    const uint8_t port = context->port;
+    const bool dtr = DrivesDtr(context->projectType);
+    if (dtr)
+        (void)rt_SetDTR(port, 1);
+    const int ack = WaitForByte(port, awaited);
+    context->bootAcknowledge = AsContextByte(ack);
+    (void)dwl12_8WriteByte(port, kCommandD);
+    if (dtr)
+        (void)rt_SetDTR(port, 0);
+    return ack;
+}
+
 }  // namespace
 
 extern "C" {
@@ -254,14 +271,8 @@ DownloadResult dwl1_0boot(T_DownloadContext* context)
         return result;
     }
 
-    if (DrivesDtr(type))
-        (void)rt_SetDTR(port, 1);
-    const int ack = WaitForByte(port, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086,
-                                       DWL_ACK_PCF5085});
-    context->bootAcknowledge = AsContextByte(ack);
-    (void)dwl12_8WriteByte(port, kCommandD);
-    if (DrivesDtr(type))
-        (void)rt_SetDTR(port, 0);
+    const int ack = Handshake(context, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086,
+                                        DWL_ACK_PCF5085});
     if (ack == DWL_READ_TIMEOUT) {
         dwl_SetResult(&result, DWL_SOFT_BOOT_ERR, DWL_BOOT_TIME_OUT);
         return result;
@@ -282,17 +293,10 @@ DownloadResult dwl1_0boot(T_DownloadContext* context)
 DownloadResult dwl1_4bootUart1(T_DownloadContext* context)
 {
     DownloadResult result = dwl_MakeResult(DWL_SOFT_OK, 0);
-    const uint8_t port = context->port;
     const uint8_t type = context->projectType;
     dwl17_2TraceStep("BOOT : Start the boot sequence");
 
-    if (DrivesDtr(type))
-        (void)rt_SetDTR(port, 1);
-    const int ack = WaitForByte(port, {DWL_ACK_UART1});
-    context->bootAcknowledge = AsContextByte(ack);
-    (void)dwl12_8WriteByte(port, kCommandD);
-    if (DrivesDtr(type))
-        (void)rt_SetDTR(port, 0);
+    const int ack = Handshake(context, {DWL_ACK_UART1});
     if (ack == DWL_READ_TIMEOUT) {
         dwl_SetResult(&result, DWL_SOFT_BOOT_ERR, DWL_BOOT_TIME_OUT);
         return result;

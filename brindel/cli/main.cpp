@@ -116,6 +116,23 @@ void TraceToStderr(const char* line, void*)
     std::fprintf(stderr, "%s\n", line);
 }
 
+// The trace, the SPM file and the flash descriptions, as the line commands
+// share them. A broken description file is reported and the engine goes on
+// with the descriptions read before the fault.
+void SetUpEngineFiles(const Options& o)
+{
+    if (o.Has("--trace"))
+        dwl17_0OpenDebugTrace(&TraceToStderr, nullptr);
+    const std::string spm = o.Get("--spm");
+    if (!spm.empty())
+        dwl12_41SetSpmFile(spm.c_str());
+    const std::string flashFile = FlashFile(o.Get("--flash-file"));
+    const int flashRc = dwl10_101InitFlashDescriptionFromFile(flashFile.c_str());
+    if (flashRc != DWL_OK)
+        std::fprintf(stderr, "brindel: %s: %s\n", flashFile.c_str(),
+                     dwl_GetResultMessage(DWL_SOFT_FLASH_ERR, flashRc));
+}
+
 void PrintSectorMap(const T_FlashEntry& e)
 {
     uint16_t s = 0;
@@ -174,17 +191,7 @@ int Boot(const Options& o)
     if (!ParseNumber(o.Get("--project"), 0, 4, project))
         return Usage("boot needs --project T (0..4)");
     const bool uart1 = o.Has("--uart1");
-    if (o.Has("--trace"))
-        dwl17_0OpenDebugTrace(&TraceToStderr, nullptr);
-    const std::string spm = o.Get("--spm");
-    if (!spm.empty())
-        dwl12_41SetSpmFile(spm.c_str());
-
-    const std::string flashFile = FlashFile(o.Get("--flash-file"));
-    const int flashRc = dwl10_101InitFlashDescriptionFromFile(flashFile.c_str());
-    if (flashRc != DWL_OK)
-        std::fprintf(stderr, "brindel: %s: %s\n", flashFile.c_str(),
-                     dwl_GetResultMessage(DWL_SOFT_FLASH_ERR, flashRc));
+    SetUpEngineFiles(o);
 
     T_DownloadContext& c = sg_DownloadContext;
     c.port = static_cast<uint8_t>(port);
@@ -290,16 +297,7 @@ int SetUpLine(const Options& o)
         c.uartSelect = 1;
     if (o.Has("--pmu"))
         c.pmuOption = 1;
-    if (o.Has("--trace"))
-        dwl17_0OpenDebugTrace(&TraceToStderr, nullptr);
-    const std::string spm = o.Get("--spm");
-    if (!spm.empty())
-        dwl12_41SetSpmFile(spm.c_str());
-    const std::string flashFile = FlashFile(o.Get("--flash-file"));
-    const int flashRc = dwl10_101InitFlashDescriptionFromFile(flashFile.c_str());
-    if (flashRc != DWL_OK)
-        std::fprintf(stderr, "brindel: %s: %s\n", flashFile.c_str(),
-                     dwl_GetResultMessage(DWL_SOFT_FLASH_ERR, flashRc));
+    SetUpEngineFiles(o);
     return 0;
 }
 

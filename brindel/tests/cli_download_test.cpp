@@ -1,5 +1,6 @@
 // The brindel program's download, read, tag and package commands, end to end
 // through a pseudo-terminal with the emulator's loader on the far side.
+#include "support/cli_run.h"
 #include "support/images.h"
 #include "support/pty_phone.h"
 #include "support/temp_dir.h"
@@ -7,38 +8,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
 using brindel_test::Bytes;
 
-struct CliResult {
-    int exitCode;
-    std::string out;
-};
+using brindel_test::CliResult;
 
 CliResult Brindel(const std::string& args)
 {
-    const std::string command = std::string(BRINDEL_CLI) + " " + args + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    CliResult r{-1, {}};
-    if (pipe == nullptr)
-        return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return brindel_test::RunProgram(BRINDEL_CLI, args);
 }
 
 std::vector<std::string> Lines(const std::string& text)

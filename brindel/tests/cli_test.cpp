@@ -1,37 +1,22 @@
 // The brindel program end to end: flash-info and config on files, boot on a
 // pseudo-terminal with the emulator's boot ROM.
+#include "support/cli_run.h"
 #include "support/pty_phone.h"
 #include "support/temp_dir.h"
 #include "tools/simphone/boot/boot_mode.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
-struct CliRun {
-    int exitCode;
-    std::string out;
-};
+using brindel_test::CliResult;
 
-CliRun Brindel(const std::string& args)
+CliResult Brindel(const std::string& args)
 {
-    const std::string command = std::string(BRINDEL_CLI) + " " + args + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    CliRun r{-1, {}};
-    if (pipe == nullptr)
-        return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return brindel_test::RunProgram(BRINDEL_CLI, args);
 }
 
 std::string LastLine(const std::string& text)
@@ -71,7 +56,7 @@ protected:
 TEST_F(CliTest, BootPrintsChipFlashAndResult)
 {
     auto phone = Serve("pcf5087");
-    const CliRun r = Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/loader.spm --flash-file " +
+    const CliResult r = Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/loader.spm --flash-file " +
                           BRINDEL_FLASH_TXT);
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(r.out, "BOOT FROM A PCF5087\n Flash INTEL 28F128J3\nDWL_SOFT_OK: DOWNLOAD SUCCESSFULL\n");
@@ -81,14 +66,14 @@ TEST_F(CliTest, BootFailuresAreResults)
 {
     {
         auto phone = Serve("pcf5085");
-        const CliRun r = Brindel("boot --port 6 --project 3 --spm " + dir_.path() + "/loader.spm");
+        const CliResult r = Brindel("boot --port 6 --project 3 --spm " + dir_.path() + "/loader.spm");
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(LastLine(r.out),
                   "DWL_SOFT_BOOT_ERR: BOOT FROM A PCF5085. Please select a project specific to a PCF5085");
     }
     {
         auto phone = Serve("pcf5087", true, 0x89, 0x99);
-        const CliRun r = Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/loader.spm --flash-file " +
+        const CliResult r = Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/loader.spm --flash-file " +
                               BRINDEL_FLASH_TXT);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(LastLine(r.out),
@@ -96,11 +81,11 @@ TEST_F(CliTest, BootFailuresAreResults)
     }
     {
         auto phone = Serve("pcf5087");
-        const CliRun r = Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/none.spm");
+        const CliResult r = Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/none.spm");
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(LastLine(r.out), "DWL_SOFT_LIB_PC_ERR: File not found");
     }
-    const CliRun noPhone = Brindel("boot --port 7 --project 4");
+    const CliResult noPhone = Brindel("boot --port 7 --project 4");
     EXPECT_EQ(noPhone.exitCode, 1);
     EXPECT_EQ(LastLine(noPhone.out), "DWL_SOFT_LIB_PC_ERR: PC uart problem");
     EXPECT_EQ(Brindel("boot --port 6").exitCode, 2);
@@ -109,7 +94,7 @@ TEST_F(CliTest, BootFailuresAreResults)
 
 TEST_F(CliTest, FlashInfoAndConfig)
 {
-    CliRun r = Brindel(std::string("flash-info --file ") + BRINDEL_FLASH_TXT);
+    CliResult r = Brindel(std::string("flash-info --file ") + BRINDEL_FLASH_TXT);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("INTEL 28F128J3: manufacturer 0x89, device 0x18, 1 bank(s), 128 sectors, 16777216 bytes\n"
                          "  sectors 0-127: 131072 bytes each, bank 0\n"),

@@ -5,9 +5,9 @@
 #include "brindel/dwl50dev.h"
 #include "brindel/dwl_result.h"
 #include "brindel/runtime/dwl_rt.h"
+#include "support/boot_phone.h"
 #include "support/fake_line.h"
 #include "support/temp_dir.h"
-#include "tools/simphone/boot/boot_mode.h"
 
 #include <gtest/gtest.h>
 
@@ -47,12 +47,7 @@ Bytes Block(const Bytes& data)
 std::unique_ptr<simphone::Device> Phone(const std::string& chip, bool withId = false, uint8_t man = 0,
                                         uint8_t dev = 0)
 {
-    simphone::BootOptions o;
-    o.chip = chip;
-    o.hasFlashId = withId;
-    o.manufacturer = man;
-    o.device = dev;
-    auto d = simphone::MakeBootDevice(o);
+    auto d = brindel_test::BootPhone(chip, withId, man, dev);
     EXPECT_NE(d, nullptr) << chip;
     return d;
 }

@@ -1,10 +1,10 @@
 // The brindel program's download, read, tag and package commands, end to end
 // through a pseudo-terminal with the emulator's loader on the far side.
+#include "support/boot_phone.h"
 #include "support/cli_run.h"
 #include "support/images.h"
 #include "support/pty_phone.h"
 #include "support/temp_dir.h"
-#include "tools/simphone/boot/boot_mode.h"
 
 #include <gtest/gtest.h>
 
@@ -66,10 +66,8 @@ protected:
 
     std::unique_ptr<brindel_test::PtyPhone> Serve()
     {
-        simphone::BootOptions o;
-        o.chip = "pcf5087";
-        o.flashImage = Path("flash.img");
-        auto phone = std::make_unique<brindel_test::PtyPhone>(simphone::MakeBootDevice(o), dir_.path(), 6);
+        auto phone = std::make_unique<brindel_test::PtyPhone>(
+            brindel_test::BootPhone("pcf5087", false, 0, 0, Path("flash.img")), dir_.path(), 6);
         EXPECT_TRUE(phone->ok());
         return phone;
     }

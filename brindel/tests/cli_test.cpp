@@ -1,9 +1,9 @@
 // The brindel program end to end: flash-info and config on files, boot on a
 // pseudo-terminal with the emulator's boot ROM.
+#include "support/boot_phone.h"
 #include "support/cli_run.h"
 #include "support/pty_phone.h"
 #include "support/temp_dir.h"
-#include "tools/simphone/boot/boot_mode.h"
 
 #include <gtest/gtest.h>
 
@@ -40,12 +40,8 @@ protected:
     std::unique_ptr<brindel_test::PtyPhone> Serve(const std::string& chip, bool withId = false, uint8_t man = 0,
                                                   uint8_t dev = 0)
     {
-        simphone::BootOptions o;
-        o.chip = chip;
-        o.hasFlashId = withId;
-        o.manufacturer = man;
-        o.device = dev;
-        auto phone = std::make_unique<brindel_test::PtyPhone>(simphone::MakeBootDevice(o), dir_.path(), 6);
+        auto phone = std::make_unique<brindel_test::PtyPhone>(brindel_test::BootPhone(chip, withId, man, dev),
+                                                              dir_.path(), 6);
         EXPECT_TRUE(phone->ok());
         return phone;
     }

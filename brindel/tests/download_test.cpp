@@ -12,10 +12,10 @@
 #include "brindel/panels/dwl51mmi.h"
 #include "brindel/panels/dwl52display.h"
 #include "platform/clock.h"
+#include "support/boot_phone.h"
 #include "support/fake_line.h"
 #include "support/images.h"
 #include "support/temp_dir.h"
-#include "tools/simphone/boot/boot_mode.h"
 
 #include <gtest/gtest.h>
 
@@ -116,13 +116,7 @@ protected:
 
     FakeLine& Connect(const std::string& chip = "pcf5087", bool withId = false, uint8_t man = 0, uint8_t dev = 0)
     {
-        simphone::BootOptions o;
-        o.chip = chip;
-        o.flashImage = flashPath_;
-        o.hasFlashId = withId;
-        o.manufacturer = man;
-        o.device = dev;
-        line_ = std::make_unique<FakeLine>(simphone::MakeBootDevice(o));
+        line_ = std::make_unique<FakeLine>(brindel_test::BootPhone(chip, withId, man, dev, flashPath_));
         line_->Install();
         return *line_;
     }

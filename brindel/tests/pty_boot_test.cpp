@@ -5,9 +5,9 @@
 #include "brindel/dwl50dev.h"
 #include "brindel/dwl_result.h"
 #include "platform/clock.h"
+#include "support/boot_phone.h"
 #include "support/pty_phone.h"
 #include "support/temp_dir.h"
-#include "tools/simphone/boot/boot_mode.h"
 
 #include <gtest/gtest.h>
 
@@ -48,9 +48,7 @@ protected:
 
     std::unique_ptr<brindel_test::PtyPhone> Serve(const std::string& chip)
     {
-        simphone::BootOptions o;
-        o.chip = chip;
-        auto phone = std::make_unique<brindel_test::PtyPhone>(simphone::MakeBootDevice(o), dir_.path(), kPort);
+        auto phone = std::make_unique<brindel_test::PtyPhone>(brindel_test::BootPhone(chip), dir_.path(), kPort);
         EXPECT_TRUE(phone->ok());
         return phone;
     }

@@ -426,6 +426,11 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block)
     const SendNumbers numbers = NumbersForSend(centre, destination);
 
     SM_PARAM message{};
+    // A number cut to fit the record would send the message to someone
+    // else: refuse it instead.
+    if (numbers.serviceCentre.size() >= sizeof message.serviceCentre ||
+        numbers.destination.size() >= sizeof message.address)
+        return false;
     std::memcpy(message.serviceCentre, numbers.serviceCentre.data(),
                 std::min(numbers.serviceCentre.size(), sizeof message.serviceCentre - 1));
     std::memcpy(message.address, numbers.destination.data(),
@@ -555,7 +560,9 @@ Disposition RunPrivacyLock(PhoneLink& link, int32_t, LinkRequest&)
             if (!c || c->code == kRespOk)
                 break;
             if (IsError(*c)) {
-                report = false;
+                // "NON" already settled the answer; only an error before
+                // it leaves the flags unknown.
+                report = settled;
                 break;
             }
             // After "NON" the rest of the answer is read but not used, so

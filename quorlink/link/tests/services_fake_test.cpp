@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -448,6 +449,34 @@ TEST_F(ServicesFake, SendFailures)
               Pairs({{LINK_FAILED, 0}, {LINK_FAILED, 0}, {LINK_FAILED, 0}, {LINK_FAILED, 0}}));
 }
 
+TEST_F(ServicesFake, NumbersTooLongForTheMessageRecordAreRefusedNotCut)
+{
+    device->Answer("AT+CSCA?\r", "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk);
+    struct Case {
+        std::string destination;
+        bool sent;
+    } cases[] = {
+        {"8612345678901", true},      // 13 digits with the country prefix: fits
+        {"+123456789012345", true},   // 15 digits once the "+" is gone: fits
+        {"+1234567890123456", false}, // 16 digits
+        {"1234567890123", true},      // 15 with "86" in front: fits
+        {"12345678901234", false},    // 16 with "86" in front
+    };
+    for (const auto& c : cases) {
+        Forget();
+        const size_t before = device->Written().size();
+        Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage(c.destination, "hi")));
+        const auto written = device->Written();
+        const bool commandSent =
+            std::any_of(written.begin() + static_cast<long>(before), written.end(),
+                        [](const std::string& w) { return w.rfind("AT+CMGS=", 0) == 0; });
+        EXPECT_EQ(commandSent, c.sent) << c.destination;
+        if (!c.sent) {
+            EXPECT_EQ(Finals(REQ_SEND_MESSAGE), Pairs({{LINK_FAILED, 0}})) << c.destination;
+        }
+    }
+}
+
 // ------------------------------------------- version, counts, lock
 
 TEST_F(ServicesFake, VersionCheck)
@@ -487,6 +516,8 @@ TEST_F(ServicesFake, PrivacyLockForms)
         {"\r\n*SAFEBOXSTAT: SMS,NON,PIC\r\n" + kOk, std::pair{0, 0}},
         {"\r\n*SAFEBOXSTAT: NON\r\n*SAFEBOXSTAT: PIC\r\n" + kOk, std::pair{0, 0}},
         {"\r\n*SAFEBOXSTAT: PIC\r\n", std::pair{1, 0}},  // silence after the line
+        {"\r\n*SAFEBOXSTAT: NON\r\n+CME ERROR: 3\r\n", std::pair{0, 0}},  // "NON" has answered already
+        {"\r\n*SAFEBOXSTAT: PIC\r\n+CME ERROR: 3\r\n", std::nullopt},
         {"\r\n+CME ERROR: 3\r\n", std::nullopt},
     };
     for (const auto& c : cases) {

@@ -402,6 +402,37 @@ QImage AppIcon(int size)
     return img;
 }
 
+// Message box icons (40 x 40): a disc in the skin's colours with a mark.
+enum class Mark { Information, Question, Warning, Critical };
+QImage MessageIcon(Mark mark)
+{
+    QImage img = Canvas(40, 40);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QColor fill = mark == Mark::Warning ? kOrange : mark == Mark::Critical ? QColor(0xc8, 0x4b, 0x3c) : kTeal;
+    QRadialGradient g(QPointF(14, 12), 30);
+    g.setColorAt(0, fill.lighter(125));
+    g.setColorAt(1, fill.darker(115));
+    p.setPen(QPen(kSlate, 1.5));
+    p.setBrush(g);
+    p.drawEllipse(QRectF(2, 2, 36, 36));
+    if (mark == Mark::Critical) {
+        Stroke(p, Qt::white, 4);
+        p.drawLine(QPointF(14, 14), QPointF(26, 26));
+        p.drawLine(QPointF(26, 14), QPointF(14, 26));
+        return img;
+    }
+    QFont f("DejaVu Sans");
+    f.setBold(true);
+    f.setPixelSize(24);
+    p.setFont(f);
+    p.setPen(mark == Mark::Warning ? kSlateDark : QColor(Qt::white));
+    const char* text = mark == Mark::Information ? "i" : mark == Mark::Question ? "?" : "!";
+    p.drawText(QRectF(2, 2, 36, 36), Qt::AlignCenter, QString::fromLatin1(text));
+    return img;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -455,6 +486,10 @@ int main(int argc, char** argv)
     ok &= Save(Tile(64, 64, kPaper, QColor(0xdd, 0xe4, 0xea), true, 0), "skin/pane.png");
     ok &= Save(Tile(16, 16, QColor(0xd9, 0xe1, 0xe8), QColor(0xc9, 0xd3, 0xdc), true, 0), "skin/progress_empty.png");
     ok &= Save(Tile(16, 16, kOrangeLight, kOrange, true, 40), "skin/progress_done.png");
+    ok &= Save(MessageIcon(Mark::Information), "skin/msg_information.png");
+    ok &= Save(MessageIcon(Mark::Question), "skin/msg_question.png");
+    ok &= Save(MessageIcon(Mark::Warning), "skin/msg_warning.png");
+    ok &= Save(MessageIcon(Mark::Critical), "skin/msg_critical.png");
     ok &= Save(AppIcon(256), "icons/telvane-256.png");
     ok &= Save(AppIcon(48), "icons/telvane-48.png");
     return ok ? 0 : 1;

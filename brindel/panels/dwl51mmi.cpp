@@ -195,6 +195,19 @@ void Finish(T_DownloadContext* context, const DownloadResult& result)
     dwl17_2TraceStep("**************** End of Download ********************");
 }
 
+// The elapsed time and the battery advice. A phone left in its loader (any
+// failure after the boot) needs its battery removed to start again, so the
+// advice is shown for a failed preparation too, not only after a download.
+void ShowEndOfDownload(T_DownloadContext* context, const DownloadResult& result)
+{
+    context->endTime = rt_TimeSeconds();
+    dwl52_7DisplayElapsed(context->endTime - context->startTime);
+    if (result.family != DWL_SOFT_OK || context->pmuOption == 1)
+        dwl52_1DisplayMessage("Remove the battery of the mobile ");
+    else
+        dwl52_1DisplayMessage("You do not need to remove the battery to start the mobile");
+}
+
 // Package downloads without a chosen block address go to the first pack
 // area that can hold the package.
 void ChoosePackAddress(T_DownloadContext* context)
@@ -243,12 +256,7 @@ DownloadResult dwl51_63MMIChooseDownloadType(T_DownloadContext* context)
         result = Make(DWL_SOFT_COMMAND_ERR, DWL_COMMAND_BAD_DOWNLOAD_TYPE);
         break;
     }
-    context->endTime = rt_TimeSeconds();
-    dwl52_7DisplayElapsed(context->endTime - context->startTime);
-    if (result.family != DWL_SOFT_OK || context->pmuOption == 1)
-        dwl52_1DisplayMessage("Remove the battery of the mobile ");
-    else
-        dwl52_1DisplayMessage("You do not need to remove the battery to start the mobile");
+    ShowEndOfDownload(context, result);
     if (result.family == DWL_SOFT_OK) {
         const int rc = dwl11_7SwitchOffCommand(context->port);
         if (rc != DWL_OK)
@@ -304,6 +312,8 @@ DownloadResult dwl51_50MMIStart(void)
         result = dwl3_0Generic5087(c);
         if (result.family == DWL_SOFT_OK)
             result = dwl51_63MMIChooseDownloadType(c);
+        else
+            ShowEndOfDownload(c, result);
     }
     Finish(c, result);
     return result;

@@ -517,6 +517,9 @@ TEST_F(DownloadTest, IncompatiblePackageStopsBeforeProgramming)
     EXPECT_EQ(r.family, DWL_SOFT_COMPATIBILITY_ERR);
     EXPECT_EQ(r.code, DWL_COMP_FAMILY);
     EXPECT_EQ(Control("sectors"), "OK 0");
+    // The phone stays in its loader: the operator is told to remove the battery.
+    EXPECT_NE(std::find(screen_.messages.begin(), screen_.messages.end(), "Remove the battery of the mobile "),
+              screen_.messages.end());
 }
 
 // A version 3 software in the phone: its pack table is read from the phone's

@@ -1,6 +1,7 @@
 // "flash.txt" reading and the sector queries.
 #include "brindel/dwl10fla.h"
 #include "brindel/dwl_result.h"
+#include "tools/simphone/boot/flash_image.h"
 
 #include <gtest/gtest.h>
 
@@ -283,6 +284,9 @@ TEST(ShippedFlashFile, DescribesTheKnownChips)
             EXPECT_TRUE(bank1) << e.deviceName;
             twoBanks = true;
         }
+        // The emulator's flash of that chip is as large as described, so every
+        // sector the engine programs or reads exists on the phone side.
+        EXPECT_EQ(simphone::boot::KnownFlashSize(m, e.deviceId), e.flashSize) << e.deviceName;
     }
     EXPECT_TRUE(twoBanks);
 }

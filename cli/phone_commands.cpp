@@ -8,6 +8,7 @@
 #include "cli/phone_session.h"
 #include "quorlink/codecs/code_page.h"
 #include "quorlink/codecs/pdu.h"
+#include "quorlink/codecs/phone_strings.h"
 #include "quorlink/codecs/ucs2.h"
 #include "quorlink/link/file_transfer.h"
 #include "quorlink/link/link_protocol.h"
@@ -80,6 +81,18 @@ std::optional<std::string> MessageToSend(std::string_view utf8)
         return text.size() <= 159 ? std::optional(text) : std::nullopt;
     // UCS2: 70 characters in one message.
     return qc::AnsiToUcs2(text).size() <= 70 ? std::optional(text) : std::nullopt;
+}
+
+std::optional<std::string> DecodedSlotName(std::string_view dir, std::string_view name)
+{
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.remove_suffix(1);
+    if ((dir != "/app/jpeg" && dir != "/app/midi") || name.empty())
+        return std::nullopt;
+    std::string buffer(name);
+    if (PosixToString(buffer.data()) <= 0)
+        return std::nullopt;
+    return qc::Ucs2ToUtf8(qc::AnsiToUcs2(buffer.c_str()));
 }
 
 std::string MessageTextAsUtf8(const SM_PARAM& m)
@@ -240,6 +253,12 @@ uint32_t TransferArgument(const std::string& first, const std::string& second)
 // A final record of a generic request, for the user.
 int Refused(const Io& io, const Record& r)
 {
+    // The phone's own error number may be any value, also one of the local
+    // codes (its "+CME ERROR: 50" is "incorrect parameters"); its record
+    // carries the phone's line, a local failure never does.
+    const std::string_view text = r.text;
+    if (text.starts_with("+CME ERROR:") || text.starts_with("+CMS ERROR:") || text.starts_with("ERROR"))
+        return Fail(io, "phone refused: " + r.text);
     if (r.code == LINK_ERR_TIMEOUT)
         return Fail(io, "the phone did not answer in time");
     if (r.code == LINK_ERR_SEND || r.code == LINK_ERR_SEND_202)
@@ -375,10 +394,15 @@ int Ls(const Args& args, const Io& io)
             return;
         }
         const std::string name = r.text.substr(first + 1, last - first - 1);
-        if (r.text.substr(0, first) == "1")
+        if (r.text.substr(0, first) == "1") {
             std::fprintf(io.out, "%s/\n", name.c_str());
-        else
-            std::fprintf(io.out, "%s\t%s\n", name.c_str(), r.text.substr(last + 1).c_str());
+            return;
+        }
+        // The first column stays the name the phone knows (for get and
+        // rm); a slot file's readable name follows as a third one.
+        const auto decoded = DecodedSlotName(args.positional[0], name);
+        std::fprintf(io.out, "%s\t%s%s%s\n", name.c_str(), r.text.substr(last + 1).c_str(), decoded ? "\t" : "",
+                     decoded ? Field(*decoded).c_str() : "");
     });
     if (o.linkLost && !o.finished)
         return LinkLost(io);
@@ -581,7 +605,8 @@ const Command kPhoneCommands[] = {
     {"ports", "show the cable detection result and the serial ports that open", "", {}, 0, 0, Ports, {}},
     {"info", "connect and show the port, software version, message counts and privacy lock", "", {}, 0, 0, Info, {}},
     {"at", "send AT commands and print every line the phone answers", "CMD...", {}, 1, 64, At, {}},
-    {"ls", "list a directory of the phone (directories end in '/', files show their size)", "DIR", {}, 1, 1, Ls, {}},
+    {"ls", "list a directory of the phone (directories end in '/', files show their size, slot files their readable name)",
+     "DIR", {}, 1, 1, Ls, {}},
     {"get", "copy a phone file to the PC", "PHONE LOCAL", {}, 2, 2, Get, {}},
     {"put", "copy a PC file to the phone", "LOCAL PHONE", {}, 2, 2, Put, {}},
     {"rm", "remove a phone file", "PHONE", {}, 1, 1, Rm, {}},

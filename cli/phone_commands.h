@@ -27,6 +27,11 @@ std::span<const Command> PhoneCommands();
 // them is not plain ASCII (sent in UCS2).
 [[nodiscard]] std::optional<std::string> MessageToSend(std::string_view utf8);
 
+// The user-readable name (UTF-8) of a file listed in one of the phone's
+// slot directories ("/app/jpeg", "/app/midi"), whose files carry encoded
+// names; nothing for other directories or a name that does not decode.
+[[nodiscard]] std::optional<std::string> DecodedSlotName(std::string_view dir, std::string_view name);
+
 // The decoded text of a message as UTF-8 (7-bit text holds GSM codes).
 [[nodiscard]] std::string MessageTextAsUtf8(const SM_PARAM& message);
 

@@ -4,6 +4,7 @@
 // commands that stand alone (cable detection, message joining, limits).
 
 #include "cli/phone_commands.h"
+#include "quorlink/codecs/phone_strings.h"
 #include "support/sim_phone.h"
 
 #include <gtest/gtest.h>
@@ -189,6 +190,20 @@ TEST_F(CliPhone, InfoLsRmAndAt)
     const Result again = Telvane({"rm", "/app/camera/zz.bin"});
     EXPECT_EQ(again.exit, 1);
     EXPECT_EQ(again.err, "telvane: phone refused: +CME ERROR: 22\n");
+    // The phone's "incorrect parameters" shares its number with a local code.
+    const Result relative = Telvane({"rm", "app/camera/zz.bin"});
+    EXPECT_EQ(relative.exit, 1);
+    EXPECT_EQ(relative.err, "telvane: phone refused: +CME ERROR: 50\n");
+
+    // Slot files show their readable name after the size.
+    const Result slots = Telvane({"ls", "/app/jpeg"});
+    ASSERT_EQ(slots.exit, 0) << slots.err;
+    std::string encoded = "user000.jpg";
+    encoded.resize(40);
+    StringToPosix(encoded.data());
+    const auto size = fs::file_size(phone->PhoneFile("/app/jpeg/" + std::string(encoded.c_str())));
+    EXPECT_NE(slots.out.find(encoded.c_str() + ("\t" + std::to_string(size) + "\tuser000.jpg\n")), std::string::npos)
+        << slots.out;
 
     const Result at = Telvane({"at", "AT+CGMI", "AT+CPBS?"});
     ASSERT_EQ(at.exit, 0) << at.err;
@@ -317,6 +332,30 @@ TEST(CliPieces, CableDetection)
     device("1-3", "067b", "2303", "ttyUSB0");
     EXPECT_EQ(telvane::cli::CableDetection(root.string()), "ERROR_TOO_MANY");
     fs::remove_all(root);
+}
+
+TEST(CliPieces, SlotNamesDecodeOnlyInTheSlotDirectories)
+{
+    const auto encode = [](std::u16string_view name) {
+        std::vector<unsigned short> values(name.begin(), name.end());
+        char* out = nullptr;
+        EXPECT_TRUE(strCF_CnvUcs2ToPosix(values.data(), static_cast<unsigned char>(values.size()), &out));
+        std::string s(out);
+        std::free(out);
+        return s;
+    };
+    const struct {
+        std::string dir, name;
+        std::optional<std::string> decoded;
+    } cases[] = {
+        {"/app/jpeg", encode(u"Sunset.jpg"), "Sunset.jpg"},
+        {"/app/midi/", encode(u"\u4F60\u597D.mid"), "\u4F60\u597D.mid"},  // GBK on the phone, UTF-8 here
+        {"/app/camera", encode(u"Sunset.jpg"), std::nullopt},           // plain names elsewhere
+        {"/app/jpeg", "plain.txt", std::nullopt},                        // '.' is no name character
+        {"/app/jpeg", "abcde", std::nullopt},                            // a length no name has
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(telvane::cli::DecodedSlotName(c.dir, c.name), c.decoded) << c.dir << " " << c.name;
 }
 
 TEST(CliPieces, MessageLimits)

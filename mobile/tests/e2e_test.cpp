@@ -54,6 +54,9 @@ private:
         } else if (auto* m = qobject_cast<QMessageBox*>(w)) {
             seen << m->text();
             m->accept();
+        } else if (auto* t = dynamic_cast<TemplateDialog*>(w)) {
+            seen << t->objectName();  // questions by template: OK
+            t->accept();
         }
     }
 
@@ -106,6 +109,7 @@ private slots:
     void noPhoneOnTheCable();
     void phoneAnswersWhileMp3ModeChosen();
     void connectThenPhoneSwitchesOff();
+    void disconnectAndReconnect();
     void demoModeStopsTheEmulator_data();
     void demoModeStopsTheEmulator();
 
@@ -208,6 +212,45 @@ void E2eTest::connectThenPhoneSwitchesOff()
     QTRY_VERIFY_WITH_TIMEOUT(!frame.state().phoneMode, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(user.seen.count("dialog_256"), 2, 30000);
     QCOMPARE(user.statusAtDialog.last(), Str(57667));
+    QTRY_VERIFY(!frame.isVisible());
+    QVERIFY(!frame.workerRunning());
+}
+
+void E2eTest::disconnectAndReconnect()
+{
+    // The user ends the phone-mode connection (the MP3 list needs it) and
+    // connects again in phone mode: the worker must have let the port go.
+    QTemporaryDir home;
+    qputenv("TELVANE_HOME", home.path().toLocal8Bit());
+    DemoPhone phone;
+    QVERIFY2(phone.start(), qPrintable(phone.error()));
+    FrameOptions options;
+    options.splash = false;
+    CMainFrame frame(options);
+    QVERIFY(frame.workerRunning());
+    frame.show();
+    User user(frame);
+    user.plannedChoices = {shell::kModePhone, shell::kModePhone};
+    frame.command(shell::kCmdPictures);
+    QVERIFY2(frame.controller().connectionDialogLoop(shell::kModeMp3), qPrintable(user.seen.join(" | ")));
+
+    frame.command(shell::kCmdMp3Ringtones);
+    QCOMPARE(user.seen, (QStringList{"dialog_256", "dialog_257", "dialog_256"}));
+    QVERIFY(frame.state().phoneMode);
+    QVERIFY(!frame.state().disconnectRequested);
+    QCOMPARE(frame.statusText(), Str(57666));
+    QCOMPARE(frame.checkedPageCommand(), shell::kCmdPictures);
+    const QByteArray log = ReadAll(home.path() + "/log.txt");
+    QCOMPARE(log.count("SEND: AT*MASKCALL=1"), 2);
+
+    // A later switch-off brings the dialog back: the new connection is not
+    // one the user ended.
+    QLocalSocket control;
+    control.connectToServer(phone.controlSocket());
+    QVERIFY(control.waitForConnected(5000));
+    control.write("switchoff\n");
+    QVERIFY(control.waitForBytesWritten(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(user.seen.count("dialog_256"), 3, 30000);
     QTRY_VERIFY(!frame.isVisible());
     QVERIFY(!frame.workerRunning());
 }

@@ -312,6 +312,7 @@ DownloadResult dwl1_4bootUart1(T_DownloadContext* context)
 int start_boot_loader(const char* spmPath)
 {
     T_DownloadContext* context = &sg_DownloadContext;
+    dwl17_2TraceStep("BOOT : Start the boot sequence");
     context->projectType = 4;
     context->speedIndex = 5;
     const char* defaultPath = dwl50_1DefaultSoftwarePath();
@@ -343,6 +344,7 @@ int start_boot_loader(const char* spmPath)
     (void)dwl12_7ReadByte(port);
     (void)dwl12_7ReadByte(port);
     (void)dwl12_7ReadByte(port);
+    dwl17_2TraceStep("BOOT : Get the type of flash");
     return dwl1_3GetTypeFlash(context);
 }
 

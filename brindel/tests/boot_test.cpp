@@ -493,10 +493,13 @@ TEST_F(BootTest, TraceLines)
     ASSERT_EQ(dwl1_0boot(&sg_DownloadContext).family, DWL_SOFT_OK);
     dwl17_1CloseDebugTrace();
 
-    std::vector<std::string> steps;
-    for (const auto& l : g_Trace)
-        if (l.starts_with("BOOT"))
-            steps.push_back(l);
+    auto steps = [] {
+        std::vector<std::string> boot;
+        for (const auto& l : g_Trace)
+            if (l.starts_with("BOOT"))
+                boot.push_back(l);
+        return boot;
+    };
     const std::vector<std::string> expected = {
         "BOOT : Start the boot sequence ",
         "BOOT : Configurate chip select and jump at the rigth address ",
@@ -509,12 +512,20 @@ TEST_F(BootTest, TraceLines)
         "BOOT : Jump to Start address ",
         "BOOT : Get the type of flash ",
     };
-    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(steps(), expected);
     EXPECT_NE(std::find(g_Trace.begin(), g_Trace.end(), "< EB"), g_Trace.end());
     EXPECT_NE(std::find(g_Trace.begin(), g_Trace.end(), "> 44"), g_Trace.end());
     EXPECT_NE(std::find(g_Trace.begin(), g_Trace.end(), "> 01 08 0F 16 1D 24 2B 32 39 40...   Length(100)"),
               g_Trace.end());
     EXPECT_NE(std::find(g_Trace.begin(), g_Trace.end(), "> 80 01 01 00...   Length(4)"), g_Trace.end());
+
+    // The bridge's boot traces the same steps.
+    g_Trace.clear();
+    dwl17_0OpenDebugTrace(&Collect, nullptr);
+    Connect(Phone("pcf5087"), 60);
+    ASSERT_EQ(start_boot_loader("dwl874_7.spm"), DWL_OK);
+    dwl17_1CloseDebugTrace();
+    EXPECT_EQ(steps(), expected);
 
     // Closed: nothing is traced.
     g_Trace.clear();

@@ -464,6 +464,7 @@ void UiTest::programExitCodes()
         QStringList args;
         int code;
         const char* stderrHas;
+        const char* language = "en";
     };
     QTemporaryDir dir;
     const QString damaged = dir.path() + "/Resource.rcc";
@@ -475,7 +476,9 @@ void UiTest::programExitCodes()
     const QByteArray damagedPath = damaged.toLocal8Bit();
     const Row rows[] = {
         {"/nonexistent/Resource.rcc", {}, 3, "not found"},
+        {"/nonexistent/Resource.rcc", {}, 3, "未找到资源包", "zh"},
         {damagedPath.constData(), {}, 3, "damaged"},
+        {damagedPath.constData(), {}, 3, "已损坏", "zh"},
         {nullptr, {"--bogus"}, 2, "unknown option"},
     };
     for (const Row& r : rows) {
@@ -483,12 +486,13 @@ void UiTest::programExitCodes()
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("TELVANE_RESOURCE_BUNDLE", r.bundle ? QString::fromLocal8Bit(r.bundle) : TELVANE_TEST_BUNDLE);
+        env.insert("TELVANE_LANGUAGE", r.language);
         p.setProcessEnvironment(env);
         p.start(TELVANE_MOBILE_PROGRAM, r.args);
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), r.code);
-        QVERIFY2(p.readAllStandardError().contains(r.stderrHas), r.stderrHas);
+        QVERIFY2(QString::fromUtf8(p.readAllStandardError()).contains(QString::fromUtf8(r.stderrHas)), r.stderrHas);
     }
 
     // A second start hands over to the running one and exits at once.

@@ -107,9 +107,10 @@ int main(int argc, char** argv)
         }
     }
     BundleError error = BundleError::None;
-    std::unique_ptr<ResourceBundle> bundle = ResourceBundle::Load(bundlePath, ResourceBundle::LanguageForLocale(), &error);
+    const QString language = ResourceBundle::LanguageForLocale();
+    std::unique_ptr<ResourceBundle> bundle = ResourceBundle::Load(bundlePath, language, &error);
     if (!bundle) {
-        Fatal(ResourceBundle::Describe(error, error == BundleError::Missing ? paths.join(", ") : bundlePath));
+        Fatal(ResourceBundle::Describe(error, error == BundleError::Missing ? paths.join(", ") : bundlePath, language));
         return kExitBundle;
     }
     SetResources(bundle.get());

@@ -81,22 +81,26 @@ QString ResourceBundle::LanguageForLocale()
     return QLocale().language() == QLocale::Chinese ? "zh" : "en";
 }
 
-QString ResourceBundle::Describe(BundleError error, const QString& path)
+QString ResourceBundle::Describe(BundleError error, const QString& path, const QString& language)
 {
+    const bool zh = language == "zh";
     switch (error) {
     case BundleError::None:
         return {};
     case BundleError::Missing:
-        return QStringLiteral("The resource bundle Resource.rcc was not found (looked for %1). "
-                              "Reinstall Telvane or rebuild it.")
+        return (zh ? QStringLiteral("未找到资源包 Resource.rcc（查找位置：%1）。请重新安装或重新编译 Telvane。")
+                   : QStringLiteral("The resource bundle Resource.rcc was not found (looked for %1). "
+                                    "Reinstall Telvane or rebuild it."))
             .arg(path);
     case BundleError::Damaged:
-        return QStringLiteral("The resource bundle %1 is damaged and cannot be loaded. "
-                              "Reinstall Telvane or rebuild it.")
+        return (zh ? QStringLiteral("资源包 %1 已损坏，无法加载。请重新安装或重新编译 Telvane。")
+                   : QStringLiteral("The resource bundle %1 is damaged and cannot be loaded. "
+                                    "Reinstall Telvane or rebuild it."))
             .arg(path);
     case BundleError::Incomplete:
-        return QStringLiteral("The resource bundle %1 belongs to another version of Telvane "
-                              "(resources are missing from it). Reinstall Telvane or rebuild it.")
+        return (zh ? QStringLiteral("资源包 %1 属于其他版本的 Telvane（缺少部分资源）。请重新安装或重新编译 Telvane。")
+                   : QStringLiteral("The resource bundle %1 belongs to another version of Telvane "
+                                    "(resources are missing from it). Reinstall Telvane or rebuild it."))
             .arg(path);
     }
     return {};

@@ -45,7 +45,9 @@ public:
                                                               BundleError* error);
     // Where the bundle is looked for, first match wins.
     [[nodiscard]] static QStringList SearchPaths();
-    [[nodiscard]] static QString Describe(BundleError error, const QString& path);
+    // The failure in words, in the locale's language: without a bundle there
+    // is no string table, so these few texts live in the program.
+    [[nodiscard]] static QString Describe(BundleError error, const QString& path, const QString& language = "en");
     // "zh" for a Chinese locale, else "en".
     [[nodiscard]] static QString LanguageForLocale();
 

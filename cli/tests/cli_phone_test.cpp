@@ -19,7 +19,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <thread>
 
@@ -27,6 +26,7 @@ extern char** environ;
 
 namespace {
 
+using linktest::Pattern;
 using linktest::SimPhone;
 namespace fs = std::filesystem;
 
@@ -90,15 +90,6 @@ private:
     fs::path out_, err_;
     pid_t pid_ = -1;
 };
-
-std::string Pattern(size_t n, uint32_t seed)
-{
-    std::mt19937 g(seed);
-    std::string s(n, '\0');
-    for (auto& c : s)
-        c = static_cast<char>(g());
-    return s;
-}
 
 class CliPhone : public ::testing::Test {
 protected:

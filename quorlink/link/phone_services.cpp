@@ -46,6 +46,34 @@ bool WriteAll(std::FILE* file, std::string_view text)
     return text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size();
 }
 
+// How the answer to a command ended.
+enum class Answer {
+    Ok,       // "OK"
+    Error,    // "ERROR", "+CME ..." or "+CMS ERROR:"
+    Silence,  // no line in time (or the phone switched off)
+    Stopped,  // the line handler gave up
+};
+
+// Reads the answer to the command just sent, timeoutMs for each line,
+// handing every line that is not final to onLine until "OK", an error,
+// silence, or onLine returning false. The line is valid only during the
+// call.
+template <typename OnLine>
+Answer ReadAnswer(PhoneLink& link, uint32_t timeoutMs, OnLine&& onLine)
+{
+    for (;;) {
+        const auto c = WaitPhoneLine(link, timeoutMs);
+        if (!c)
+            return Answer::Silence;
+        if (IsError(*c))
+            return Answer::Error;
+        if (c->code == kRespOk)
+            return Answer::Ok;
+        if (!onLine(c->line))
+            return Answer::Stopped;
+    }
+}
+
 // Sends "AT+CPMS?" and reads its counts until "OK": first = the number
 // after the first comma, second = after the second. Nothing on an error
 // or silence.
@@ -58,17 +86,16 @@ std::optional<Counts> ReadStorageCounts(PhoneLink& link)
     if (!link.Send("AT+CPMS?\r"))
         return std::nullopt;
     Counts counts;
-    for (;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-        if (!c || IsError(*c))
-            return std::nullopt;
-        if (c->code == kRespOk)
-            return counts;
-        if (StartsWith(c->line, "+CPMS")) {
-            counts.first = NumberAfterComma(c->line, 1);
-            counts.second = NumberAfterComma(c->line, 2);
+    const Answer a = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+        if (StartsWith(line, "+CPMS")) {
+            counts.first = NumberAfterComma(line, 1);
+            counts.second = NumberAfterComma(line, 2);
         }
-    }
+        return true;
+    });
+    if (a != Answer::Ok)
+        return std::nullopt;
+    return counts;
 }
 
 void PostDone(PhoneLink& link, bool ok) { link.PostText(ok ? LINK_SUCCEEDED : LINK_FAILED, 0, {}); }
@@ -265,18 +292,14 @@ bool ReadPhonebookInto(PhoneLink& link, const std::string& path)
     if (!link.Send("AT+CPBS?\r"))
         return false;
     long used = 0, locations = 0;
-    for (;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-        if (!c || IsError(*c))
-            return false;
-        if (c->code == kRespOk)
-            break;
-        if (StartsWith(c->line, "+CPBS")) {
-            used = NumberAfterComma(c->line, 1);
-            locations = NumberAfterComma(c->line, 2);
+    const Answer status = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+        if (StartsWith(line, "+CPBS")) {
+            used = NumberAfterComma(line, 1);
+            locations = NumberAfterComma(line, 2);
         }
-    }
-    if (!SendAndWaitOk(link, "AT+CPBW=?\r"))
+        return true;
+    });
+    if (status != Answer::Ok || !SendAndWaitOk(link, "AT+CPBW=?\r"))
         return false;
 
     FilePtr file(std::fopen(path.c_str(), "wb"), &std::fclose);
@@ -290,22 +313,20 @@ bool ReadPhonebookInto(PhoneLink& link, const std::string& path)
     if (!link.Send("AT+CPBR=1," + std::to_string(locations) + "\r"))
         return false;
     long entries = 0;
-    for (;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-        if (!c || IsError(*c))
-            return false;
-        if (c->code == kRespOk)
-            break;
-        if (!StartsWith(c->line, "+CPBR"))
-            continue;
-        const auto line = PhonebookLine(c->line);
+    const Answer list = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view cpbr) {
+        if (!StartsWith(cpbr, "+CPBR"))
+            return true;
+        const auto line = PhonebookLine(cpbr);
         if (!line)
-            continue;
+            return true;  // fields not found: skipped
         if (!WriteAll(file.get(), *line))
             return false;
         ++entries;
         link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(entries), static_cast<int32_t>(used));
-    }
+        return true;
+    });
+    if (list != Answer::Ok)
+        return false;
     const bool closed = std::fclose(file.release()) == 0;
     return closed && entries == used;
 }
@@ -351,40 +372,34 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
     long seen = 0;
     bool awaitingPdu = false;  // a message header came and its PDU is next
     long awaitingStatus = 0;
-    for (;;) {
-        const auto c = WaitPhoneLine(link, kMessageListLineMs);
-        if (!c || IsError(*c))
-            return false;  // the file keeps what was written
-        if (c->code == kRespOk)
-            break;
-        if (StartsWith(c->line, "+CMGL:")) {
+    const Answer list = ReadAnswer(link, kMessageListLineMs, [&](std::string_view line) {
+        if (StartsWith(line, "+CMGL:")) {
             ++seen;
             if (seen <= stored)
                 link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(seen), static_cast<int32_t>(stored));
-            const size_t comma = c->line.find(',');
-            const bool hasStatus = comma != std::string_view::npos && comma + 1 < c->line.size() &&
-                                   c->line[comma + 1] >= '0' && c->line[comma + 1] <= '9';
-            const long status = hasStatus ? NumberAfterComma(c->line, 1) : -1;
+            const size_t comma = line.find(',');
+            const bool hasStatus = comma != std::string_view::npos && comma + 1 < line.size() &&
+                                   line[comma + 1] >= '0' && line[comma + 1] <= '9';
+            const long status = hasStatus ? NumberAfterComma(line, 1) : -1;
             std::string head = "\r\n";
-            head.append(IndexField(c->line).value_or(std::string_view{})).append(",");
+            head.append(IndexField(line).value_or(std::string_view{})).append(",");
             if (const auto word = StatusWord(status))
                 head.append(*word).append(",");
-            if (!WriteAll(file.get(), head))
-                return false;
             awaitingPdu = true;
             awaitingStatus = status;
-            continue;
+            return WriteAll(file.get(), head);
         }
         if (!awaitingPdu)
-            continue;  // a line that belongs to no message
+            return true;  // a line that belongs to no message
         SM_PARAM message{};
         message.status = static_cast<unsigned char>(awaitingStatus);
         awaitingPdu = false;
-        const std::string pdu(c->line);
+        const std::string pdu(line);
         CPDU::gsmDecodePdu(pdu.c_str(), &message);
-        if (!WriteAll(file.get(), MessageFields(message)))
-            return false;
-    }
+        return WriteAll(file.get(), MessageFields(message));
+    });
+    if (list != Answer::Ok)
+        return false;  // the file keeps what was written
     if (!WriteAll(file.get(), "\r\n") || std::fclose(file.release()) != 0)
         return false;
 
@@ -411,15 +426,13 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block)
     if (!link.Send("AT+CSCA?\r"))
         return false;
     std::string centre;
-    for (;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-        if (!c || IsError(*c))
-            return false;
-        if (c->code == kRespOk)
-            break;
-        if (StartsWith(c->line, "+CSCA"))
-            centre = std::string(QuotedField(c->line, 1).value_or(std::string_view{}));
-    }
+    const Answer a = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+        if (StartsWith(line, "+CSCA"))
+            centre = std::string(QuotedField(line, 1).value_or(std::string_view{}));
+        return true;
+    });
+    if (a != Answer::Ok)
+        return false;
 
     const std::string_view destination(block.destination, strnlen(block.destination, sizeof block.destination));
     const std::string_view text(block.text, strnlen(block.text, sizeof block.text));
@@ -499,18 +512,17 @@ Disposition RunCheckVersion(PhoneLink& link, int32_t, LinkRequest& request)
         return Disposition::Completed;
     }
     std::optional<std::string> version;
-    for (;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-        if (!c || c->code == kRespOk || IsError(*c))
-            break;
+    // Whatever ends the answer, the version is judged by what came before.
+    (void)ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
         constexpr std::string_view kPrefix = "*GETVER:";
-        if (StartsWithNoCase(c->line, kPrefix)) {
-            std::string_view v = c->line.substr(kPrefix.size());
+        if (StartsWithNoCase(line, kPrefix)) {
+            std::string_view v = line.substr(kPrefix.size());
             while (!v.empty() && v.front() == ' ')
                 v.remove_prefix(1);
             version = std::string(v);
         }
-    }
+        return true;
+    });
     if (version && VersionAccepted(*version, RequestText(request))) {
         PostDone(link, true);
         return Disposition::Completed;
@@ -528,21 +540,14 @@ Disposition RunStorageCounts(PhoneLink& link, int32_t, LinkRequest&)
 {
     if (link.Send("AT+CPMS?\r")) {
         long used = 0, total = 0;
-        bool report = true;
-        for (;;) {
-            const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-            if (!c || c->code == kRespOk)
-                break;
-            if (IsError(*c)) {
-                report = false;
-                break;
+        const Answer a = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+            if (StartsWith(line, "+CPMS")) {
+                used = NumberAfterComma(line, 1);
+                total = NumberAfterComma(line, 2);
             }
-            if (StartsWith(c->line, "+CPMS")) {
-                used = NumberAfterComma(c->line, 1);
-                total = NumberAfterComma(c->line, 2);
-            }
-        }
-        if (report)
+            return true;
+        });
+        if (a != Answer::Error)
             link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(used), static_cast<int32_t>(total));
     }
     link.PostText(LINK_SUCCEEDED, 0, {});
@@ -553,31 +558,24 @@ Disposition RunPrivacyLock(PhoneLink& link, int32_t, LinkRequest&)
 {
     if (link.Send("AT*SAFEBOXSTAT\r")) {
         int pictures = 0, messages = 0;
-        bool report = true;
         bool settled = false;  // "NON" seen: the flags stay 0
-        for (;;) {
-            const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-            if (!c || c->code == kRespOk)
-                break;
-            if (IsError(*c)) {
-                // "NON" already settled the answer; only an error before
-                // it leaves the flags unknown.
-                report = settled;
-                break;
-            }
+        const Answer a = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
             // After "NON" the rest of the answer is read but not used, so
             // that its final line is not left for the next command.
-            if (settled || !StartsWith(c->line, "*SAFEBOXSTAT:"))
-                continue;
-            if (c->line.find("NON") != std::string_view::npos) {
+            if (settled || !StartsWith(line, "*SAFEBOXSTAT:"))
+                return true;
+            if (line.find("NON") != std::string_view::npos) {
                 pictures = messages = 0;
                 settled = true;
-                continue;
+                return true;
             }
-            pictures = pictures || c->line.find("PIC") != std::string_view::npos;
-            messages = messages || c->line.find("SMS") != std::string_view::npos;
-        }
-        if (report)
+            pictures = pictures || line.find("PIC") != std::string_view::npos;
+            messages = messages || line.find("SMS") != std::string_view::npos;
+            return true;
+        });
+        // "NON" settles the answer; only an error before it leaves the
+        // flags unknown.
+        if (a != Answer::Error || settled)
             link.PostProgress(LINK_INTERMEDIATE, 0, pictures, messages);
     }
     link.PostText(LINK_SUCCEEDED, 0, {});

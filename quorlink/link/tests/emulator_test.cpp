@@ -18,7 +18,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace {
 
@@ -26,18 +25,10 @@ using namespace quorlink::link;
 using linktest::NewRequest;
 using linktest::Posted;
 using linktest::ResultSink;
+using linktest::Pattern;
 using linktest::SimPhone;
 
 constexpr int kWaitMs = 60000;
-
-std::string Pattern(size_t n, uint32_t seed)
-{
-    std::mt19937 g(seed);
-    std::string s(n, '\0');
-    for (auto& c : s)
-        c = static_cast<char>(g());
-    return s;
-}
 
 class EmulatorTest : public ::testing::Test {
 protected:

@@ -18,11 +18,22 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 
 namespace linktest {
+
+// n reproducible bytes of noise (any byte value may occur), for transfers.
+inline std::string Pattern(size_t n, uint32_t seed)
+{
+    std::mt19937 g(seed);
+    std::string s(n, '\0');
+    for (auto& c : s)
+        c = static_cast<char>(g());
+    return s;
+}
 
 class SimPhone {
 public:

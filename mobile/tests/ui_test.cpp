@@ -430,6 +430,11 @@ void UiTest::singleInstance()
     QVERIFY(!second.claim());
     QVERIFY(raised.wait(5000));
     QCOMPARE(raised.count(), 1);
+
+    // A socket that cannot be created: nobody else runs, so the program must
+    // start (not exit as if it had handed over).
+    SingleInstance unguarded("/nonexistent-telvane-dir/instance");
+    QVERIFY(unguarded.claim());
 }
 
 void UiTest::splashGrows()

@@ -2,6 +2,7 @@
 
 #include <QLocalSocket>
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace shellui {
@@ -47,7 +48,12 @@ bool SingleInstance::claim()
     // Nobody answers: a socket file left by a crashed run is stale.
     QLocalServer::removeServer(name_);
     server_.setSocketOptions(QLocalServer::UserAccessOption);
-    return server_.listen(name_);
+    // No other instance answered: when this one cannot listen either, it
+    // still runs (a later start is then not refused) rather than exiting
+    // without a word as if another one had taken over.
+    if (!server_.listen(name_))
+        std::fprintf(stderr, "mobile: cannot guard against a second start (%s)\n", qPrintable(server_.errorString()));
+    return true;
 }
 
 }  // namespace shellui

@@ -15,8 +15,9 @@ public:
     explicit SingleInstance(QString name = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // True when this is the only instance (it now listens); false when
-    // another one runs - that one has been asked to raise its window.
+    // True when no other instance answered (this one now listens, if it
+    // can); false when another one runs - that one has been asked to raise
+    // its window.
     [[nodiscard]] bool claim();
     [[nodiscard]] static QString DefaultName();
 

@@ -3,6 +3,7 @@
 
 #include "brindel/dwl1boot.h"
 #include "brindel/dwl_result.h"
+#include "brindel/runtime/dwl_rt.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -218,10 +219,6 @@ int SectorAtOffset(const T_FlashEntry& entry, uint32_t offset)
     return -1;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 extern "C" {
@@ -251,17 +248,12 @@ int dwl10_102ParseFlashDescription(const char* text, size_t length)
 
 int dwl10_101InitFlashDescriptionFromFile(const char* path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file) {
+    std::string text;
+    if (!dwlrt::ReadWholeFile(path, text)) {
         vg_FlashDescritpion.numberOfDescriptions = 0;
         vg_FlashDescritpion.baseAddress = vg_BaseAddress;
         return DWL_FLASH_NOT_FOUND;
     }
-    std::string text;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        text.append(chunk, n);
     return dwl10_102ParseFlashDescription(text.data(), text.size());
 }
 

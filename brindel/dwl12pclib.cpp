@@ -12,18 +12,13 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // Reads a whole SPM file of at most 8191 bytes into buffer.
 int LoadSpm(const char* path, uint32_t* size, uint8_t* buffer)
 {
     *size = 0;
     if (path == nullptr)
         return DWL_PCLIB_FILE_NOT_FOUND;
-    FilePtr file(std::fopen(path, "rb"));
+    const dwlrt::FilePtr file = dwlrt::OpenFile(path, "rb");
     if (!file)
         return DWL_PCLIB_FILE_NOT_FOUND;
     // Reading one byte more than the buffer holds tells an over-long file apart.

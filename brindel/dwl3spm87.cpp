@@ -31,10 +31,6 @@ void DisplayElapsedSince(const T_DownloadContext* context)
     dwl52_7DisplayElapsed(rt_TimeSeconds() - context->startTime);
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 extern "C" {
@@ -189,7 +185,7 @@ DownloadResult dwl3_5ReadBlock(T_DownloadContext* context)
         done += n;
         dwl52_4SetProgress(0, done, size);
     }
-    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(DWL_DUMP_FILE, "wb"));
+    dwlrt::FilePtr out = dwlrt::OpenFile(DWL_DUMP_FILE, "wb");
     if (!out)
         return Make(DWL_SOFT_COMMAND_ERR, DWL_COMMAND_DUMP_FILE);
     if (std::fwrite(buffer.data(), 1, buffer.size(), out.get()) != buffer.size() || std::fclose(out.release()) != 0)

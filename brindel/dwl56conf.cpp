@@ -5,6 +5,7 @@
 #include "brindel/dwl50dev.h"
 #include "brindel/dwl_result.h"
 #include "brindel/panels/dwl51mmi.h"
+#include "brindel/runtime/dwl_rt.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -100,10 +101,6 @@ void Store(Field field, long value)
     }
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 extern "C" {
@@ -154,14 +151,9 @@ int dwl56_4ParseConfig(const char* text, size_t length)
 
 int dwl56_2RestoreConfigFromFile(const char* path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file)
-        return DWL_CONF_NO_FILE;
     std::string text;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        text.append(chunk, n);
+    if (!dwlrt::ReadWholeFile(path, text))
+        return DWL_CONF_NO_FILE;
     return dwl56_4ParseConfig(text.data(), text.size());
 }
 
@@ -194,7 +186,7 @@ size_t dwl56_5FormatConfig(char* out, size_t size)
 
 int dwl56_3SaveConfigToFile(const char* path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "wb"));
+    const dwlrt::FilePtr file = dwlrt::OpenFile(path, "wb");
     if (!file)
         return DWL_CONF_NO_FILE;
     std::string text(4 * DWL_PATH_LENGTH + 512, '\0');

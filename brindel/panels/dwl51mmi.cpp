@@ -23,10 +23,6 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // Reads a whole file into a new malloc'ed buffer of size + extra bytes (the
 // extra bytes zeroed). The old image is freed only once the new one is read.
 int LoadImage(const char* path, size_t extra, uint8_t** image, uint32_t* size)
@@ -34,7 +30,7 @@ int LoadImage(const char* path, size_t extra, uint8_t** image, uint32_t* size)
     // Only regular files: a device or a pipe named here could block or never end.
     if (rt_GetFileSize(path) < 0)
         return DWL_PCLIB_FILE_NOT_FOUND;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    const dwlrt::FilePtr file = dwlrt::OpenFile(path, "rb");
     if (!file)
         return DWL_PCLIB_FILE_NOT_FOUND;
     if (std::fseek(file.get(), 0, SEEK_END) != 0)

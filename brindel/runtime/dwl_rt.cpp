@@ -91,6 +91,19 @@ PortSlot* OpenSlot(int port)
 
 }  // namespace
 
+bool ReadWholeFile(const char* path, std::string& text)
+{
+    const FilePtr file = OpenFile(path, "rb");
+    if (!file)
+        return false;
+    text.clear();
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+        text.append(chunk, n);
+    return true;
+}
+
 void SetComFactoryForTesting(ComFactory factory)
 {
     for (auto& slot : a_Ports)

@@ -71,10 +71,26 @@ uint32_t rt_TimeSeconds(void);
 #ifdef __cplusplus
 }
 
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace dwlrt {
+
+/* A file opened for the duration of one operation, closed when it goes. */
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+inline FilePtr OpenFile(const char* path, const char* mode)
+{
+    return FilePtr(path != nullptr ? std::fopen(path, mode) : nullptr);
+}
+
+/* Reads a whole file into text; false when it cannot be opened. */
+bool ReadWholeFile(const char* path, std::string& text);
 
 /* One open port. The default implementation is the platform serial port;
  * tests install another (a phone emulator in-process). */

@@ -13,6 +13,7 @@
 #include "support/fake_worker.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -29,6 +30,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+
+#include <functional>
 
 using namespace shellui;
 using shelltest::FakeWorker;
@@ -95,6 +98,7 @@ private slots:
     void pathFieldAndPhoneCommands();
     void linkLostReopensDialog_data();
     void linkLostReopensDialog();
+    void messageBoxesSpeakTheLocale();
     void progressWindowSwallowsKeys();
     void progressWindowCancel();
     void shutdownStopsWorker();
@@ -359,6 +363,46 @@ void UiTest::linkLostReopensDialog()
         QTRY_VERIFY(!frame.isVisible());
         QVERIFY(!frame.workerRunning());
     }
+}
+
+void UiTest::messageBoxesSpeakTheLocale()
+{
+    // In Chinese the questions, messages and the about box answer with the
+    // bundle's button texts, not the toolkit's English ones.
+    BundleError e = BundleError::None;
+    SetResources(nullptr);
+    auto zh = ResourceBundle::Load(TELVANE_TEST_BUNDLE, "zh", &e);
+    QVERIFY(zh);
+    SetResources(zh.get());
+    QStringList buttons;
+    std::function<void()> answer = [&buttons, &answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(0, answer);
+            return;
+        }
+        QStringList texts;
+        for (QAbstractButton* b : box->buttons())
+            texts << b->text();
+        texts.sort();
+        buttons << texts.join("+");
+        box->reject();
+    };
+    {
+        CMainFrame frame(FakeOptions({}));
+        frame.show();
+        QTimer::singleShot(0, answer);
+        frame.command(32781);  // leave the program? Cancel
+        QVERIFY(frame.isVisible());
+        QTimer::singleShot(0, answer);
+        frame.command(1044);  // needs phone mode: an error message
+        QTimer::singleShot(0, answer);
+        frame.command(57664);  // about box
+    }
+    QStringList expected{QString::fromUtf8("取消+确定"), QString::fromUtf8("确定"), QString::fromUtf8("确定")};
+    SetResources(bundle_.get());
+    zh.reset();
+    QCOMPARE(buttons, expected);
 }
 
 void UiTest::progressWindowSwallowsKeys()

@@ -62,6 +62,20 @@ bool AskTemplate(int templateId, QWidget* parent)
     return d.exec() == QDialog::Accepted;
 }
 
+bool ShowMessage(QWidget* parent, MessageKind kind, const QString& text, bool withCancel)
+{
+    const QMessageBox::Icon icon = kind == MessageKind::Information ? QMessageBox::Information
+                                   : kind == MessageKind::Question  ? QMessageBox::Question
+                                                                    : QMessageBox::Critical;
+    QMessageBox box(icon, Str(57344), text, QMessageBox::Ok | (withCancel ? QMessageBox::Cancel : QMessageBox::NoButton),
+                    parent);
+    box.button(QMessageBox::Ok)->setText(Str(59004));
+    if (withCancel)
+        box.button(QMessageBox::Cancel)->setText(Str(57765));
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
 SplashWindow::SplashWindow(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName("dialog_203");
@@ -126,6 +140,12 @@ void SplashWindow::showFinished()
 
 QString AboutText() { return QStringLiteral("Telvane 5.5 (MP3)\nBuild Dec 16 2005 16:17:38"); }
 
-void ShowAbout(QWidget* parent) { QMessageBox::about(parent, Str(59025), AboutText()); }
+void ShowAbout(QWidget* parent)
+{
+    QMessageBox box(QMessageBox::NoIcon, Str(59025), AboutText(), QMessageBox::Ok, parent);
+    box.setIconPixmap(Res().bitmap("icons/telvane-48.png"));
+    box.button(QMessageBox::Ok)->setText(Str(59004));
+    box.exec();
+}
 
 }  // namespace shellui

@@ -31,6 +31,12 @@ public:
 // Dialog 257 or 258 (OK/Cancel); true for OK.
 [[nodiscard]] bool AskTemplate(int templateId, QWidget* parent);
 
+// A message box titled with string 57344 whose buttons carry the bundle's
+// texts (OK 59004, Cancel 57765); Qt's own button texts would stay English.
+// True when the user chose OK.
+enum class MessageKind { Information, Question, Error };
+bool ShowMessage(QWidget* parent, MessageKind kind, const QString& text, bool withCancel = false);
+
 // The splash window: bitmap 202, grown from 1/25 of its size in 24 steps of
 // 20 ms, then shown whole for 2000 ms.
 class SplashWindow final : public QDialog {

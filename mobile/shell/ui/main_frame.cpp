@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -464,29 +463,18 @@ std::optional<int> CMainFrame::chooseMode(int initialChoice)
 
 void CMainFrame::message(int stringId, Icon icon)
 {
-    switch (icon) {
-    case Icon::Information:
-        QMessageBox::information(this, Str(kStrTitle), Str(stringId));
-        break;
-    case Icon::Question:
-        QMessageBox::question(this, Str(kStrTitle), Str(stringId), QMessageBox::StandardButtons(QMessageBox::Ok));
-        break;
-    case Icon::Error:
-        QMessageBox::critical(this, Str(kStrTitle), Str(stringId));
-        break;
-    }
+    const MessageKind kind = icon == Icon::Information ? MessageKind::Information
+                             : icon == Icon::Question  ? MessageKind::Question
+                                                       : MessageKind::Error;
+    (void)ShowMessage(this, kind, Str(stringId));
 }
 
 void CMainFrame::portPermissionDenied(const std::string& device)
 {
-    QMessageBox::critical(this, Str(kStrTitle), Str(59081).arg(QString::fromStdString(device)));
+    (void)ShowMessage(this, MessageKind::Error, Str(59081).arg(QString::fromStdString(device)));
 }
 
-bool CMainFrame::ask(int stringId)
-{
-    return QMessageBox::question(this, Str(kStrTitle), Str(stringId), QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Ok) == QMessageBox::Ok;
-}
+bool CMainFrame::ask(int stringId) { return ShowMessage(this, MessageKind::Question, Str(stringId), true); }
 
 bool CMainFrame::askDialog(int dialogId) { return AskTemplate(dialogId, this); }
 

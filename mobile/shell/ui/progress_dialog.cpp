@@ -1,6 +1,7 @@
 #include "mobile/shell/ui/progress_dialog.h"
 
 #include "mobile/shell/core/status_text.h"
+#include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/resource_bundle.h"
 
 #include <QCloseEvent>
@@ -147,7 +148,7 @@ void CProgressBar::showCancelButton(bool visible) { cancel_->setVisible(visible)
 
 void CProgressBar::showError(int stringId)
 {
-    QMessageBox::critical(this, Str(57344), Str(stringId));
+    (void)ShowMessage(this, MessageKind::Error, Str(stringId));
 }
 
 void CProgressBar::finished(int result)

@@ -249,13 +249,18 @@ ResidentLoader::Step ResidentLoader::ChangeSpeed(std::vector<uint8_t>& out)
     return Step::Done;
 }
 
-ResidentLoader::Step ResidentLoader::GetTag(std::vector<uint8_t>& out)
+ResidentLoader::Step ResidentLoader::TakeMarkerRequest(std::vector<uint8_t>& out)
 {
     if (params_.empty()) {
         out.push_back(kAccepted);
         return Step::NeedMore;
     }
-    if (params_.size() < 1u + params_[0])
+    return params_.size() < 1u + params_[0] ? Step::NeedMore : Step::Done;
+}
+
+ResidentLoader::Step ResidentLoader::GetTag(std::vector<uint8_t>& out)
+{
+    if (TakeMarkerRequest(out) == Step::NeedMore)
         return Step::NeedMore;
     const bool marker = params_[0] == kMarkerLength && std::memcmp(params_.data() + 1, kMarker, kMarkerLength) == 0;
     if (!marker)
@@ -339,11 +344,7 @@ ResidentLoader::Step ResidentLoader::Read(std::vector<uint8_t>& out)
 
 ResidentLoader::Step ResidentLoader::RestoreSimlock(std::vector<uint8_t>& out)
 {
-    if (params_.empty()) {
-        out.push_back(kAccepted);
-        return Step::NeedMore;
-    }
-    if (params_.size() < 1u + params_[0])
+    if (TakeMarkerRequest(out) == Step::NeedMore)
         return Step::NeedMore;
     out.push_back(kSimlockStatus);
     if (simlockStatus_ >= 0) {

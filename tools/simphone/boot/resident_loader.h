@@ -78,6 +78,9 @@ private:
     Step SetGpio(std::vector<uint8_t>& out);
     Step SetPmu(std::vector<uint8_t>& out);
 
+    // The identification and SIM-lock requests: accepted at once, then a
+    // length byte and that many bytes (the marker). NeedMore until all are in.
+    Step TakeMarkerRequest(std::vector<uint8_t>& out);
     void Receive5085(std::span<const uint8_t> in, std::vector<uint8_t>& out);
     // Flash offset of an absolute address, or -1 when [address, +length) is
     // not in the flash.

@@ -24,8 +24,6 @@ DownloadResult Make(int family, int code)
     return dwl_MakeResult(family, code);
 }
 
-bool v_TagLossNoted = false;
-
 void DisplayElapsedSince(const T_DownloadContext* context)
 {
     dwl52_7DisplayElapsed(rt_TimeSeconds() - context->startTime);
@@ -84,10 +82,10 @@ DownloadResult dwl3_1DownloadSoftware(T_DownloadContext* context)
     uint8_t* tag = dwl11_1GetTagInfoInEmbCla(port, &tagLength);
     const bool tagFound = tag != nullptr;
     std::free(tag);
-    if (!tagFound && !v_TagLossNoted) {
-        v_TagLossNoted = true;
+    // Noted once per download: every phone without the area loses its keys,
+    // not only the first one of the process.
+    if (!tagFound)
         dwl52_1DisplayMessage("Tag not found. Simlock keys will be lost.");
-    }
     const DownloadResult r =
         dwl11_54Download(context, context->softwareSize, context->softwareImage, vg_BaseAddress, 0);
     if (r.family != DWL_SOFT_OK)

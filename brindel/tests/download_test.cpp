@@ -354,6 +354,26 @@ TEST_F(DownloadTest, MissingFilesAreRefusedBeforeTheBoot)
     EXPECT_EQ(screen_.messages[0], "DOWNLOAD: PLEASE LOAD A PACKAGE BEFORE START");
 }
 
+// A phone without an identification area loses its SIM-lock keys: each
+// download says so once, however many downloads the process has run.
+TEST_F(DownloadTest, EveryDownloadToAPhoneWithoutTagWarnsOnce)
+{
+    const Bytes software = MakeSoftware(kSector, kTag2);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        line_.reset();
+        dir_.Write("flash.img", FlashWith({}));
+        dwl50_0ResetContext();
+        Connect();
+        Choose(4, 0, &software, nullptr);
+        screen_.messages.clear();
+        ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+        EXPECT_EQ(std::count(screen_.messages.begin(), screen_.messages.end(),
+                             "Tag not found. Simlock keys will be lost."),
+                  1);
+    }
+}
+
 TEST_F(DownloadTest, ComparedDownloadOfTheSameImageTransfersNothing)
 {
     const Bytes software = MakeSoftware(3 * kSector + 500, kTag2);

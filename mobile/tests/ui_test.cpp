@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLocalSocket>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -403,6 +404,14 @@ void UiTest::messageBoxesSpeakTheLocale()
     SetResources(bundle_.get());
     zh.reset();
     QCOMPARE(buttons, expected);
+
+    // The toolkit's own texts (the file dialog of the browse button) follow.
+    QVERIFY(!InstallToolkitTranslation("en"));
+    const auto toolkit = InstallToolkitTranslation("zh");
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm"))
+        QSKIP("this system has no Chinese translation of Qt");
+    QVERIFY(toolkit);
+    QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != QString("Look in:"));
 }
 
 void UiTest::progressWindowSwallowsKeys()

@@ -114,6 +114,7 @@ int main(int argc, char** argv)
         return kExitBundle;
     }
     SetResources(bundle.get());
+    const auto toolkitTexts = InstallToolkitTranslation(language);
 
     SingleInstance instance;
     if (!instance.claim())

@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QResource>
 #include <QTextStream>
+#include <QTranslator>
 #include <QUiLoader>
 #include <QWidget>
 
@@ -52,6 +54,17 @@ const ResourceBundle& Res()
 {
     Q_ASSERT(g_bundle);
     return *g_bundle;
+}
+
+std::unique_ptr<QTranslator> InstallToolkitTranslation(const QString& language)
+{
+    if (language != "zh")
+        return nullptr;
+    auto t = std::make_unique<QTranslator>();
+    if (!t->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    QCoreApplication::installTranslator(t.get());
+    return t;
 }
 
 QString Str(int id) { return g_bundle ? g_bundle->text(id) : QStringLiteral("#%1").arg(id); }

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
+#include <QTranslator>
 
 #include <memory>
 #include <optional>
@@ -80,6 +81,11 @@ private:
 
 // The bundle the program runs with (set once at start-up).
 void SetResources(ResourceBundle* bundle);
+
+// The toolkit's own texts (file dialog, edit field menus) in the bundle's
+// language: loads and installs Qt's translation for "zh". Null for "en" or
+// when the system has no such translation (the toolkit then stays English).
+[[nodiscard]] std::unique_ptr<QTranslator> InstallToolkitTranslation(const QString& language);
 [[nodiscard]] const ResourceBundle& Res();
 [[nodiscard]] QString Str(int id);
 

@@ -205,11 +205,15 @@ void ShowEndOfDownload(T_DownloadContext* context, const DownloadResult& result)
 }
 
 // Package downloads without a chosen block address go to the first pack
-// area that can hold the package.
-void ChoosePackAddress(T_DownloadContext* context)
+// area of the software just checked that can hold the package. True when the
+// address was chosen here: it belongs to this download only, and is given
+// back afterwards so that the next software's own pack area is used.
+bool ChoosePackAddress(T_DownloadContext* context)
 {
-    if (context->blockAddress == 0)
-        context->blockAddress = static_cast<int32_t>(dwl3_6DefaultPackAddress());
+    if (context->blockAddress != 0)
+        return false;
+    context->blockAddress = static_cast<int32_t>(dwl3_6DefaultPackAddress());
+    return true;
 }
 
 }  // namespace
@@ -228,13 +232,14 @@ DownloadResult dwl51_63MMIChooseDownloadType(T_DownloadContext* context)
         result = dwl3_3DownloadSoftWithoutPack(context);
         break;
     case 1:
-        ChoosePackAddress(context);
-        result = dwl3_2DownloadPackdata(context);
+    case 2: {
+        const bool chosen = ChoosePackAddress(context);
+        result = context->downloadType == 1 ? dwl3_2DownloadPackdata(context)
+                                            : dwl3_4DownloadSoftWithNewPack(context);
+        if (chosen)
+            context->blockAddress = 0;
         break;
-    case 2:
-        ChoosePackAddress(context);
-        result = dwl3_4DownloadSoftWithNewPack(context);
-        break;
+    }
     case 5:
         result = dwl3_5ReadBlock(context);
         break;

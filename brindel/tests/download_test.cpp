@@ -236,6 +236,24 @@ TEST_F(DownloadTest, EveryDownloadTypeOfProjectType4)
     }
 }
 
+// Without an address from the operator, each package goes to the pack area
+// of the software it was checked with, also in a later download of the
+// same process.
+TEST_F(DownloadTest, EachPackageGoesToItsSoftwaresPackArea)
+{
+    const Bytes package = MakePackage(kFamily, kEdition, {1, 2}, 5000);
+    for (const uint32_t packAddress : {kPackAddress, 2 * kPackAddress}) {
+        SCOPED_TRACE(packAddress);
+        const Bytes software = MakeSoftware(250000, MakeTag(2, kFamily, kEdition, 0x40000, packAddress));
+        line_.reset();
+        dir_.Write("flash.img", FlashWith({}));
+        Connect();
+        Choose(4, 2, &software, &package);
+        ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+        EXPECT_EQ(Slice(FlashAfter(), packAddress, package.size()), package);
+    }
+}
+
 TEST_F(DownloadTest, ReadBlockWritesWhatTheFlashHolds)
 {
     const Bytes content = brindel_test::Pattern(5 * kSector, 4);
@@ -557,7 +575,7 @@ TEST_F(DownloadTest, PackageForVersion3SoftwareInThePhone)
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(vg_ClaNbPack, 2u);
     EXPECT_EQ(pg_BinPackSizeTooLargeForClaPackSize[0], 1);
-    EXPECT_EQ(sg_DownloadContext.blockAddress, static_cast<int32_t>(6 * kSector));
+    EXPECT_EQ(sg_DownloadContext.blockAddress, 0);  // the choice was this download's only
     const Bytes flash = FlashAfter();
     EXPECT_EQ(Slice(flash, 6 * kSector, package.size()), package);
     EXPECT_EQ(Slice(flash, 0, inPhone.size()), inPhone);

@@ -537,6 +537,7 @@ void UiTest::programExitCodes()
         {"/nonexistent/Resource.rcc", {}, 3, "未找到资源包", "zh"},
         {damagedPath.constData(), {}, 3, "damaged"},
         {damagedPath.constData(), {}, 3, "已损坏", "zh"},
+        {TELVANE_STALE_BUNDLE, {}, 3, "another version"},  // well formed, but lacks the menus and dialogs
         {nullptr, {"--bogus"}, 2, "unknown option"},
     };
     for (const Row& r : rows) {

@@ -296,6 +296,11 @@ DownloadResult dwl1_4bootUart1(T_DownloadContext* context)
     const uint8_t type = context->projectType;
     dwl17_2TraceStep("BOOT : Start the boot sequence");
 
+    // No boot configuration runs here, and it is what names the flash base:
+    // without this, the addresses of the download would be those of
+    // whichever project type was configured last.
+    if (const uint32_t base = dwl1_61BaseAddress(type); base != 0)
+        vg_BaseAddress = base;
     const int ack = Handshake(context, {DWL_ACK_UART1});
     if (ack == DWL_READ_TIMEOUT) {
         dwl_SetResult(&result, DWL_SOFT_BOOT_ERR, DWL_BOOT_TIME_OUT);

@@ -249,9 +249,11 @@ TEST_F(BootTest, Uart1Boot)
     FakeLine& line = Connect(Phone("pcf5087-uart1"));
     sg_DownloadContext.projectType = 4;
     sg_DownloadContext.uartSelect = 1;
+    vg_BaseAddress = 0x200000;  // left by an earlier boot of another project type
     const DownloadResult r = dwl1_4bootUart1(&sg_DownloadContext);
     EXPECT_EQ(r.family, DWL_SOFT_OK);
     EXPECT_EQ(line.sent(), Bytes{0x44});  // no chip selects, no SPM
+    EXPECT_EQ(vg_BaseAddress, 0x8000000u);  // the flash base of the project type all the same
     EXPECT_EQ(sg_DownloadContext.bootAcknowledge, 0x49);
     EXPECT_EQ(line.pending(), 0u);
 

@@ -6,6 +6,7 @@
 #include "brindel/dwl11command.h"
 #include "brindel/dwl16comp.h"
 #include "brindel/dwl17debug.h"
+#include "brindel/dwl1boot.h"
 #include "brindel/dwl3spm87.h"
 #include "brindel/dwl50dev.h"
 #include "brindel/dwl_result.h"
@@ -588,6 +589,7 @@ TEST_F(DownloadTest, Uart1BootUsesTheUart1SpeedParameters)
     FakeLine& line = Connect("pcf5087-uart1");
     Choose(4, 0, &software, nullptr);
     sg_DownloadContext.uartSelect = 1;
+    vg_BaseAddress = 0x200000;  // left by an earlier boot of another project type
     const DownloadResult r = dwl51_50MMIStart();
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(Control("speed"), "OK 10 FF F9");
@@ -596,6 +598,10 @@ TEST_F(DownloadTest, Uart1BootUsesTheUart1SpeedParameters)
     ASSERT_GE(line.sent().size(), 2u);
     EXPECT_EQ(line.sent()[0], 0x44);
     EXPECT_EQ(line.sent()[1], 0xE0);
+    // The first sector goes to the flash base of project type 4.
+    const Bytes firstSector = {0xEA, 0x00, 0x02, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00};
+    EXPECT_NE(std::search(line.sent().begin(), line.sent().end(), firstSector.begin(), firstSector.end()),
+              line.sent().end());
     EXPECT_EQ(Slice(FlashAfter(), 0, software.size()), software);
 }
 

@@ -26,17 +26,18 @@ constexpr uint32_t kAckPeriodMs = 20;
 // the wait states).
 struct ChipSelectSet {
     int variant;  // the project type that writes it
+    uint32_t flashBase;  // where that memory set-up puts the flash
     std::array<uint8_t, 4> first;
     std::array<uint8_t, 4> second;
     uint8_t freeBits;
 };
 
-constexpr ChipSelectSet kSet5085 = {0, {0xC6, 0x0E, 0xD7, 0xD7}, {0x03, 0x84, 0x06, 0x86}, 0x00};
+constexpr ChipSelectSet kSet5085 = {0, 0x200000, {0xC6, 0x0E, 0xD7, 0xD7}, {0x03, 0x84, 0x06, 0x86}, 0x00};
 constexpr ChipSelectSet kSets5087[] = {
-    {1, {0xC6, 0xCE, 0xD7, 0xD7}, {0x80, 0x00, 0x00, 0x80}, 0x07},
-    {2, {0xC6, 0x96, 0xC7, 0xD7}, {0x80, 0x00, 0x00, 0x80}, 0x07},
-    {3, {0xC7, 0x56, 0x06, 0x07}, {0x00, 0x00, 0x40, 0x80}, 0x07},
-    {4, {0xC6, 0xD6, 0x07, 0x07}, {0x80, 0x00, 0x00, 0x80}, 0x07},
+    {1, 0x200000, {0xC6, 0xCE, 0xD7, 0xD7}, {0x80, 0x00, 0x00, 0x80}, 0x07},
+    {2, 0x200000, {0xC6, 0x96, 0xC7, 0xD7}, {0x80, 0x00, 0x00, 0x80}, 0x07},
+    {3, 0x2000000, {0xC7, 0x56, 0x06, 0x07}, {0x00, 0x00, 0x40, 0x80}, 0x07},
+    {4, 0x8000000, {0xC6, 0xD6, 0x07, 0x07}, {0x80, 0x00, 0x00, 0x80}, 0x07},
 };
 
 struct ChipProfile {
@@ -234,21 +235,22 @@ private:
             }
             return true;
         };
-        std::optional<int> variant;
+        const ChipSelectSet* found = nullptr;
         if (chip_.is5087) {
             for (const auto& set : kSets5087)
                 if (matches(set))
-                    variant = set.variant;
+                    found = &set;
         } else if (matches(kSet5085)) {
-            variant = kSet5085.variant;
+            found = &kSet5085;
         }
         pending_.clear();
-        if (!variant) {
+        if (found == nullptr) {
             // A memory set-up this chip does not have: the ROM hangs.
             state_ = State::Halted;
             return;
         }
-        variant_ = *variant;
+        variant_ = found->variant;
+        loader_.SetFlashBase(found->flashBase);
         state_ = State::Commands;
     }
 

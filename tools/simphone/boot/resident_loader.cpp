@@ -183,9 +183,17 @@ bool ResidentLoader::TakeFault(std::map<uint32_t, int>& faults, uint32_t sector)
     return true;
 }
 
+uint32_t ResidentLoader::BaseFor(uint32_t address) const
+{
+    return flashBase_ != 0 ? flashBase_ : BaseOf(address);
+}
+
 int64_t ResidentLoader::Offset(uint32_t address, uint32_t length)
 {
-    const uint64_t offset = address - BaseOf(address);
+    const uint32_t base = BaseFor(address);
+    if (address < base)
+        return -1;
+    const uint64_t offset = address - base;
     if (offset + length > flash_.size())
         return -1;
     return static_cast<int64_t>(offset);
@@ -387,7 +395,7 @@ ResidentLoader::Step ResidentLoader::DownloadSector(std::vector<uint8_t>& out)
         return Step::NeedMore;
     const uint8_t* data = params_.data() + 12;
     const int64_t offset = Offset(address, std::max(sectorSize, length));
-    const uint32_t sector = sectorSize != 0 ? static_cast<uint32_t>((address - BaseOf(address)) / sectorSize) : 0;
+    const uint32_t sector = sectorSize != 0 ? static_cast<uint32_t>((address - BaseFor(address)) / sectorSize) : 0;
     if (offset < 0) {
         out.push_back(kSectorError);
         out.push_back(0xFF);

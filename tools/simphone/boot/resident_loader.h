@@ -45,6 +45,10 @@ public:
     // The size of the software a PCF5085 loader will receive (from the RAM
     // block the PC wrote at 0x203000).
     void SetSoftwareSize(uint32_t size) { softwareSize_ = size; }
+    // The flash base of the memory set-up the boot ROM was given: addresses
+    // below it are not flash. Without one (a UART1 boot, which sets up
+    // nothing) the base is taken from the address's own range.
+    void SetFlashBase(uint32_t base) { flashBase_ = base; }
 
     // The loader starts: stack-pointer byte, the 5087 bytes, identification.
     void Start(const LoaderFaults& faults, std::vector<uint8_t>& out);
@@ -85,6 +89,7 @@ private:
     // Flash offset of an absolute address, or -1 when [address, +length) is
     // not in the flash.
     int64_t Offset(uint32_t address, uint32_t length);
+    uint32_t BaseFor(uint32_t address) const;
     void Erase(uint64_t offset, uint64_t length);
     void EraseResult(std::vector<uint8_t>& out);
     // Finds the identification area: offset of its length field, or -1.
@@ -101,6 +106,7 @@ private:
     Handler current_ = nullptr;
     std::vector<uint8_t> params_;  // bytes after the current command byte
     uint32_t sectorsProgrammed_ = 0;
+    uint32_t flashBase_ = 0;  // 0: from the address
     std::vector<uint8_t> speedParameters_;
 
     // SIM-lock area kept at start.

@@ -156,6 +156,9 @@ TEST_F(LoaderTest, ProgramReadAndEraseWorkOnTheFlashImage)
     EXPECT_EQ(Read(kBase, 1), Cat({{0xC0, 0xC7, 0xFF}, Le32(0xFF)}));
     // Outside the flash: a read is refused, a sector command reports an error.
     EXPECT_EQ(Read(kBase + kFlash - 2, 4), (Bytes{0xC0, 0x00}));
+    // The memory set-up of project type 4 puts the flash at its base only:
+    // another project type's base is not flash.
+    EXPECT_EQ(Read(0x2000000, 4), (Bytes{0xC0, 0x00}));
     EXPECT_EQ(Feed(Cat({{0xEA}, Be32(kSector), Be32(kBase + kFlash), Be32(4)})), (Bytes{0xCB}));
     EXPECT_EQ(Feed({1, 2, 3, 4}), (Bytes{0xCD, 0xFF}));
 

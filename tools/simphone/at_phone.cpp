@@ -1052,6 +1052,17 @@ void AtPhone::receive(std::span<const uint8_t> in, std::vector<uint8_t>& out) {
     impl_->receive(in, out);
 }
 
+void AtPhone::lineDropped() {
+    Impl& p = *impl_;
+    p.transfer = Impl::Transfer::None;
+    p.transferData.clear();
+    p.line.clear();
+    p.overflow = false;
+    p.lastWasCr = false;
+    p.prompt = Impl::Prompt::None;
+    p.promptBody.clear();
+}
+
 void AtPhone::tick(uint32_t, std::vector<uint8_t>& out) {
     // Unsolicited lines wait while the user types a message after "> "; the
     // last line of a switched-off phone ("SWITCHOFF") still goes out.

@@ -30,6 +30,9 @@ public:
     void tick(uint32_t nowMs, std::vector<uint8_t>& out) override;
     // "sms FROM TEXT", "switchoff", "fault error PREFIX".
     std::string control(std::string_view line) override;
+    // An open file transfer is dropped (an upload leaves the old file), as are
+    // a half-received line and an open "> " prompt.
+    void lineDropped() override;
     bool poweredOff() const override { return off_; }
 
     // Answers one complete command line (without its carriage return), as

@@ -21,6 +21,9 @@ public:
     // A control-socket command the transport does not handle itself ("fault checksum 3");
     // returns "OK" or "ERROR <reason>".
     virtual std::string control(std::string_view line) { (void)line; return "ERROR unknown command"; }
+    // The line to the client went away (cable pulled, line died): whatever was
+    // under way on it, such as a file transfer or a half-received command, is abandoned.
+    virtual void lineDropped() {}
     // True when the device has switched itself off (boot loader switch-off): the transport then
     // stops serving bytes until "poweron".
     virtual bool poweredOff() const { return false; }

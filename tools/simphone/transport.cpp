@@ -174,6 +174,7 @@ struct Transport::Impl {
         slave.reset();
         outQueue.clear();
         inQueue.clear();
+        if (device) device->lineDropped();
         log("LINK", "unplugged");
     }
 

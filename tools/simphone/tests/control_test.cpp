@@ -41,6 +41,42 @@ TEST_F(ControlTest, UnplugRemovesTheLinkAndPlugBringsItBack) {
     EXPECT_EQ(client_->at("AT").back(), "OK");
 }
 
+// A phone whose cable is pulled, or whose line dies, mid-transfer abandons
+// that transfer and the half-typed command: the client's first commands after
+// the reconnect work instead of meeting "transfer already open" (error 1).
+TEST_F(ControlTest, ALineThatDiesAbandonsTheOpenTransferAndTheHalfTypedLine) {
+    const auto table = phonePath("/app/dir/smpbtab");
+    const auto original = ReadFileBytes(table);
+    ASSERT_TRUE(original);
+    struct Case {
+        const char* what;
+        std::vector<std::string> opening;  // each answers OK
+        std::string before;                // bytes sent before the fault: half a line
+        std::string fault;                 // control command that kills the line
+        std::string after;                 // bytes sent after it: a reply to cut, then half a line
+    } cases[] = {
+        {"download, cable pulled", {"AT*STARTUL=/app/dir/smpbtab", "AT*GET"}, "AT+CGM", "unplug", ""},
+        {"download, line dies in a reply", {"AT*STARTUL=/app/dir/smpbtab"}, "", "fault drop-after 8", "AT*GET\rAT+CG"},
+        {"upload, cable pulled", {"AT*STARTDL=/app/dir/smpbtab,3", "AT*PUT=0,2,AAA=,AA=="}, "AT*PU", "unplug", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& command : c.opening) ASSERT_EQ(last(command), "OK") << command;
+        client_->write(c.before);
+        ASSERT_EQ(control(c.fault), "OK");
+        client_->write(c.after);
+        client_->readUntil([](const std::string&) { return false; }, kDeadlineMs);
+        ASSERT_TRUE(client_->dead());
+        ASSERT_EQ(control("plug"), "OK");
+        client_ = std::make_unique<LineClient>(transport_->linkPath());
+        ASSERT_TRUE(client_->ok());
+        EXPECT_EQ(last("AT"), "OK");  // not glued to the bytes typed before the line died
+        EXPECT_EQ(at("AT*STARTUL=/app/dir/smpbtab").front(), "*STARTUL: " + std::to_string(original->size()));
+        EXPECT_EQ(last("AT*END"), "OK");
+        EXPECT_EQ(ReadFileBytes(table), original);  // an abandoned upload changes nothing
+    }
+}
+
 TEST_F(ControlTest, PortSurvivesCloseAndReopen) {
     for (int i = 0; i < 3; ++i) {
         client_ = std::make_unique<LineClient>(transport_->linkPath());

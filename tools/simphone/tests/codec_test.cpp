@@ -87,7 +87,7 @@ TEST(Base64Test, StrictDecodeAndBlockCheck) {
     EXPECT_EQ(Base64Decode("YWJj"), abc);
     EXPECT_EQ(Base64Decode("YQ=="), (std::vector<uint8_t>{'a'}));
     EXPECT_EQ(Base64Decode(""), std::vector<uint8_t>{});
-    for (const char* bad : {"YWJ", "YW!j", "Y===", "YQ=a", "=YWJ"}) EXPECT_FALSE(Base64Decode(bad)) << bad;
+    for (const char* bad : {"YWJ", "YW!j", "Y===", "YQ=a", "=YWJ", "YW=j", "Y\xC3==", "AAAA-AAA"}) EXPECT_FALSE(Base64Decode(bad)) << bad;
     EXPECT_EQ(BlockCheck(abc), 'a' ^ 'b' ^ 'c');
     const std::vector<uint8_t> cancel = {0x5A, 0x5A};
     EXPECT_EQ(BlockCheck(cancel), 0);

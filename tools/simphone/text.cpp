@@ -136,10 +136,11 @@ std::optional<std::vector<uint8_t>> PackDialString(std::string_view number) {
 }
 
 std::string UnpackDialString(std::span<const uint8_t> in) {
-    if (in.empty()) return {};
-    // Only as many characters as the field holds.
+    if (in.size() < 2) return {};
+    // Only as many characters as the field holds: two per byte after the count
+    // (an odd last character takes a byte of its own, which also fits).
     std::vector<uint8_t> packed(in.begin(), in.end());
-    packed[0] = static_cast<uint8_t>(std::min<size_t>(packed[0], 2 * (packed.size() - 1) - 1));
+    packed[0] = static_cast<uint8_t>(std::min<size_t>(packed[0], 2 * (packed.size() - 1)));
     std::vector<char> s(packed[0] + 2u, 0);
     packed.push_back(0);
     dir6_2bcd2ascii(packed.data(), s.data());

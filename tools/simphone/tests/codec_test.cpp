@@ -79,6 +79,17 @@ TEST(TextTest, FileNamesAndDialStrings) {
         packed.resize(22, 0);
         EXPECT_EQ(UnpackDialString(packed), n);
     }
+    // A count larger than the field reads only the field.
+    struct Short {
+        std::vector<uint8_t> field;
+        std::string expected;
+    } shorts[] = {
+        {{}, ""},
+        {{9}, ""},                  // a count and no digits
+        {{20, 0x12}, "12"},         // the one byte holds two digits
+        {{4, 0x12, 0x34}, "1234"},  // an even count filling the field exactly
+    };
+    for (const auto& c : shorts) EXPECT_EQ(UnpackDialString(c.field), c.expected);
 }
 
 TEST(Base64Test, StrictDecodeAndBlockCheck) {

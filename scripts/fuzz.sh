@@ -18,14 +18,18 @@ fi
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 failed=0
+passed=0
 for t in $targets; do
   corpus=$(mktemp -d)
   seeds=$(find . -path "./build*" -prune -o -type d -path "*/fuzz/corpus/${t#fuzz_}" -print | head -n 1)
   [ -n "$seeds" ] && cp -r "$seeds"/. "$corpus"/
   echo "fuzz: $t for ${seconds}s"
   if ! "$dir/bin/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" >"$dir/$t.log" 2>&1; then
-    echo "fuzz: $t FAILED"; tail -n 40 "$dir/$t.log"; failed=1
+    echo "fuzz: $t FAILED"; tail -n 40 "$dir/$t.log"; failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
   fi
   rm -rf "$corpus"
 done
-exit $failed
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

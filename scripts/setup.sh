@@ -9,7 +9,7 @@ packages=(
   libicu-dev libjpeg62-turbo-dev
   qt6-base-dev qt6-tools-dev libgl-dev
   libfluidsynth-dev fluid-soundfont-gm libmpg123-dev lame
-  xvfb xauth fonts-wqy-microhei
+  xvfb xauth fonts-wqy-microhei qt6-translations-l10n
 )
 
 missing=()
@@ -21,5 +21,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   echo "setup: installing ${missing[*]}" >&2
   $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi

@@ -30,36 +30,36 @@ typedef void (*T_ResultCallback)(const DownloadResult* result);
 /* The download context. Field order is fixed; the layout is natural (no
  * packing), which gives 2124 bytes with 32-bit pointers. */
 typedef struct T_DownloadContext {
-    uint8_t port;               /* PC serial port n ("COMn") */
-    uint8_t simlockOption;      /* 0 keep the SIM-lock area, 1 lose it */
+    uint8_t port; /* PC serial port n ("COMn") */
+    uint8_t simlockOption; /* 0 keep the SIM-lock area, 1 lose it */
     uint8_t checkSimlockOption; /* 1: restore status 3 is a failure */
-    uint8_t pmuOption;          /* 1: set PMU after the speed change */
-    uint8_t speedIndex;         /* 0..31 */
-    uint8_t downloadType;       /* 0,1,2,3,5,6 */
-    uint8_t projectType;        /* 0..4 */
-    uint8_t uartSelect;         /* 0 UART0 with SPM, 1 UART1 without */
-    uint8_t waitStates[4];      /* CS0..CS3, low 3 bits sent */
+    uint8_t pmuOption; /* 1: set PMU after the speed change */
+    uint8_t speedIndex; /* 0..31 */
+    uint8_t downloadType; /* 0,1,2,3,5,6 */
+    uint8_t projectType; /* 0..4 */
+    uint8_t uartSelect; /* 0 UART0 with SPM, 1 UART1 without */
+    uint8_t waitStates[4]; /* CS0..CS3, low 3 bits sent */
     uint8_t reserved1;
-    uint8_t bootAcknowledge;    /* first byte the boot ROM answered */
+    uint8_t bootAcknowledge; /* first byte the boot ROM answered */
     uint8_t manufacturerId;
     uint8_t deviceId;
     uint32_t startTime;
     uint32_t endTime;
-    int32_t blockAddress;       /* offset from the flash base */
+    int32_t blockAddress; /* offset from the flash base */
     uint8_t reserved2;
     char softwarePath[DWL_PATH_LENGTH];
     char packagePath[DWL_PATH_LENGTH];
     char directory[DWL_PATH_LENGTH];
     char comparedPath[DWL_PATH_LENGTH];
     int32_t softwareHandle;
-    uint8_t* softwareImage;     /* owned by the context */
+    uint8_t* softwareImage; /* owned by the context */
     uint32_t softwareSize;
     uint8_t comparedOption;
-    uint8_t* comparedImage;     /* owned by the context */
+    uint8_t* comparedImage; /* owned by the context */
     uint32_t comparedSize;
     int32_t packageHandle;
     int32_t reserved3;
-    uint8_t* packageImage;      /* owned by the context */
+    uint8_t* packageImage; /* owned by the context */
     uint32_t packageSize;
     T_ResultCallback resultCallback; /* results when there is no operator window */
 } T_DownloadContext;

@@ -18,7 +18,7 @@ namespace {
 // not part of it. The cursor never leaves the text.
 class LineReader {
 public:
-    LineReader(const char* text, size_t length) : text_(text, length) {}
+    LineReader(const char* text, size_t length) : text_(text, length) { }
 
     bool AtEnd() const { return pos_ >= text_.size(); }
 
@@ -144,12 +144,8 @@ int ParseDescription(LineReader& reader, T_FlashEntry& entry)
             return row.code;
         line.remove_prefix(row.key.size());
         switch (row.code) {
-        case DWL_FLASH_MANUFACTURER_NAME:
-            CopyName(entry.manufacturerName, line);
-            break;
-        case DWL_FLASH_DEVICE_NAME:
-            CopyName(entry.deviceName, line);
-            break;
+        case DWL_FLASH_MANUFACTURER_NAME: CopyName(entry.manufacturerName, line); break;
+        case DWL_FLASH_DEVICE_NAME: CopyName(entry.deviceName, line); break;
         case DWL_FLASH_MANUFACTURER_ID:
         case DWL_FLASH_DEVICE_ID:
         case DWL_FLASH_NB_BANKS: {
@@ -173,8 +169,7 @@ int ParseDescription(LineReader& reader, T_FlashEntry& entry)
             entry.numberOfSectors = static_cast<uint16_t>(n.value);
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
     while (!reader.AtEnd()) {
@@ -265,8 +260,7 @@ int dwl10_100InitFlashDescription(int flag)
 
 int dwl10_500GetFlashIndex(uint8_t manufacturerId, uint8_t deviceId, uint8_t* index)
 {
-    const uint8_t count = std::min<uint8_t>(vg_FlashDescritpion.numberOfDescriptions,
-                                            DWL_MAX_FLASH_DESCRIPTIONS);
+    const uint8_t count = std::min<uint8_t>(vg_FlashDescritpion.numberOfDescriptions, DWL_MAX_FLASH_DESCRIPTIONS);
     for (uint8_t i = 0; i < count; ++i) {
         const T_FlashEntry& e = vg_FlashDescritpion.descriptions[i];
         if (e.manufacturerId == manufacturerId && e.deviceId == deviceId) {
@@ -297,8 +291,7 @@ int dwl10_1GetNumberOfSector(uint8_t manufacturerId, uint8_t deviceId, uint32_t*
     return DWL_OK;
 }
 
-int dwl10_2GetSectorNumberWithStartAddr(uint8_t manufacturerId, uint8_t deviceId, uint32_t offset,
-                                        uint16_t* sector)
+int dwl10_2GetSectorNumberWithStartAddr(uint8_t manufacturerId, uint8_t deviceId, uint32_t offset, uint16_t* sector)
 {
     const T_FlashEntry* e = FindEntry(manufacturerId, deviceId);
     if (!e)
@@ -310,8 +303,7 @@ int dwl10_2GetSectorNumberWithStartAddr(uint8_t manufacturerId, uint8_t deviceId
     return DWL_OK;
 }
 
-int dwl10_3GetSectorList(uint8_t manufacturerId, uint8_t deviceId, uint32_t offset, uint32_t length,
-                         T_SectorList* list)
+int dwl10_3GetSectorList(uint8_t manufacturerId, uint8_t deviceId, uint32_t offset, uint32_t length, T_SectorList* list)
 {
     const T_FlashEntry* e = FindEntry(manufacturerId, deviceId);
     if (!e)
@@ -354,8 +346,8 @@ int dwl10_5GetFlashSize(uint8_t manufacturerId, uint8_t deviceId, uint32_t* size
     return DWL_OK;
 }
 
-int dwl10_6GetManufacturerAndFlashName(uint8_t manufacturerId, uint8_t deviceId,
-                                       char* manufacturerName, char* deviceName)
+int dwl10_6GetManufacturerAndFlashName(uint8_t manufacturerId, uint8_t deviceId, char* manufacturerName,
+                                       char* deviceName)
 {
     const T_FlashEntry* e = FindEntry(manufacturerId, deviceId);
     if (!e)

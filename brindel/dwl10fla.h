@@ -53,15 +53,14 @@ int dwl10_102ParseFlashDescription(const char* text, size_t length);
 int dwl10_500GetFlashIndex(uint8_t manufacturerId, uint8_t deviceId, uint8_t* index);
 int dwl10_0GetSectorSize(uint8_t manufacturerId, uint8_t deviceId, uint16_t sector, int32_t* size);
 int dwl10_1GetNumberOfSector(uint8_t manufacturerId, uint8_t deviceId, uint32_t* count);
-int dwl10_2GetSectorNumberWithStartAddr(uint8_t manufacturerId, uint8_t deviceId, uint32_t offset,
-                                        uint16_t* sector);
+int dwl10_2GetSectorNumberWithStartAddr(uint8_t manufacturerId, uint8_t deviceId, uint32_t offset, uint16_t* sector);
 int dwl10_3GetSectorList(uint8_t manufacturerId, uint8_t deviceId, uint32_t offset, uint32_t length,
                          T_SectorList* list);
 int dwl10_4GetSectorBank(uint8_t manufacturerId, uint8_t deviceId, uint16_t sector, uint8_t* bank);
 int dwl10_5GetFlashSize(uint8_t manufacturerId, uint8_t deviceId, uint32_t* size);
 /* Copies the two names (each buffer at least DWL_FLASH_NAME_LENGTH bytes). */
-int dwl10_6GetManufacturerAndFlashName(uint8_t manufacturerId, uint8_t deviceId,
-                                       char* manufacturerName, char* deviceName);
+int dwl10_6GetManufacturerAndFlashName(uint8_t manufacturerId, uint8_t deviceId, char* manufacturerName,
+                                       char* deviceName);
 
 #ifdef __cplusplus
 }

@@ -24,28 +24,26 @@
 
 extern "C" {
 
-const uint32_t a_PCSpeedValue[DWL_SPEED_COUNT] = {
-    38400,  115200, 162500, 203125, 220338, 230400, 260000, 270833, 302325, 309523, 317073,
-    325000, 333333, 342105, 351351, 361111, 371428, 382352, 393939, 406250, 460800, 500000,
-    520000, 541666, 565217, 590909, 619047, 650000, 684210, 722222, 764705, 921600};
+const uint32_t a_PCSpeedValue[DWL_SPEED_COUNT] = {38400,  115200, 162500, 203125, 220338, 230400, 260000, 270833,
+                                                  302325, 309523, 317073, 325000, 333333, 342105, 351351, 361111,
+                                                  371428, 382352, 393939, 406250, 460800, 500000, 520000, 541666,
+                                                  565217, 590909, 619047, 650000, 684210, 722222, 764705, 921600};
 
 const uint8_t a_SpeedParameters[2][DWL_SPEED_COUNT][3] = {
-    {{0x00, 0xFF, 0xEB}, {0x00, 0xFF, 0xF9}, {0x00, 0xFF, 0xFB}, {0x00, 0xFF, 0xFC},
-     {0xB0, 0xFF, 0xFD}, {0x60, 0xFF, 0xFD}, {0x20, 0xFF, 0xFD}, {0x00, 0xFF, 0xFD},
-     {0xB0, 0xFF, 0xFE}, {0xA0, 0xFF, 0xFE}, {0x90, 0xFF, 0xFE}, {0x80, 0xFF, 0xFE},
-     {0x70, 0xFF, 0xFE}, {0x60, 0xFF, 0xFE}, {0x50, 0xFF, 0xFE}, {0x40, 0xFF, 0xFE},
-     {0x30, 0xFF, 0xFE}, {0x20, 0xFF, 0xFE}, {0x10, 0xFF, 0xFE}, {0x00, 0xFF, 0xFE},
-     {0xB0, 0xFF, 0xFF}, {0xA0, 0xFF, 0xFF}, {0x90, 0xFF, 0xFF}, {0x80, 0xFF, 0xFF},
-     {0x70, 0xFF, 0xFF}, {0x60, 0xFF, 0xFF}, {0x50, 0xFF, 0xFF}, {0x40, 0xFF, 0xFF},
-     {0x30, 0xFF, 0xFF}, {0x20, 0xFF, 0xFF}, {0x10, 0xFF, 0xFF}, {0x00, 0xFF, 0xFF}},
-    {{0x50, 0xFF, 0xD6}, {0x20, 0xFF, 0xF2}, {0x00, 0xFF, 0xF6}, {0x00, 0xFF, 0xF8},
-     {0x60, 0xFF, 0xF9}, {0x10, 0xFF, 0xF9}, {0x40, 0xFF, 0xFA}, {0x00, 0xFF, 0xFA},
-     {0x60, 0xFF, 0xFB}, {0x40, 0xFF, 0xFB}, {0x20, 0xFF, 0xFB}, {0x00, 0xFF, 0xFB},
-     {0xE0, 0xFF, 0xFC}, {0xC0, 0xFF, 0xFC}, {0xA0, 0xFF, 0xFC}, {0x80, 0xFF, 0xFC},
-     {0x60, 0xFF, 0xFC}, {0x40, 0xFF, 0xFC}, {0x20, 0xFF, 0xFC}, {0x00, 0xFF, 0xFC},
-     {0x80, 0xFF, 0xFD}, {0x40, 0xFF, 0xFD}, {0x20, 0xFF, 0xFD}, {0x00, 0xFF, 0xFD},
-     {0xE0, 0xFF, 0xFE}, {0xC0, 0xFF, 0xFE}, {0xA0, 0xFF, 0xFE}, {0x80, 0xFF, 0xFE},
-     {0x60, 0xFF, 0xFE}, {0x40, 0xFF, 0xFE}, {0x20, 0xFF, 0xFE}, {0xC0, 0xFF, 0xFF}}};
+    {{0x00, 0xFF, 0xEB}, {0x00, 0xFF, 0xF9}, {0x00, 0xFF, 0xFB}, {0x00, 0xFF, 0xFC}, {0xB0, 0xFF, 0xFD},
+     {0x60, 0xFF, 0xFD}, {0x20, 0xFF, 0xFD}, {0x00, 0xFF, 0xFD}, {0xB0, 0xFF, 0xFE}, {0xA0, 0xFF, 0xFE},
+     {0x90, 0xFF, 0xFE}, {0x80, 0xFF, 0xFE}, {0x70, 0xFF, 0xFE}, {0x60, 0xFF, 0xFE}, {0x50, 0xFF, 0xFE},
+     {0x40, 0xFF, 0xFE}, {0x30, 0xFF, 0xFE}, {0x20, 0xFF, 0xFE}, {0x10, 0xFF, 0xFE}, {0x00, 0xFF, 0xFE},
+     {0xB0, 0xFF, 0xFF}, {0xA0, 0xFF, 0xFF}, {0x90, 0xFF, 0xFF}, {0x80, 0xFF, 0xFF}, {0x70, 0xFF, 0xFF},
+     {0x60, 0xFF, 0xFF}, {0x50, 0xFF, 0xFF}, {0x40, 0xFF, 0xFF}, {0x30, 0xFF, 0xFF}, {0x20, 0xFF, 0xFF},
+     {0x10, 0xFF, 0xFF}, {0x00, 0xFF, 0xFF}},
+    {{0x50, 0xFF, 0xD6}, {0x20, 0xFF, 0xF2}, {0x00, 0xFF, 0xF6}, {0x00, 0xFF, 0xF8}, {0x60, 0xFF, 0xF9},
+     {0x10, 0xFF, 0xF9}, {0x40, 0xFF, 0xFA}, {0x00, 0xFF, 0xFA}, {0x60, 0xFF, 0xFB}, {0x40, 0xFF, 0xFB},
+     {0x20, 0xFF, 0xFB}, {0x00, 0xFF, 0xFB}, {0xE0, 0xFF, 0xFC}, {0xC0, 0xFF, 0xFC}, {0xA0, 0xFF, 0xFC},
+     {0x80, 0xFF, 0xFC}, {0x60, 0xFF, 0xFC}, {0x40, 0xFF, 0xFC}, {0x20, 0xFF, 0xFC}, {0x00, 0xFF, 0xFC},
+     {0x80, 0xFF, 0xFD}, {0x40, 0xFF, 0xFD}, {0x20, 0xFF, 0xFD}, {0x00, 0xFF, 0xFD}, {0xE0, 0xFF, 0xFE},
+     {0xC0, 0xFF, 0xFE}, {0xA0, 0xFF, 0xFE}, {0x80, 0xFF, 0xFE}, {0x60, 0xFF, 0xFE}, {0x40, 0xFF, 0xFE},
+     {0x20, 0xFF, 0xFE}, {0xC0, 0xFF, 0xFF}}};
 
 uint32_t vg_SectorsTransferred = 0;
 
@@ -261,23 +259,17 @@ int dwl11_4EraseFlash(uint8_t command, uint32_t address, uint32_t size, uint8_t 
 int dwl11_55EraseResultByte(uint8_t port)
 {
     switch (dwl12_7ReadByte(port)) {
-    case DWL_ERASE_DONE:
-        return DWL_OK;
-    case DWL_ERASE_FAILED:
-        return DWL_COMMAND_ERASE_FAILED;
-    case DWL_ERASE_FAILED_DQ6:
-        return DWL_COMMAND_ERASE_FAILED_DQ6;
-    case DWL_ERASE_FAILED_DQ6_BIS:
-        return DWL_COMMAND_ERASE_FAILED_DQ6_BIS;
-    default:
-        return DWL_COMMAND_ERASE_DEFAULT;
+    case DWL_ERASE_DONE: return DWL_OK;
+    case DWL_ERASE_FAILED: return DWL_COMMAND_ERASE_FAILED;
+    case DWL_ERASE_FAILED_DQ6: return DWL_COMMAND_ERASE_FAILED_DQ6;
+    case DWL_ERASE_FAILED_DQ6_BIS: return DWL_COMMAND_ERASE_FAILED_DQ6_BIS;
+    default: return DWL_COMMAND_ERASE_DEFAULT;
     }
 }
 
 int dwl11_5FlashEraseResult(uint8_t port, const T_DownloadContext* context)
 {
-    if (context->projectType >= 1 && context->projectType <= 4 &&
-        dwl12_7ReadByte(port) != DWL_ACK_ERASE_STARTED)
+    if (context->projectType >= 1 && context->projectType <= 4 && dwl12_7ReadByte(port) != DWL_ACK_ERASE_STARTED)
         return DWL_COMMAND_ERASE_ABORTED;
     return dwl11_55EraseResultByte(port);
 }
@@ -387,23 +379,16 @@ int dwl11_2RestoreSimlockKeys(uint8_t port)
     if (dwl12_7ReadByte(port) != DWL_ACK_SIMLOCK_STATUS)
         return DWL_COMMAND_BAD_SIMLOCK_ACK;
     switch (dwl12_7ReadByte(port)) {
-    case 0:
-        return DWL_OK;
-    case 1:
-        return DWL_COMMAND_SIMLOCK_NOT_STORED;
-    case 2:
-        return DWL_COMMAND_TAG_NOT_FOUND;
-    case 3:
-        return sg_DownloadContext.checkSimlockOption == 1 ? int{DWL_COMMAND_SIMLOCK_NOT_STORED}
-                                                          : int{DWL_OK};
-    default:
-        return DWL_COMMAND_BAD_SIMLOCK_STATUS;
+    case 0: return DWL_OK;
+    case 1: return DWL_COMMAND_SIMLOCK_NOT_STORED;
+    case 2: return DWL_COMMAND_TAG_NOT_FOUND;
+    case 3: return sg_DownloadContext.checkSimlockOption == 1 ? int{DWL_COMMAND_SIMLOCK_NOT_STORED} : int{DWL_OK};
+    default: return DWL_COMMAND_BAD_SIMLOCK_STATUS;
     }
 }
 
-DownloadResult dwl11_9TransferSector(uint8_t port, uint32_t address, uint32_t sectorSize,
-                                     const uint8_t* data, uint32_t length, int* failuresInImage,
-                                     T_RetryNotice onRetry, void* user)
+DownloadResult dwl11_9TransferSector(uint8_t port, uint32_t address, uint32_t sectorSize, const uint8_t* data,
+                                     uint32_t length, int* failuresInImage, T_RetryNotice onRetry, void* user)
 {
     int inRow = 0;
     for (;;) {
@@ -487,8 +472,7 @@ void KeepComparedCopy(T_DownloadContext* context, const uint8_t* image, uint32_t
     std::error_code ec;
     const char* name = "_Compared.cla";
     if (context->softwarePath[0] != '\0')
-        std::filesystem::copy_file(context->softwarePath, name,
-                                   std::filesystem::copy_options::overwrite_existing, ec);
+        std::filesystem::copy_file(context->softwarePath, name, std::filesystem::copy_options::overwrite_existing, ec);
     if (ec)
         return;
     dwl50_2SetPath(context->comparedPath, name, std::strlen(name));
@@ -506,8 +490,8 @@ void KeepComparedCopy(T_DownloadContext* context, const uint8_t* image, uint32_t
 
 extern "C" {
 
-DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const uint8_t* image,
-                                uint32_t address, int kind)
+DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const uint8_t* image, uint32_t address,
+                                int kind)
 {
     DownloadResult result = dwl_MakeResult(DWL_SOFT_OK, 0);
     vg_SectorsTransferred = 0;
@@ -546,12 +530,12 @@ DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const
         if (compare && context->comparedSize >= done + n) {
             const bool partial = n < s;
             skip = std::memcmp(context->comparedImage + done, image + done, n) == 0 &&
-                   (!partial || context->comparedSize == size);
+                (!partial || context->comparedSize == size);
         }
         RowState row{sector, s, bank, &lastRow};
         if (!skip) {
-            const DownloadResult r = dwl11_9TransferSector(context->port, address + done, s, image + done, n,
-                                                           &failures, &RetryRow, &row);
+            const DownloadResult r =
+                dwl11_9TransferSector(context->port, address + done, s, image + done, n, &failures, &RetryRow, &row);
             if (r.family != DWL_SOFT_OK) {
                 dwl52_3AddSectorRow(sector, s, bank, n, SecondsSince(&lastRow), "Error");
                 return r;

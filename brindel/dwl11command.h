@@ -109,14 +109,13 @@ int dwl11_55EraseResultByte(uint8_t port);
  * carries the image's failure count from sector to sector. The result's
  * family is 0 on success; the row callback is told of each retry. */
 typedef void (*T_RetryNotice)(uint32_t address, uint32_t length, void* user);
-DownloadResult dwl11_9TransferSector(uint8_t port, uint32_t address, uint32_t sectorSize,
-                                     const uint8_t* data, uint32_t length, int* failuresInImage,
-                                     T_RetryNotice onRetry, void* user);
+DownloadResult dwl11_9TransferSector(uint8_t port, uint32_t address, uint32_t sectorSize, const uint8_t* data,
+                                     uint32_t length, int* failuresInImage, T_RetryNotice onRetry, void* user);
 
 /* Programs one image sector by sector from an absolute address (kind 0
  * software, 1 package or block). */
-DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const uint8_t* image,
-                                uint32_t address, int kind);
+DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const uint8_t* image, uint32_t address,
+                                int kind);
 /* Number of sectors dwl11_54Download actually sent in its last run. */
 extern uint32_t vg_SectorsTransferred;
 

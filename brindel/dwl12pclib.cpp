@@ -72,18 +72,12 @@ const char* dwl12_40SpmFileName(uint8_t projectType)
     if (!pg_SpmOverride.empty() && projectType <= 4)
         return pg_SpmOverride.c_str();
     switch (projectType) {
-    case 0:
-        return "dwl8586.spm";
+    case 0: return "dwl8586.spm";
     case 1:
-    case 2:
-        return "dwl87.spm";
-    case 3:
-        return "dwl874_5.spm";
-    case 4:
-        v_Type4Path = plat::ProgramDirectory() + "dwl874_7.spm";
-        return v_Type4Path.c_str();
-    default:
-        return nullptr;
+    case 2: return "dwl87.spm";
+    case 3: return "dwl874_5.spm";
+    case 4: v_Type4Path = plat::ProgramDirectory() + "dwl874_7.spm"; return v_Type4Path.c_str();
+    default: return nullptr;
     }
 }
 
@@ -106,22 +100,13 @@ int dwl12_4VcLoadSpmFile(uint32_t* size, uint8_t* buffer, uint8_t projectType, c
 int dwl12_5ConversionLittleBig(uint32_t value, uint32_t* out, int width)
 {
     switch (width) {
-    case 1:
-        *out = value;
-        return DWL_OK;
-    case 2:
-        *out = ((value & 0xFFu) << 8) | ((value >> 8) & 0xFFu);
-        return DWL_OK;
-    case 3:
-        *out = ((value & 0xFFu) << 16) | (value & 0xFF00u) | ((value >> 16) & 0xFFu);
-        return DWL_OK;
+    case 1: *out = value; return DWL_OK;
+    case 2: *out = ((value & 0xFFu) << 8) | ((value >> 8) & 0xFFu); return DWL_OK;
+    case 3: *out = ((value & 0xFFu) << 16) | (value & 0xFF00u) | ((value >> 16) & 0xFFu); return DWL_OK;
     case 4:
-        *out = ((value & 0xFFu) << 24) | ((value & 0xFF00u) << 8) | ((value >> 8) & 0xFF00u) |
-               (value >> 24);
+        *out = ((value & 0xFFu) << 24) | ((value & 0xFF00u) << 8) | ((value >> 8) & 0xFF00u) | (value >> 24);
         return DWL_OK;
-    default:
-        *out = 0;
-        return DWL_PCLIB_BAD_LENGTH;
+    default: *out = 0; return DWL_PCLIB_BAD_LENGTH;
     }
 }
 

@@ -75,17 +75,10 @@ int dwl16_10ParseTag(const uint8_t* tag, uint32_t length, T_TagInfo* info)
         return DWL_COMP_BAD_MANUFACTURER;
     info->structId = static_cast<uint16_t>(tag[0] | (tag[1] << 8));
     switch (info->structId) {
-    case DWL_TAG_VERSION1:
-        info->version = 1;
-        break;
-    case DWL_TAG_VERSION2:
-        info->version = 2;
-        break;
-    case DWL_TAG_VERSION3:
-        info->version = 3;
-        break;
-    default:
-        return DWL_COMP_BAD_MANUFACTURER;
+    case DWL_TAG_VERSION1: info->version = 1; break;
+    case DWL_TAG_VERSION2: info->version = 2; break;
+    case DWL_TAG_VERSION3: info->version = 3; break;
+    default: return DWL_COMP_BAD_MANUFACTURER;
     }
     if (length < DWL_TAG_MIN_LENGTH) {
         info->version = 0;
@@ -212,8 +205,8 @@ int dwl16_0CheckCompleteSoftwareCompatibility(const uint8_t* tag, uint32_t tagLe
     return DWL_OK;
 }
 
-int dwl16_2VerifyCoherence(const uint8_t* tag, uint32_t tagLength, T_DownloadContext* context,
-                           const uint8_t* package, uint32_t packageSize)
+int dwl16_2VerifyCoherence(const uint8_t* tag, uint32_t tagLength, T_DownloadContext* context, const uint8_t* package,
+                           uint32_t packageSize)
 {
     const uint8_t man = context->manufacturerId;
     const uint8_t dev = context->deviceId;
@@ -240,8 +233,7 @@ int dwl16_2VerifyCoherence(const uint8_t* tag, uint32_t tagLength, T_DownloadCon
             return DWL_COMP_FLASH_TOO_SMALL;
         bool fits = header.size <= pg_ClaPackSize[i];
         // Version 1 packages carry no item list: no mandatory items to check.
-        if (info.version != 1 &&
-            (static_cast<uint32_t>(pg_ClaPackMandatory[i]) & ~header.itemMask) != 0)
+        if (info.version != 1 && (static_cast<uint32_t>(pg_ClaPackMandatory[i]) & ~header.itemMask) != 0)
             fits = false;
         pg_BinPackSizeTooLargeForClaPackSize[i] = fits ? 0 : 1;
         usable = usable || fits;

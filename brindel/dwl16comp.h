@@ -46,19 +46,19 @@ extern uint8_t pg_BinPackSizeTooLargeForClaPackSize[DWL_MAX_PACKS];
 /* A tag's fields as its structure version lays them out. */
 typedef struct T_TagInfo {
     uint16_t structId; /* bytes 0-1, least significant first */
-    int version;       /* 1..3, 0 for another structure id */
+    int version; /* 1..3, 0 for another structure id */
     uint16_t familyId;
-    uint16_t edition;  /* 0 for version 1 */
-    uint32_t packSize;         /* versions 1 and 2 */
-    uint32_t packAddress;      /* versions 1 and 2 */
-    uint32_t packCount;        /* version 3 */
+    uint16_t edition; /* 0 for version 1 */
+    uint32_t packSize; /* versions 1 and 2 */
+    uint32_t packAddress; /* versions 1 and 2 */
+    uint32_t packCount; /* version 3 */
     uint32_t packTableAddress; /* version 3 */
 } T_TagInfo;
 
 typedef struct T_PackageHeader {
-    uint32_t family;   /* 32 bits for version 1 software, else 16 */
-    uint16_t edition;  /* versions 2 and 3 */
-    uint32_t size;     /* the size the header declares */
+    uint32_t family; /* 32 bits for version 1 software, else 16 */
+    uint16_t edition; /* versions 2 and 3 */
+    uint32_t size; /* the size the header declares */
     uint32_t itemCount;
     uint32_t itemMask; /* bit (id - 1) mod 32 for every item id */
 } T_PackageHeader;
@@ -77,8 +77,8 @@ int dwl16_0CheckCompleteSoftwareCompatibility(const uint8_t* tag, uint32_t tagLe
 /* source 1: the phone's tag, 2: the software image's. */
 int dwl16_1CheckSoftAndPackageCompatibility(int source, T_DownloadContext* context, const uint8_t* package,
                                             uint32_t packageSize);
-int dwl16_2VerifyCoherence(const uint8_t* tag, uint32_t tagLength, T_DownloadContext* context,
-                           const uint8_t* package, uint32_t packageSize);
+int dwl16_2VerifyCoherence(const uint8_t* tag, uint32_t tagLength, T_DownloadContext* context, const uint8_t* package,
+                           uint32_t packageSize);
 int dwl16_3CheckSoftCompatibility(const uint8_t* phoneTag, uint32_t phoneLength, const uint8_t* fileTag,
                                   uint32_t fileLength);
 int dwl16_4CheckMobileAndFileCompatibility(uint32_t* packAddress, uint8_t port, const uint8_t* image,

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr uint8_t kCommandD = 0x44;          // "D": stop the acknowledge, answer to it
+constexpr uint8_t kCommandD = 0x44;  // "D": stop the acknowledge, answer to it
 constexpr uint8_t kStackPointerSet = 0xA0;
 constexpr uint8_t kLoaderIdentification = 0xC2;
 
@@ -43,8 +43,8 @@ struct BootSetup {
     uint32_t base;
     std::array<uint8_t, 4> csFirst;
     std::array<uint8_t, 4> csHighBits;  // OR-ed onto the wait state (type 0: fixed byte)
-    bool fixedSecond;                   // type 0 sends fixed second bytes
-    uint32_t registerAddress;           // 0: none
+    bool fixedSecond;  // type 0 sends fixed second bytes
+    uint32_t registerAddress;  // 0: none
     std::array<uint8_t, 4> registerBytes;
     uint8_t registerLength;
 };
@@ -53,14 +53,12 @@ constexpr std::array<BootSetup, 5> pg_BootSetups = {{
     {0, 0x200000, {0xC6, 0x0E, 0xD7, 0xD7}, {0x03, 0x84, 0x06, 0x86}, true, 0, {}, 0},
     {1, 0x200000, {0xC6, 0xCE, 0xD7, 0xD7}, {0x80, 0x00, 0x00, 0x80}, false, 0, {}, 0},
     {2, 0x200000, {0xC6, 0x96, 0xC7, 0xD7}, {0x80, 0x00, 0x00, 0x80}, false, 0, {}, 0},
-    {3, 0x2000000, {0xC7, 0x56, 0x06, 0x07}, {0x00, 0x00, 0x40, 0x80}, false, 0xFFFF8003,
-     {0x40, 0x00, 0x70, 0x00}, 3},
-    {4, 0x8000000, {0xC6, 0xD6, 0x07, 0x07}, {0x80, 0x00, 0x00, 0x80}, false, 0xFFFF8002,
-     {0x80, 0x01, 0x01, 0x00}, 4},
+    {3, 0x2000000, {0xC7, 0x56, 0x06, 0x07}, {0x00, 0x00, 0x40, 0x80}, false, 0xFFFF8003, {0x40, 0x00, 0x70, 0x00}, 3},
+    {4, 0x8000000, {0xC6, 0xD6, 0x07, 0x07}, {0x80, 0x00, 0x00, 0x80}, false, 0xFFFF8002, {0x80, 0x01, 0x01, 0x00}, 4},
 }};
 
-constexpr const char* pg_ChipSelectSteps[4] = {
-    "BOOT : Chip select 0", "BOOT : Chip select 1", "BOOT : Chip select 2", "BOOT : Chip select 3"};
+constexpr const char* pg_ChipSelectSteps[4] = {"BOOT : Chip select 0", "BOOT : Chip select 1", "BOOT : Chip select 2",
+                                               "BOOT : Chip select 3"};
 
 // Steps after the boot configuration, shared by both boots: the "D" echo,
 // the stack-pointer byte, the two bytes of the 5087 loaders and the flash
@@ -126,8 +124,11 @@ uint32_t dwl1_61BaseAddress(uint8_t projectType)
 
 void dwl1_50SetStartAddr(uint8_t port, uint32_t address)
 {
-    const uint8_t bytes[6] = {0x00, 0x03, static_cast<uint8_t>(address >> 24),
-                              static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
+    const uint8_t bytes[6] = {0x00,
+                              0x03,
+                              static_cast<uint8_t>(address >> 24),
+                              static_cast<uint8_t>(address >> 16),
+                              static_cast<uint8_t>(address >> 8),
                               static_cast<uint8_t>(address)};
     for (uint8_t b : bytes)
         (void)dwl12_8WriteByte(port, b);
@@ -149,8 +150,8 @@ void dwl1_52JumpToStartAddress(uint8_t port)
     (void)dwl12_8WriteByte(port, 0x00);
 }
 
-int dwl1_1ConfigurationBootstrap(uint8_t port, uint8_t projectType, const uint8_t* spm,
-                                 uint32_t spmSize, const uint8_t sizeBigEndian[4])
+int dwl1_1ConfigurationBootstrap(uint8_t port, uint8_t projectType, const uint8_t* spm, uint32_t spmSize,
+                                 const uint8_t sizeBigEndian[4])
 {
     if (projectType >= pg_BootSetups.size())
         return DWL_BOOT_CHIP_SELECT;
@@ -161,9 +162,8 @@ int dwl1_1ConfigurationBootstrap(uint8_t port, uint8_t projectType, const uint8_
     vg_BaseAddress = setup.base;
     for (size_t cs = 0; cs < 4; ++cs) {
         dwl17_2TraceStep(pg_ChipSelectSteps[cs]);
-        const uint8_t second = setup.fixedSecond
-                                   ? setup.csHighBits[cs]
-                                   : static_cast<uint8_t>(setup.csHighBits[cs] | (waitStates[cs] & 7));
+        const uint8_t second = setup.fixedSecond ? setup.csHighBits[cs]
+                                                 : static_cast<uint8_t>(setup.csHighBits[cs] | (waitStates[cs] & 7));
         (void)dwl12_8WriteByte(port, setup.csFirst[cs]);
         (void)dwl12_8WriteByte(port, second);
     }
@@ -194,33 +194,24 @@ int dwl1_2BootCoherence(uint8_t bootAcknowledge, uint8_t projectType)
 {
     const bool type0 = projectType == 0;
     switch (bootAcknowledge) {
-    case DWL_ACK_PCF5085:
-        return type0 ? int{DWL_OK} : int{DWL_BOOT_FROM_5085};
-    case DWL_ACK_PCF5086:
-        return type0 ? int{DWL_OK} : int{DWL_BOOT_FROM_5086};
+    case DWL_ACK_PCF5085: return type0 ? int{DWL_OK} : int{DWL_BOOT_FROM_5085};
+    case DWL_ACK_PCF5086: return type0 ? int{DWL_OK} : int{DWL_BOOT_FROM_5086};
     case DWL_ACK_PCF5087:
-    case DWL_ACK_PCF5087_BIS:
-        return type0 ? int{DWL_BOOT_FROM_5087} : int{DWL_OK};
-    case DWL_ACK_UART1:
-        return DWL_OK;
-    default:
-        return DWL_BOOT_UNKNOWN_ACK;
+    case DWL_ACK_PCF5087_BIS: return type0 ? int{DWL_BOOT_FROM_5087} : int{DWL_OK};
+    case DWL_ACK_UART1: return DWL_OK;
+    default: return DWL_BOOT_UNKNOWN_ACK;
     }
 }
 
 const char* dwl1_60BootChipName(uint8_t bootAcknowledge)
 {
     switch (bootAcknowledge) {
-    case DWL_ACK_PCF5086:
-        return "BOOT FROM A PCF5086";
+    case DWL_ACK_PCF5086: return "BOOT FROM A PCF5086";
     case DWL_ACK_UART1:
     case DWL_ACK_PCF5087_BIS:
-    case DWL_ACK_PCF5087:
-        return "BOOT FROM A PCF5087";
-    case DWL_ACK_PCF5085:
-        return "BOOT FROM A PCF5085";
-    default:
-        return "Unknown boot";
+    case DWL_ACK_PCF5087: return "BOOT FROM A PCF5087";
+    case DWL_ACK_PCF5085: return "BOOT FROM A PCF5085";
+    default: return "Unknown boot";
     }
 }
 
@@ -240,10 +231,8 @@ int dwl1_3GetTypeFlash(T_DownloadContext* context)
     case 0x20:
     case 0x2C:
     case 0x89:
-    case 0x98:
-        break;
-    default:
-        return DWL_BOOT_FLASH_ID;
+    case 0x98: break;
+    default: return DWL_BOOT_FLASH_ID;
     }
     const int device = dwl12_7ReadByte(port);
     context->deviceId = AsContextByte(device);
@@ -271,8 +260,7 @@ DownloadResult dwl1_0boot(T_DownloadContext* context)
         return result;
     }
 
-    const int ack = Handshake(context, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086,
-                                        DWL_ACK_PCF5085});
+    const int ack = Handshake(context, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086, DWL_ACK_PCF5085});
     if (ack == DWL_READ_TIMEOUT) {
         dwl_SetResult(&result, DWL_SOFT_BOOT_ERR, DWL_BOOT_TIME_OUT);
         return result;
@@ -330,8 +318,7 @@ int start_boot_loader(const char* spmPath)
 
     const uint8_t port = context->port;
     (void)rt_SetDTR(port, 1);
-    const int ack = WaitForByte(port, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086,
-                                       DWL_ACK_PCF5085});
+    const int ack = WaitForByte(port, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086, DWL_ACK_PCF5085});
     context->bootAcknowledge = AsContextByte(ack);
     if (ack == DWL_READ_TIMEOUT) {
         // Leave the line as a failed boot leaves it: DTR cleared.

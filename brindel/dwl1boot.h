@@ -24,8 +24,8 @@ extern uint32_t vg_BaseAddress;
 DownloadResult dwl1_0boot(T_DownloadContext* context);
 DownloadResult dwl1_4bootUart1(T_DownloadContext* context);
 /* sizeBigEndian: the software image size, most significant byte first. */
-int dwl1_1ConfigurationBootstrap(uint8_t port, uint8_t projectType, const uint8_t* spm,
-                                 uint32_t spmSize, const uint8_t sizeBigEndian[4]);
+int dwl1_1ConfigurationBootstrap(uint8_t port, uint8_t projectType, const uint8_t* spm, uint32_t spmSize,
+                                 const uint8_t sizeBigEndian[4]);
 int dwl1_2BootCoherence(uint8_t bootAcknowledge, uint8_t projectType);
 int dwl1_3GetTypeFlash(T_DownloadContext* context);
 void dwl1_50SetStartAddr(uint8_t port, uint32_t address);

@@ -52,9 +52,7 @@ DownloadResult dwl3_0Generic5087(T_DownloadContext* context)
     switch (context->downloadType) {
     case 0:
     case 5:
-    case 6:
-        rc = DWL_OK;
-        break;
+    case 6: rc = DWL_OK; break;
     case 1:
         rc = dwl16_1CheckSoftAndPackageCompatibility(1, context, context->packageImage, context->packageSize);
         break;
@@ -67,8 +65,7 @@ DownloadResult dwl3_0Generic5087(T_DownloadContext* context)
                                                     context->softwareSize);
         break;
     }
-    default:
-        return Make(DWL_SOFT_NOK, 0);
+    default: return Make(DWL_SOFT_NOK, 0);
     }
     if (rc != DWL_OK)
         return Make(DWL_SOFT_COMPATIBILITY_ERR, rc);
@@ -151,8 +148,9 @@ DownloadResult dwl3_5ReadBlock(T_DownloadContext* context)
         uint16_t end = 0;
         const uint64_t endOffset = uint64_t{offset} + size;
         if (endOffset != flashSize) {
-            rc = endOffset > 0xFFFFFFFFu ? int{DWL_FLASH_NO_SECTOR_AT_ADDR}
-                                         : dwl10_2GetSectorNumberWithStartAddr(man, dev, static_cast<uint32_t>(endOffset), &end);
+            rc = endOffset > 0xFFFFFFFFu
+                ? int{DWL_FLASH_NO_SECTOR_AT_ADDR}
+                : dwl10_2GetSectorNumberWithStartAddr(man, dev, static_cast<uint32_t>(endOffset), &end);
             if (rc != DWL_OK)
                 return Make(DWL_SOFT_FLASH_ERR, rc);
         }

@@ -18,7 +18,7 @@ namespace {
 // Lines end at LF; a CR before it is not part of the line.
 class LineReader {
 public:
-    LineReader(const char* text, size_t length) : text_(text, length) {}
+    LineReader(const char* text, size_t length) : text_(text, length) { }
 
     // The next line that is not a comment ("*...") or empty; false at the end.
     bool NextValueLine(std::string_view& line)
@@ -45,7 +45,7 @@ enum class Field { Port, Simlock, Pmu, ProductType, DownloadType, SpeedIndex };
 
 struct ValueRow {
     std::string_view key;
-    int lineCode;   // the line is missing or does not begin with its key
+    int lineCode;  // the line is missing or does not begin with its key
     int valueCode;  // the value is out of range
     long maximum;
     Field field;
@@ -165,22 +165,21 @@ int dwl56_0RestoreConfig(void)
 size_t dwl56_5FormatConfig(char* out, size_t size)
 {
     const T_DownloadContext& c = sg_DownloadContext;
-    const int n = std::snprintf(
-        out, size,
-        "* ***********************\r\n"
-        "* Configuration save file\r\n"
-        "* ***********************\r\n"
-        "CMP File : %s\r\n"
-        "CLA File : %s\r\n"
-        "BIN File : %s\r\n"
-        "COM : %d\r\n"
-        "Simlock keys : %d\r\n"
-        "PMU : %d\r\n"
-        "Product Type : %d\r\n"
-        "Download Type : %d\r\n"
-        "Baudrate Index: %d\r\n",
-        c.comparedPath, c.softwarePath, c.packagePath, c.port, c.simlockOption, c.pmuOption,
-        c.projectType, c.downloadType, c.speedIndex);
+    const int n = std::snprintf(out, size,
+                                "* ***********************\r\n"
+                                "* Configuration save file\r\n"
+                                "* ***********************\r\n"
+                                "CMP File : %s\r\n"
+                                "CLA File : %s\r\n"
+                                "BIN File : %s\r\n"
+                                "COM : %d\r\n"
+                                "Simlock keys : %d\r\n"
+                                "PMU : %d\r\n"
+                                "Product Type : %d\r\n"
+                                "Download Type : %d\r\n"
+                                "Baudrate Index: %d\r\n",
+                                c.comparedPath, c.softwarePath, c.packagePath, c.port, c.simlockOption, c.pmuOption,
+                                c.projectType, c.downloadType, c.speedIndex);
     return n < 0 ? 0 : static_cast<size_t>(n);
 }
 

@@ -147,11 +147,7 @@ constexpr const char* pg_5085Texts[] = {
 };
 
 constexpr const char* pg_DllTexts[] = {
-    "DWL_DLL_NOK",
-    "DWL_DLL_OK",
-    "Bad product type",
-    "No file found (cla or bin)",
-    "Size of block file is NULL",
+    "DWL_DLL_NOK", "DWL_DLL_OK", "Bad product type", "No file found (cla or bin)", "Size of block file is NULL",
     "DWL_DLL_END",
 };
 

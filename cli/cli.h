@@ -20,33 +20,33 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 struct OptionSpec {
-  std::string_view name;  // without the leading "--"
-  bool takesValue;
+    std::string_view name;  // without the leading "--"
+    bool takesValue;
 };
 
 struct Args {
-  std::vector<std::string> positional;
-  std::map<std::string, std::string, std::less<>> options;
+    std::vector<std::string> positional;
+    std::map<std::string, std::string, std::less<>> options;
 
-  [[nodiscard]] bool Has(std::string_view name) const { return options.find(name) != options.end(); }
-  [[nodiscard]] std::optional<std::string> Get(std::string_view name) const;
+    [[nodiscard]] bool Has(std::string_view name) const { return options.find(name) != options.end(); }
+    [[nodiscard]] std::optional<std::string> Get(std::string_view name) const;
 };
 
 struct Io {
-  std::FILE* in;
-  std::FILE* out;
-  std::FILE* err;
+    std::FILE* in;
+    std::FILE* out;
+    std::FILE* err;
 };
 
 struct Command {
-  std::string_view name;
-  std::string_view summary;
-  std::string_view usage;  // the arguments after the command's name
-  std::span<const OptionSpec> options;
-  int minPositional;
-  int maxPositional;
-  int (*run)(const Args& args, const Io& io);
-  std::span<const Command> subcommands;  // non-empty for a group
+    std::string_view name;
+    std::string_view summary;
+    std::string_view usage;  // the arguments after the command's name
+    std::span<const OptionSpec> options;
+    int minPositional;
+    int maxPositional;
+    int (*run)(const Args& args, const Io& io);
+    std::span<const Command> subcommands;  // non-empty for a group
 };
 
 // The top-level table.

@@ -18,189 +18,229 @@ namespace qc = quorlink::codecs;
 namespace telvane::cli {
 namespace {
 
-bool IsHex(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+bool IsHex(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
-bool IsDialNumber(std::string_view s) {
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+bool IsDialNumber(std::string_view s)
+{
+    if (!s.empty() && s.front() == '+')
+        s.remove_prefix(1);
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // One line per field: line breaks and backslashes in text are escaped so
 // that every field stays on its line.
-std::string Escaped(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c; break;
+std::string Escaped(std::string_view s)
+{
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out += c; break;
+        }
     }
-  }
-  return out;
+    return out;
 }
 
 // The decoded text as UTF-8: 7-bit text holds GSM codes, the other
 // alphabets PC code page (GBK) bytes.
-std::string TextAsUtf8(const SM_PARAM& p, int length) {
-  const auto n = static_cast<std::size_t>(std::clamp(length, 0, 160));
-  if ((p.dataCoding & 0x0C) == 0) {
-    std::u16string wide;
-    for (std::size_t i = 0; i < n; ++i) wide.push_back(CUcs2::Gsm0338ToUcs2(static_cast<unsigned char>(p.userData[i])));
-    return qc::Ucs2ToUtf8(wide);
-  }
-  return qc::Ucs2ToUtf8(qc::AnsiToUcs2(std::string_view(p.userData, n)));
+std::string TextAsUtf8(const SM_PARAM& p, int length)
+{
+    const auto n = static_cast<std::size_t>(std::clamp(length, 0, 160));
+    if ((p.dataCoding & 0x0C) == 0) {
+        std::u16string wide;
+        for (std::size_t i = 0; i < n; ++i)
+            wide.push_back(CUcs2::Gsm0338ToUcs2(static_cast<unsigned char>(p.userData[i])));
+        return qc::Ucs2ToUtf8(wide);
+    }
+    return qc::Ucs2ToUtf8(qc::AnsiToUcs2(std::string_view(p.userData, n)));
 }
 
 // An address holds digits and "+", or GSM codes for an alphanumeric sender.
-std::string AddressAsUtf8(const SM_PARAM& p) {
-  std::u16string wide;
-  for (std::size_t i = 0; i < sizeof p.address && p.address[i] != 0; ++i)
-    wide.push_back(CUcs2::Gsm0338ToUcs2(static_cast<unsigned char>(p.address[i])));
-  return qc::Ucs2ToUtf8(wide);
+std::string AddressAsUtf8(const SM_PARAM& p)
+{
+    std::u16string wide;
+    for (std::size_t i = 0; i < sizeof p.address && p.address[i] != 0; ++i)
+        wide.push_back(CUcs2::Gsm0338ToUcs2(static_cast<unsigned char>(p.address[i])));
+    return qc::Ucs2ToUtf8(wide);
 }
 
-int PduDecode(const Args& args, const Io& io) {
-  const std::string& hex = args.positional[0];
-  if (!IsHex(hex) || hex.size() % 2 != 0) return Fail(io, "the PDU must be an even number of hexadecimal digits");
-  int status = 0;
-  if (auto s = args.Get("status")) {
-    if (s->size() != 1 || (*s)[0] < '0' || (*s)[0] > '4') {
-      std::fprintf(io.err, "telvane: --status must be 0 to 4\n");
-      return kExitUsage;
+int PduDecode(const Args& args, const Io& io)
+{
+    const std::string& hex = args.positional[0];
+    if (!IsHex(hex) || hex.size() % 2 != 0)
+        return Fail(io, "the PDU must be an even number of hexadecimal digits");
+    int status = 0;
+    if (auto s = args.Get("status")) {
+        if (s->size() != 1 || (*s)[0] < '0' || (*s)[0] > '4') {
+            std::fprintf(io.err, "telvane: --status must be 0 to 4\n");
+            return kExitUsage;
+        }
+        status = (*s)[0] - '0';
     }
-    status = (*s)[0] - '0';
-  }
-  SM_PARAM p;
-  std::memset(&p, 0, sizeof p);
-  p.status = static_cast<unsigned char>(status);
-  const int length = CPDU::gsmDecodePdu(hex.c_str(), &p);
-  std::fprintf(io.out,
-               "service_centre=%s\nfirst_octet=%02X\naddress=%s\nprotocol_id=%02X\ndata_coding=%02X\n"
-               "time_stamp=%s\ntext=%s\nconcat_reference=%u\nconcat_total=%u\nconcat_sequence=%u\nlength=%d\n",
-               p.serviceCentre, p.firstOctet, Escaped(AddressAsUtf8(p)).c_str(), p.protocolId, p.dataCoding, p.timeStamp,
-               Escaped(TextAsUtf8(p, length)).c_str(), p.concatReference, p.concatTotal, p.concatSequence, length);
-  return kExitOk;
+    SM_PARAM p;
+    std::memset(&p, 0, sizeof p);
+    p.status = static_cast<unsigned char>(status);
+    const int length = CPDU::gsmDecodePdu(hex.c_str(), &p);
+    std::fprintf(io.out,
+                 "service_centre=%s\nfirst_octet=%02X\naddress=%s\nprotocol_id=%02X\ndata_coding=%02X\n"
+                 "time_stamp=%s\ntext=%s\nconcat_reference=%u\nconcat_total=%u\nconcat_sequence=%u\nlength=%d\n",
+                 p.serviceCentre, p.firstOctet, Escaped(AddressAsUtf8(p)).c_str(), p.protocolId, p.dataCoding,
+                 p.timeStamp, Escaped(TextAsUtf8(p, length)).c_str(), p.concatReference, p.concatTotal,
+                 p.concatSequence, length);
+    return kExitOk;
 }
 
-int PduEncode(const Args& args, const Io& io) {
-  const auto sca = args.Get("sca");
-  const auto to = args.Get("to");
-  const auto text = args.Get("text");
-  if (!sca || !to || !text) {
-    std::fprintf(io.err, "telvane: --sca, --to and --text are required\n");
-    return kExitUsage;
-  }
-  if (!IsDialNumber(*sca) || !IsDialNumber(*to)) return Fail(io, "numbers are digits with an optional leading '+'");
-  const std::string_view scaDigits = (*sca)[0] == '+' ? std::string_view(*sca).substr(1) : std::string_view(*sca);
-  const std::string_view toDigits = (*to)[0] == '+' ? std::string_view(*to).substr(1) : std::string_view(*to);
-  if (scaDigits.size() > 15 || toDigits.size() > 15) return Fail(io, "numbers have at most 15 digits");
-
-  const std::u16string wide = qc::Utf8ToUcs2(*text);
-  const std::string gbk = qc::Ucs2ToAnsi(wide);
-  int dcs = std::any_of(gbk.begin(), gbk.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ? 8 : 0;
-  if (auto d = args.Get("dcs")) {
-    if (*d != "0" && *d != "8") {
-      std::fprintf(io.err, "telvane: --dcs must be 0 or 8\n");
-      return kExitUsage;
+int PduEncode(const Args& args, const Io& io)
+{
+    const auto sca = args.Get("sca");
+    const auto to = args.Get("to");
+    const auto text = args.Get("text");
+    if (!sca || !to || !text) {
+        std::fprintf(io.err, "telvane: --sca, --to and --text are required\n");
+        return kExitUsage;
     }
-    dcs = (*d)[0] - '0';
-  }
+    if (!IsDialNumber(*sca) || !IsDialNumber(*to))
+        return Fail(io, "numbers are digits with an optional leading '+'");
+    const std::string_view scaDigits = (*sca)[0] == '+' ? std::string_view(*sca).substr(1) : std::string_view(*sca);
+    const std::string_view toDigits = (*to)[0] == '+' ? std::string_view(*to).substr(1) : std::string_view(*to);
+    if (scaDigits.size() > 15 || toDigits.size() > 15)
+        return Fail(io, "numbers have at most 15 digits");
 
-  SM_PARAM p;
-  std::memset(&p, 0, sizeof p);
-  std::memcpy(p.serviceCentre, scaDigits.data(), scaDigits.size());
-  std::memcpy(p.address, toDigits.data(), toDigits.size());
-  p.dataCoding = static_cast<unsigned char>(dcs);
-  if (dcs == 0) {
-    if (wide.size() > 160) return Fail(io, "a 7-bit message holds at most 160 characters");
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-      if (wide[i] == 0) return Fail(io, "the text contains a NUL");
-      p.userData[i] = static_cast<char>(CUcs2::Ucs2ToGsm0338(wide[i]));
+    const std::u16string wide = qc::Utf8ToUcs2(*text);
+    const std::string gbk = qc::Ucs2ToAnsi(wide);
+    int dcs = std::any_of(gbk.begin(), gbk.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ? 8 : 0;
+    if (auto d = args.Get("dcs")) {
+        if (*d != "0" && *d != "8") {
+            std::fprintf(io.err, "telvane: --dcs must be 0 or 8\n");
+            return kExitUsage;
+        }
+        dcs = (*d)[0] - '0';
     }
-  } else {
-    if (wide.size() > 70) return Fail(io, "a UCS2 message holds at most 70 characters");
-    if (gbk.size() > 160 || gbk.find('\0') != std::string::npos) return Fail(io, "the text does not fit");
-    std::memcpy(p.userData, gbk.data(), gbk.size());
-  }
-  char pdu[CPDU::kMaxPduText];
-  CPDU::gsmEncodePdu(&p, pdu);
-  std::fprintf(io.out, "%s\n", pdu);
-  return kExitOk;
+
+    SM_PARAM p;
+    std::memset(&p, 0, sizeof p);
+    std::memcpy(p.serviceCentre, scaDigits.data(), scaDigits.size());
+    std::memcpy(p.address, toDigits.data(), toDigits.size());
+    p.dataCoding = static_cast<unsigned char>(dcs);
+    if (dcs == 0) {
+        if (wide.size() > 160)
+            return Fail(io, "a 7-bit message holds at most 160 characters");
+        for (std::size_t i = 0; i < wide.size(); ++i) {
+            if (wide[i] == 0)
+                return Fail(io, "the text contains a NUL");
+            p.userData[i] = static_cast<char>(CUcs2::Ucs2ToGsm0338(wide[i]));
+        }
+    } else {
+        if (wide.size() > 70)
+            return Fail(io, "a UCS2 message holds at most 70 characters");
+        if (gbk.size() > 160 || gbk.find('\0') != std::string::npos)
+            return Fail(io, "the text does not fit");
+        std::memcpy(p.userData, gbk.data(), gbk.size());
+    }
+    char pdu[CPDU::kMaxPduText];
+    CPDU::gsmEncodePdu(&p, pdu);
+    std::fprintf(io.out, "%s\n", pdu);
+    return kExitOk;
 }
 
-int GbkTable(const Args&, const Io& io) {
-  std::string out;
-  out.reserve(qc::kGbkPositions * 10);
-  char line[16];
-  for (int pos = 0; pos < qc::kGbkPositions; ++pos) {
-    const unsigned lead = 0x81 + pos / 190;
-    const unsigned col = pos % 190;
-    const unsigned trail = col < 0x3F ? 0x40 + col : 0x41 + col;
-    std::snprintf(line, sizeof line, "%02X%02X %04X\n", lead, trail, qc::kGbkToUcs2[pos]);
-    out += line;
-  }
-  std::fwrite(out.data(), 1, out.size(), io.out);
-  return kExitOk;
+int GbkTable(const Args&, const Io& io)
+{
+    std::string out;
+    out.reserve(qc::kGbkPositions * 10);
+    char line[16];
+    for (int pos = 0; pos < qc::kGbkPositions; ++pos) {
+        const unsigned lead = 0x81 + pos / 190;
+        const unsigned col = pos % 190;
+        const unsigned trail = col < 0x3F ? 0x40 + col : 0x41 + col;
+        std::snprintf(line, sizeof line, "%02X%02X %04X\n", lead, trail, qc::kGbkToUcs2[pos]);
+        out += line;
+    }
+    std::fwrite(out.data(), 1, out.size(), io.out);
+    return kExitOk;
 }
 
-int PosixEncode(const Args& args, const Io& io) {
-  const std::string& text = args.positional[0];
-  if (text.size() > 49) return Fail(io, "a name has at most 49 bytes");
-  std::vector<char> buf(text.size() * 8 / 3 + 4, '\0');
-  std::memcpy(buf.data(), text.data(), text.size());
-  StringToPosix(buf.data());
-  std::fprintf(io.out, "%s\n", buf.data());
-  return kExitOk;
+int PosixEncode(const Args& args, const Io& io)
+{
+    const std::string& text = args.positional[0];
+    if (text.size() > 49)
+        return Fail(io, "a name has at most 49 bytes");
+    std::vector<char> buf(text.size() * 8 / 3 + 4, '\0');
+    std::memcpy(buf.data(), text.data(), text.size());
+    StringToPosix(buf.data());
+    std::fprintf(io.out, "%s\n", buf.data());
+    return kExitOk;
 }
 
-int PosixDecode(const Args& args, const Io& io) {
-  const std::string& text = args.positional[0];
-  const std::size_t tail = text.size() % 8;
-  if ((tail != 0 && tail != 3 && tail != 6) ||
-      text.find_first_not_of("-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz") != std::string::npos)
-    return Fail(io, "not an encoded name");
-  std::vector<char> buf(text.begin(), text.end());
-  buf.push_back(0);
-  PosixToString(buf.data());
-  std::fprintf(io.out, "%s\n", qc::Ucs2ToUtf8(qc::AnsiToUcs2(buf.data())).c_str());
-  return kExitOk;
+int PosixDecode(const Args& args, const Io& io)
+{
+    const std::string& text = args.positional[0];
+    const std::size_t tail = text.size() % 8;
+    if ((tail != 0 && tail != 3 && tail != 6) ||
+        text.find_first_not_of("-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz") != std::string::npos)
+        return Fail(io, "not an encoded name");
+    std::vector<char> buf(text.begin(), text.end());
+    buf.push_back(0);
+    PosixToString(buf.data());
+    std::fprintf(io.out, "%s\n", qc::Ucs2ToUtf8(qc::AnsiToUcs2(buf.data())).c_str());
+    return kExitOk;
 }
 
-int PinyinSort(const Args&, const Io& io) {
-  struct Line {
-    std::string utf8, gbk;
-  };
-  std::vector<Line> lines;
-  std::string current;
-  int c;
-  auto finish = [&] {
-    if (!current.empty() && current.back() == '\r') current.pop_back();
-    lines.push_back({current, qc::Ucs2ToAnsi(qc::Utf8ToUcs2(current))});
-    current.clear();
-  };
-  while ((c = std::fgetc(io.in)) != EOF) {
-    if (c == '\n') finish();
-    else current.push_back(static_cast<char>(c));
-  }
-  if (!current.empty()) finish();
-  if (std::ferror(io.in)) return Fail(io, "cannot read standard input");
-  std::stable_sort(lines.begin(), lines.end(),
-                   [](const Line& a, const Line& b) { return PINYINCodeStrcmp(a.gbk.c_str(), b.gbk.c_str()) < 0; });
-  for (const Line& l : lines) std::fprintf(io.out, "%s\n", qc::Ucs2ToUtf8(qc::AnsiToUcs2(l.gbk)).c_str());
-  return kExitOk;
+int PinyinSort(const Args&, const Io& io)
+{
+    struct Line {
+        std::string utf8, gbk;
+    };
+    std::vector<Line> lines;
+    std::string current;
+    int c;
+    auto finish = [&] {
+        if (!current.empty() && current.back() == '\r')
+            current.pop_back();
+        lines.push_back({current, qc::Ucs2ToAnsi(qc::Utf8ToUcs2(current))});
+        current.clear();
+    };
+    while ((c = std::fgetc(io.in)) != EOF) {
+        if (c == '\n')
+            finish();
+        else
+            current.push_back(static_cast<char>(c));
+    }
+    if (!current.empty())
+        finish();
+    if (std::ferror(io.in))
+        return Fail(io, "cannot read standard input");
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const Line& a, const Line& b) { return PINYINCodeStrcmp(a.gbk.c_str(), b.gbk.c_str()) < 0; });
+    for (const Line& l : lines)
+        std::fprintf(io.out, "%s\n", qc::Ucs2ToUtf8(qc::AnsiToUcs2(l.gbk)).c_str());
+    return kExitOk;
 }
 
 constexpr OptionSpec kPduDecodeOptions[] = {{"status", true}};
 constexpr OptionSpec kPduEncodeOptions[] = {{"sca", true}, {"to", true}, {"text", true}, {"dcs", true}};
 
 constexpr Command kCodecCommands[] = {
-    {"pdu-decode", "decode an SMS PDU (status 0/1 received, 2 stored unsent, 3 stored sent) into field=value lines",
-     "HEX [--status N]", kPduDecodeOptions, 1, 1, PduDecode, {}},
-    {"pdu-encode", "encode an SMS-SUBMIT PDU (data coding 0 GSM 7-bit or 8 UCS2; default by the text)",
-     "--sca NUMBER --to NUMBER --text UTF8 [--dcs 0|8]", kPduEncodeOptions, 0, 0, PduEncode, {}},
+    {"pdu-decode",
+     "decode an SMS PDU (status 0/1 received, 2 stored unsent, 3 stored sent) into field=value lines",
+     "HEX [--status N]",
+     kPduDecodeOptions,
+     1,
+     1,
+     PduDecode,
+     {}},
+    {"pdu-encode",
+     "encode an SMS-SUBMIT PDU (data coding 0 GSM 7-bit or 8 UCS2; default by the text)",
+     "--sca NUMBER --to NUMBER --text UTF8 [--dcs 0|8]",
+     kPduEncodeOptions,
+     0,
+     0,
+     PduEncode,
+     {}},
     {"gbk-table", "print the GBK table, one 'GBKCODE UCS2' line per position", "", {}, 0, 0, GbkTable, {}},
     {"posix-encode", "encode TEXT (its bytes, at most 49) as a phone file name", "TEXT", {}, 1, 1, PosixEncode, {}},
     {"posix-decode", "decode a phone file name", "TEXT", {}, 1, 1, PosixDecode, {}},
@@ -209,6 +249,9 @@ constexpr Command kCodecCommands[] = {
 
 }  // namespace
 
-std::span<const Command> CodecCommands() { return kCodecCommands; }
+std::span<const Command> CodecCommands()
+{
+    return kCodecCommands;
+}
 
 }  // namespace telvane::cli

@@ -10,22 +10,32 @@ namespace telvane::cli {
 namespace {
 
 const Command kTopLevel[] = {
-    {"codec", "offline codec tools (PDUs, GBK, phone file names, pinyin order)", "SUBCOMMAND [ARGS...]", {}, 0, 0,
-     nullptr, CodecCommands()},
+    {"codec",
+     "offline codec tools (PDUs, GBK, phone file names, pinyin order)",
+     "SUBCOMMAND [ARGS...]",
+     {},
+     0,
+     0,
+     nullptr,
+     CodecCommands()},
 };
 
 // The phone commands first, then the groups.
-const std::vector<Command>& AllTopLevel() {
-  static const std::vector<Command> all = [] {
-    std::vector<Command> v(PhoneCommands().begin(), PhoneCommands().end());
-    v.insert(v.end(), std::begin(kTopLevel), std::end(kTopLevel));
-    return v;
-  }();
-  return all;
+const std::vector<Command>& AllTopLevel()
+{
+    static const std::vector<Command> all = [] {
+        std::vector<Command> v(PhoneCommands().begin(), PhoneCommands().end());
+        v.insert(v.end(), std::begin(kTopLevel), std::end(kTopLevel));
+        return v;
+    }();
+    return all;
 }
 
 }  // namespace
 
-std::span<const Command> TopLevelCommands() { return AllTopLevel(); }
+std::span<const Command> TopLevelCommands()
+{
+    return AllTopLevel();
+}
 
 }  // namespace telvane::cli

@@ -162,8 +162,8 @@ public:
         constexpr int kWidth = 30;
         const int filled = total > 0 ? static_cast<int>(std::min<long>(kWidth, current * kWidth / total)) : kWidth;
         const int percent = total > 0 ? static_cast<int>(std::min<long>(100, current * 100 / total)) : 100;
-        std::fprintf(io_.err, "\r%s [%.*s%*s] %3d%% %ld/%ld", label_.c_str(), filled,
-                     "##############################", kWidth - filled, "", percent, current, total);
+        std::fprintf(io_.err, "\r%s [%.*s%*s] %3d%% %ld/%ld", label_.c_str(), filled, "##############################",
+                     kWidth - filled, "", percent, current, total);
         std::fflush(io_.err);
         drawn_ = true;
     }
@@ -181,12 +181,15 @@ private:
     bool drawn_ = false;
 };
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::string ErrnoText(int err)
+{
+    return std::strerror(err);
+}
 
 // Why a local file cannot be read / created, for the user.
 std::string CannotRead(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0)
         return "cannot read " + path + ": " + ErrnoText(errno);
     if (S_ISDIR(st.st_mode))
@@ -198,7 +201,7 @@ std::string CannotRead(const std::string& path)
 
 std::string CannotWrite(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return "cannot write " + path + ": " + ErrnoText(EISDIR);
@@ -238,7 +241,10 @@ Connected ConnectOrFail(const Io& io)
     return c;
 }
 
-int LinkLost(const Io& io) { return Fail(io, "the phone link was lost (phone switched off or cable unplugged)"); }
+int LinkLost(const Io& io)
+{
+    return Fail(io, "the phone link was lost (phone switched off or cable unplugged)");
+}
 
 uint32_t TransferArgument(const std::string& first, const std::string& second)
 {
@@ -432,12 +438,19 @@ int Transfer(const Io& io, int32_t code, const std::string& local, const std::st
         return Fail(io, toPhone ? CannotRead(local) : CannotWrite(local));
     if (o.linkLost)
         return LinkLost(io);
-    return Fail(io, std::string(toPhone ? "copying to " : "copying from ") + phone +
-                        " broke off: the phone refused or stopped answering");
+    return Fail(io,
+                std::string(toPhone ? "copying to " : "copying from ") + phone +
+                    " broke off: the phone refused or stopped answering");
 }
 
-int Get(const Args& args, const Io& io) { return Transfer(io, REQ_DOWNLOAD, Absolute(args.positional[1]), args.positional[0]); }
-int Put(const Args& args, const Io& io) { return Transfer(io, REQ_UPLOAD, Absolute(args.positional[0]), args.positional[1]); }
+int Get(const Args& args, const Io& io)
+{
+    return Transfer(io, REQ_DOWNLOAD, Absolute(args.positional[1]), args.positional[0]);
+}
+int Put(const Args& args, const Io& io)
+{
+    return Transfer(io, REQ_UPLOAD, Absolute(args.positional[0]), args.positional[1]);
+}
 
 int Rm(const Args& args, const Io& io)
 {
@@ -489,15 +502,15 @@ int Send(const Args& args, const Io& io)
     std::string_view number = args.positional[0];
     const bool plus = !number.empty() && number.front() == '+';
     const std::string_view digits = plus ? number.substr(1) : number;
-    if (digits.empty() || number.size() > 20 ||
-        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    if (digits.empty() || number.size() > 20 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
         std::fprintf(io.err, "telvane: NUMBER must be digits with an optional leading '+', at most 20 characters\n");
         return kExitUsage;
     }
     const auto text = MessageToSend(args.positional[1]);
     if (!text) {
-        std::fprintf(io.err, "telvane: TEXT is too long for one message (159 plain characters, or 70 with any "
-                             "other character)\n");
+        std::fprintf(io.err,
+                     "telvane: TEXT is too long for one message (159 plain characters, or 70 with any "
+                     "other character)\n");
         return kExitUsage;
     }
     auto* block = static_cast<ql::MessageBlock*>(std::calloc(1, sizeof(ql::MessageBlock)));
@@ -562,8 +575,8 @@ int Watch(const Args& args, const Io& io)
     for (;;) {
         int limit = -1;
         if (timeoutS > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                   std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 break;
             limit = static_cast<int>(left.count());
@@ -605,20 +618,35 @@ const Command kPhoneCommands[] = {
     {"ports", "show the cable detection result and the serial ports that open", "", {}, 0, 0, Ports, {}},
     {"info", "connect and show the port, software version, message counts and privacy lock", "", {}, 0, 0, Info, {}},
     {"at", "send AT commands and print every line the phone answers", "CMD...", {}, 1, 64, At, {}},
-    {"ls", "list a directory of the phone (directories end in '/', files show their size, slot files their readable name)",
-     "DIR", {}, 1, 1, Ls, {}},
+    {"ls",
+     "list a directory of the phone (directories end in '/', files show their size, slot files their readable name)",
+     "DIR",
+     {},
+     1,
+     1,
+     Ls,
+     {}},
     {"get", "copy a phone file to the PC", "PHONE LOCAL", {}, 2, 2, Get, {}},
     {"put", "copy a PC file to the phone", "LOCAL PHONE", {}, 2, 2, Put, {}},
     {"rm", "remove a phone file", "PHONE", {}, 1, 1, Rm, {}},
     {"sim-phonebook", "read the SIM phonebook into a file", "OUT", {}, 1, 1, SimPhonebook, {}},
     {"sim-messages", "read every stored message into a file", "OUT", {}, 1, 1, SimMessages, {}},
     {"send", "send a short message (TEXT in UTF-8)", "NUMBER TEXT", {}, 2, 2, Send, {}},
-    {"watch", "print incoming messages as FROM<TAB>TIME<TAB>TEXT lines", "[--count N] [--timeout SECONDS]",
-     kWatchOptions, 0, 0, Watch, {}},
+    {"watch",
+     "print incoming messages as FROM<TAB>TIME<TAB>TEXT lines",
+     "[--count N] [--timeout SECONDS]",
+     kWatchOptions,
+     0,
+     0,
+     Watch,
+     {}},
 };
 
 }  // namespace
 
-std::span<const Command> PhoneCommands() { return kPhoneCommands; }
+std::span<const Command> PhoneCommands()
+{
+    return kPhoneCommands;
+}
 
 }  // namespace telvane::cli

@@ -38,7 +38,7 @@ std::span<const Command> PhoneCommands();
 struct IncomingMessage {
     std::string from;
     std::string timeStamp;  // YY/MM/DD,hh:mm:ss
-    std::string text;       // UTF-8
+    std::string text;  // UTF-8
 };
 
 // Joins the parts of concatenated messages (by sender, reference and part

@@ -164,7 +164,7 @@ std::string PortPermissionProblem()
 {
     for (int n = 1; n <= 8; ++n) {
         const std::string path = plat::ResolvePortName(n);
-        struct stat st {};
+        struct stat st { };
         if (path.empty() || ::stat(path.c_str(), &st) != 0)
             continue;
         plat::SerialPort port;

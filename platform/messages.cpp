@@ -23,7 +23,7 @@ struct Timer {
     uint32_t id;
     uint32_t periodMs;
     uint32_t nextDue;  // tick count
-    bool pending;      // a WM_TIMER of this timer sits in the queue
+    bool pending;  // a WM_TIMER of this timer sits in the queue
 };
 
 // One per thread. The queue is shared with posters (under the mutex); the
@@ -35,7 +35,7 @@ struct ThreadQueue {
     int wakeFd = -1;  // eventfd: readable while messages are queued
     std::vector<Timer> timers;
 
-    ThreadQueue() : wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ThreadQueue() : wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) { }
     ~ThreadQueue()
     {
         if (wakeFd >= 0)
@@ -249,9 +249,7 @@ void KillThreadTimer(uint32_t timerId)
     ThreadQueue& q = OwnQueue();
     std::erase_if(q.timers, [&](const Timer& t) { return t.id == timerId; });
     std::lock_guard lock(q.mutex);
-    std::erase_if(q.messages, [&](const Message& m) {
-        return m.message == WM_TIMER && m.wParam == timerId;
-    });
+    std::erase_if(q.messages, [&](const Message& m) { return m.message == WM_TIMER && m.wParam == timerId; });
 }
 
 void CloseThreadQueue(const std::function<void(const Message&)>& discard)

@@ -22,7 +22,7 @@ bool MakeDirectories(const std::string& path)
         if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
             return false;
     }
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

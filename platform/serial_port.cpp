@@ -24,18 +24,24 @@ constexpr int kPtySlaveMajorFirst = 136;  // Unix98 pty slaves: majors 136-143
 constexpr int kPtySlaveMajorLast = 143;
 constexpr int kLegacyPtySlaveMajor = 3;
 
-SerialStatus Ok() { return {}; }
+SerialStatus Ok()
+{
+    return {};
+}
 
 SerialStatus Status(SerialError error, int err, std::string message)
 {
     return SerialStatus{error, err, std::move(message)};
 }
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::string ErrnoText(int err)
+{
+    return std::strerror(err);
+}
 
 bool IsPtyDevice(int fd)
 {
-    struct stat st{};
+    struct stat st { };
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
         return false;
     const unsigned maj = major(st.st_rdev);
@@ -70,8 +76,7 @@ std::string ResolvePortName(int n)
 SerialStatus ClassifyOpenError(int err, const std::string& path)
 {
     switch (err) {
-    case 0:
-        return Ok();
+    case 0: return Ok();
     case ENOENT:
     case ENODEV:
     case ENXIO:
@@ -79,32 +84,30 @@ SerialStatus ClassifyOpenError(int err, const std::string& path)
     case EACCES:
     case EPERM:
         return Status(SerialError::PermissionDenied, err,
-                      path + ": permission denied; the user needs read and write access to the device"
-                             " (usually membership of the dialout group)");
-    case EBUSY:
-        return Status(SerialError::Busy, err, path + ": the port is in use by another program");
-    default:
-        return Status(SerialError::Other, err, path + ": " + ErrnoText(err));
+                      path +
+                          ": permission denied; the user needs read and write access to the device"
+                          " (usually membership of the dialout group)");
+    case EBUSY: return Status(SerialError::Busy, err, path + ": the port is in use by another program");
+    default: return Status(SerialError::Other, err, path + ": " + ErrnoText(err));
     }
 }
 
 std::optional<uint32_t> ReadLineRate(int fd)
 {
-    struct termios2 tio{};
+    struct termios2 tio { };
     if (::ioctl(fd, TCGETS2, &tio) != 0)
         return std::nullopt;
     return tio.c_ispeed;
 }
 
-SerialPort::~SerialPort() { Close(); }
+SerialPort::~SerialPort()
+{
+    Close();
+}
 
 SerialPort::SerialPort(SerialPort&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      path_(std::move(other.path_)),
-      pty_(std::exchange(other.pty_, false)),
-      settings_(other.settings_),
-      inQueue_(other.inQueue_),
-      outQueue_(other.outQueue_),
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), pty_(std::exchange(other.pty_, false)),
+      settings_(other.settings_), inQueue_(other.inQueue_), outQueue_(other.outQueue_),
       lastError_(std::move(other.lastError_))
 {
 }
@@ -184,7 +187,7 @@ SerialStatus SerialPort::Configure(const SerialSettings& s)
     if (s.baud == 0 || s.dataBits < 5 || s.dataBits > 8 || (s.stopBits != 1 && s.stopBits != 2))
         return Fail(SerialError::InvalidArgument, EINVAL, "unsupported line settings");
 
-    struct termios2 tio{};
+    struct termios2 tio { };
     if (::ioctl(fd_, TCGETS2, &tio) != 0)
         return Fail(SerialError::Other, errno, "cannot read line settings: " + ErrnoText(errno));
     // Raw mode: no line editing, no echo, no signals, no translation.
@@ -304,8 +307,8 @@ SerialIo SerialPort::Write(std::span<const uint8_t> data, int totalMs)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN) {
-            io.status = Fail(errno == EIO ? SerialError::HungUp : SerialError::Other, errno,
-                             "write: " + ErrnoText(errno));
+            io.status =
+                Fail(errno == EIO ? SerialError::HungUp : SerialError::Other, errno, "write: " + ErrnoText(errno));
             return io;
         }
         const int64_t left = static_cast<int64_t>(totalMs) - static_cast<int64_t>(GetTickCount() - start);
@@ -339,8 +342,14 @@ SerialStatus SerialPort::SetModemLine(int bit, bool on, const char* name)
     return Ok();
 }
 
-SerialStatus SerialPort::SetDtr(bool on) { return SetModemLine(TIOCM_DTR, on, "DTR"); }
-SerialStatus SerialPort::SetRts(bool on) { return SetModemLine(TIOCM_RTS, on, "RTS"); }
+SerialStatus SerialPort::SetDtr(bool on)
+{
+    return SetModemLine(TIOCM_DTR, on, "DTR");
+}
+SerialStatus SerialPort::SetRts(bool on)
+{
+    return SetModemLine(TIOCM_RTS, on, "RTS");
+}
 
 std::optional<std::size_t> SerialPort::BytesInInput() const
 {

@@ -48,7 +48,7 @@ std::optional<QString> FindPanelFile()
 // Ends the panel's loop when the panel is closed by its window.
 class CloseWatcher : public QObject {
 public:
-    explicit CloseWatcher(QEventLoop& loop) : loop_(loop) {}
+    explicit CloseWatcher(QEventLoop& loop) : loop_(loop) { }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override

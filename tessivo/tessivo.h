@@ -9,8 +9,8 @@ extern "C" {
 enum {
     TESSIVO_OK = 0,
     TESSIVO_NO_PANEL_FILE = -1, /* "tessivo.uir" not found */
-    TESSIVO_BAD_PANEL = -2,     /* the file is not a panel */
-    TESSIVO_NO_QUIT = -3        /* the panel has no quit control: it could never end */
+    TESSIVO_BAD_PANEL = -2, /* the file is not a panel */
+    TESSIVO_NO_QUIT = -3 /* the panel has no quit control: it could never end */
 };
 
 /* Loads the panel file "tessivo.uir" (from the program directory, else from

@@ -69,8 +69,8 @@ void BM_Write1MiBAt230400(benchmark::State& state)
         dwl50_0ResetContext();
         (void)init_DownloadContext();
         bool ok = init_serial_port_first(kPort, 60) == 1 &&
-                  start_boot_loader((dir.path() + "/dwl874_7.spm").c_str()) == 1 && vc_setGPIO() == 1 &&
-                  vc_changeSPEED() == 1;
+            start_boot_loader((dir.path() + "/dwl874_7.spm").c_str()) == 1 && vc_setGPIO() == 1 &&
+            vc_changeSPEED() == 1;
         if (ok) {
             const auto start = std::chrono::steady_clock::now();
             const DownloadResult r = dwl11_54Download(&sg_DownloadContext, static_cast<uint32_t>(image.size()),

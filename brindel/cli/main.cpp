@@ -129,8 +129,7 @@ void SetUpEngineFiles(const Options& o)
     const std::string flashFile = FlashFile(o.Get("--flash-file"));
     const int flashRc = dwl10_101InitFlashDescriptionFromFile(flashFile.c_str());
     if (flashRc != DWL_OK)
-        std::fprintf(stderr, "brindel: %s: %s\n", flashFile.c_str(),
-                     dwl_GetResultMessage(DWL_SOFT_FLASH_ERR, flashRc));
+        std::fprintf(stderr, "brindel: %s: %s\n", flashFile.c_str(), dwl_GetResultMessage(DWL_SOFT_FLASH_ERR, flashRc));
 }
 
 void PrintSectorMap(const T_FlashEntry& e)
@@ -144,8 +143,7 @@ void PrintSectorMap(const T_FlashEntry& e)
         if (last == s)
             std::printf("  sector %u: %u bytes, bank %u\n", s, e.sectors[s].size, e.sectors[s].bank);
         else
-            std::printf("  sectors %u-%u: %u bytes each, bank %u\n", s, last, e.sectors[s].size,
-                        e.sectors[s].bank);
+            std::printf("  sectors %u-%u: %u bytes each, bank %u\n", s, last, e.sectors[s].size, e.sectors[s].bank);
         s = static_cast<uint16_t>(last + 1);
     }
 }
@@ -156,9 +154,8 @@ int FlashInfo(const Options& o)
     const int rc = dwl10_101InitFlashDescriptionFromFile(file.c_str());
     for (uint8_t i = 0; i < vg_FlashDescritpion.numberOfDescriptions; ++i) {
         const T_FlashEntry& e = vg_FlashDescritpion.descriptions[i];
-        std::printf("%s %s: manufacturer 0x%02X, device 0x%02X, %u bank(s), %u sectors, %u bytes\n",
-                    e.manufacturerName, e.deviceName, e.manufacturerId, e.deviceId, e.numberOfBanks,
-                    e.numberOfSectors, e.flashSize);
+        std::printf("%s %s: manufacturer 0x%02X, device 0x%02X, %u bank(s), %u sectors, %u bytes\n", e.manufacturerName,
+                    e.deviceName, e.manufacturerId, e.deviceId, e.numberOfBanks, e.numberOfSectors, e.flashSize);
         PrintSectorMap(e);
     }
     return rc == DWL_OK ? PrintResult(DWL_SOFT_OK, 0) : PrintResult(DWL_SOFT_FLASH_ERR, rc);
@@ -197,8 +194,8 @@ int Boot(const Options& o)
     c.port = static_cast<uint8_t>(port);
     c.projectType = static_cast<uint8_t>(project);
     c.uartSelect = uart1 ? 1 : 0;
-    const int open = uart1 ? dwl12_0UartInit(c.port, 115200, RT_PARITY_NONE, 10)
-                           : dwl12_0UartInit(c.port, 38400, RT_PARITY_EVEN, 5);
+    const int open =
+        uart1 ? dwl12_0UartInit(c.port, 115200, RT_PARITY_NONE, 10) : dwl12_0UartInit(c.port, 38400, RT_PARITY_EVEN, 5);
     if (open != DWL_OK) {
         (void)dwl12_1UartStop(c.port);
         return PrintResult(DWL_SOFT_LIB_PC_ERR, open);
@@ -470,8 +467,8 @@ int Package(const Options& o)
         std::vector<uint8_t> image;
         uint32_t length = 0;
         uint8_t* tag = ReadWhole(cla, image)
-                           ? dwl12_3GetTagInfoInFileCla(image.data(), static_cast<uint32_t>(image.size()), &length)
-                           : nullptr;
+            ? dwl12_3GetTagInfoInFileCla(image.data(), static_cast<uint32_t>(image.size()), &length)
+            : nullptr;
         T_TagInfo info;
         const bool found = tag != nullptr;
         const int rc = dwl16_10ParseTag(tag, length, &info);

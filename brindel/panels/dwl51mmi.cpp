@@ -36,8 +36,7 @@ int LoadImage(const char* path, size_t extra, uint8_t** image, uint32_t* size)
     if (std::fseek(file.get(), 0, SEEK_END) != 0)
         return DWL_PCLIB_FILE_SIZE;
     const long length = std::ftell(file.get());
-    if (length < 0 || static_cast<unsigned long>(length) > 0xFFFFFFF0ul ||
-        std::fseek(file.get(), 0, SEEK_SET) != 0)
+    if (length < 0 || static_cast<unsigned long>(length) > 0xFFFFFFF0ul || std::fseek(file.get(), 0, SEEK_SET) != 0)
         return DWL_PCLIB_FILE_SIZE;
     const size_t n = static_cast<size_t>(length);
     auto* data = static_cast<uint8_t*>(std::calloc(n + extra, 1));
@@ -172,8 +171,7 @@ bool FilesPresent(const T_DownloadContext& c, DownloadResult& refusal)
         }
         return true;
     case 5:
-    case 6:
-        return true;
+    case 6: return true;
     default:
         if (!software) {
             dwl52_2MessageBox("DOWNLOAD", "PLEASE LOAD A FILE BEFORE START");
@@ -225,24 +223,17 @@ DownloadResult dwl51_63MMIChooseDownloadType(T_DownloadContext* context)
     DownloadResult result;
     dwl52_1DisplayMessage("Download sector by sector");
     switch (context->downloadType) {
-    case 0:
-        result = dwl3_1DownloadSoftware(context);
-        break;
-    case 3:
-        result = dwl3_3DownloadSoftWithoutPack(context);
-        break;
+    case 0: result = dwl3_1DownloadSoftware(context); break;
+    case 3: result = dwl3_3DownloadSoftWithoutPack(context); break;
     case 1:
     case 2: {
         const bool chosen = ChoosePackAddress(context);
-        result = context->downloadType == 1 ? dwl3_2DownloadPackdata(context)
-                                            : dwl3_4DownloadSoftWithNewPack(context);
+        result = context->downloadType == 1 ? dwl3_2DownloadPackdata(context) : dwl3_4DownloadSoftWithNewPack(context);
         if (chosen)
             context->blockAddress = 0;
         break;
     }
-    case 5:
-        result = dwl3_5ReadBlock(context);
-        break;
+    case 5: result = dwl3_5ReadBlock(context); break;
     case 6: {
         char path[DWL_PATH_LENGTH] = {};
         if (dwl52_6SelectFile("File to Load", "*.dum", path, sizeof path) != 1 ||
@@ -253,9 +244,7 @@ DownloadResult dwl51_63MMIChooseDownloadType(T_DownloadContext* context)
         result = dwl3_2DownloadPackdata(context);
         break;
     }
-    default:
-        result = Make(DWL_SOFT_COMMAND_ERR, DWL_COMMAND_BAD_DOWNLOAD_TYPE);
-        break;
+    default: result = Make(DWL_SOFT_COMMAND_ERR, DWL_COMMAND_BAD_DOWNLOAD_TYPE); break;
     }
     ShowEndOfDownload(context, result);
     if (result.family == DWL_SOFT_OK) {

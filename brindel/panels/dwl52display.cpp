@@ -61,12 +61,11 @@ void dwl52_2MessageBox(const char* title, const char* text)
         pg_Sink.message(title, text, pg_Sink.user);
 }
 
-void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, int seconds,
-                         const char* state)
+void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, int seconds, const char* state)
 {
     char row[96];
-    std::snprintf(row, sizeof row, " %4d | %10d | %3d | %9d | %3d | %s ", sector, static_cast<int>(size),
-                  bank, static_cast<int>(bytes), seconds, state);
+    std::snprintf(row, sizeof row, " %4d | %10d | %3d | %9d | %3d | %s ", sector, static_cast<int>(size), bank,
+                  static_cast<int>(bytes), seconds, state);
     if (v_HasSink && pg_Sink.sectorRow != nullptr)
         pg_Sink.sectorRow(row, pg_Sink.user);
 }

@@ -41,8 +41,7 @@ void dwl52_0SetDisplaySink(const T_DisplaySink* sink);
 void dwl52_1DisplayMessage(const char* text);
 void dwl52_2MessageBox(const char* title, const char* text);
 /* Adds " %4d | %10d | %3d | %9d | %3d | %s " to the sector table. */
-void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, int seconds,
-                         const char* state);
+void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, int seconds, const char* state);
 /* Sets one kind's figures (0 software, 1 package) and tells the sink. */
 void dwl52_4SetProgress(int kind, uint32_t done, uint32_t total);
 void dwl52_5ResetProgress(void);

@@ -19,7 +19,7 @@ namespace {
 
 class PlatformBackend final : public ComBackend {
 public:
-    explicit PlatformBackend(plat::SerialPort port) : port_(std::move(port)) {}
+    explicit PlatformBackend(plat::SerialPort port) : port_(std::move(port)) { }
 
     int Configure(uint32_t baud, int parity, int dataBits, int stopBits) override
     {
@@ -28,8 +28,8 @@ public:
         settings.dataBits = dataBits;
         settings.stopBits = stopBits;
         settings.parity = parity == RT_PARITY_EVEN ? plat::Parity::Even
-                          : parity == RT_PARITY_ODD ? plat::Parity::Odd
-                                                     : plat::Parity::None;
+            : parity == RT_PARITY_ODD              ? plat::Parity::Odd
+                                                   : plat::Parity::None;
         return port_.Configure(settings).ok() ? 0 : RT_ERR_SETTINGS;
     }
     int FlushInput() override { return port_.Purge(plat::PurgeWhich::Input).ok() ? 0 : RT_ERR_IO; }
@@ -118,10 +118,9 @@ using dwlrt::PortSlot;
 
 extern "C" {
 
-int rt_OpenComConfig(int port, uint32_t baud, int parity, int dataBits, int stopBits,
-                     int inQueueSize, int outQueueSize)
+int rt_OpenComConfig(int port, uint32_t baud, int parity, int dataBits, int stopBits, int inQueueSize, int outQueueSize)
 {
-    (void)inQueueSize;   // the kernel's tty buffers are fixed; nothing to size
+    (void)inQueueSize;  // the kernel's tty buffers are fixed; nothing to size
     (void)outQueueSize;
     if (port < 0 || port > RT_MAX_PORT)
         return RT_ERR_BAD_PORT;
@@ -294,7 +293,7 @@ uint32_t rt_ComClockMs(int port)
 
 long rt_GetFileSize(const char* path)
 {
-    struct stat st {};
+    struct stat st { };
     if (path == nullptr || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return static_cast<long>(st.st_size);

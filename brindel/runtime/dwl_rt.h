@@ -29,8 +29,8 @@ enum { RT_PARITY_NONE = 0, RT_PARITY_ODD = 1, RT_PARITY_EVEN = 2 };
 
 #define RT_MAX_PORT 32
 
-int rt_OpenComConfig(int port, uint32_t baud, int parity, int dataBits, int stopBits,
-                     int inQueueSize, int outQueueSize);
+int rt_OpenComConfig(int port, uint32_t baud, int parity, int dataBits, int stopBits, int inQueueSize,
+                     int outQueueSize);
 int rt_CloseCom(int port);
 int rt_SetCTSMode(int port, int on);
 int rt_SetXMode(int port, int on);

@@ -44,8 +44,7 @@ Bytes Block(const Bytes& data)
     return Concat({{uint8_t(0x40 | (last >> 8)), uint8_t(last & 0xFF)}, data});
 }
 
-std::unique_ptr<simphone::Device> Phone(const std::string& chip, bool withId = false, uint8_t man = 0,
-                                        uint8_t dev = 0)
+std::unique_ptr<simphone::Device> Phone(const std::string& chip, bool withId = false, uint8_t man = 0, uint8_t dev = 0)
 {
     auto d = brindel_test::BootPhone(chip, withId, man, dev);
     EXPECT_NE(d, nullptr) << chip;
@@ -116,24 +115,49 @@ TEST_F(BootTest, ProjectTypesOnTheWire)
     const Bytes jump = {0x60, 0x00};
     const uint32_t size = 0x00123456;
     const Case cases[] = {
-        {0, "pcf5085", {3, 3, 3, 3},
-         Concat({{0xC6, 0x03, 0x0E, 0x84, 0xD7, 0x06, 0xD7, 0x86}, SetAddress(0x200000), Block(spm_),
-                 SetAddress(0x203000), {0x40, 0x03, 0x00, 0x12, 0x34, 0x56}, SetAddress(0x200000), jump}),
+        {0,
+         "pcf5085",
+         {3, 3, 3, 3},
+         Concat({{0xC6, 0x03, 0x0E, 0x84, 0xD7, 0x06, 0xD7, 0x86},
+                 SetAddress(0x200000),
+                 Block(spm_),
+                 SetAddress(0x203000),
+                 {0x40, 0x03, 0x00, 0x12, 0x34, 0x56},
+                 SetAddress(0x200000),
+                 jump}),
          0x200000},
-        {1, "pcf5087", {1, 2, 3, 4},
+        {1,
+         "pcf5087",
+         {1, 2, 3, 4},
          Concat({{0xC6, 0x81, 0xCE, 0x02, 0xD7, 0x03, 0xD7, 0x84}, SetAddress(0), Block(spm_), SetAddress(0), jump}),
          0x200000},
-        {2, "pcf5087", {0, 0, 0, 0},
+        {2,
+         "pcf5087",
+         {0, 0, 0, 0},
          Concat({{0xC6, 0x80, 0x96, 0x00, 0xC7, 0x00, 0xD7, 0x80}, SetAddress(0), Block(spm_), SetAddress(0), jump}),
          0x200000},
-        {3, "pcf5087", {0, 0, 0, 0},
-         Concat({{0xC7, 0x00, 0x56, 0x00, 0x06, 0x40, 0x07, 0x80}, SetAddress(0xFFFF8003), {0x40, 0x00, 0x70},
-                 SetAddress(0), Block(spm_), SetAddress(0), jump}),
+        {3,
+         "pcf5087",
+         {0, 0, 0, 0},
+         Concat({{0xC7, 0x00, 0x56, 0x00, 0x06, 0x40, 0x07, 0x80},
+                 SetAddress(0xFFFF8003),
+                 {0x40, 0x00, 0x70},
+                 SetAddress(0),
+                 Block(spm_),
+                 SetAddress(0),
+                 jump}),
          0x2000000},
         // Wait states 9 and 15: only their low three bits are sent.
-        {4, "pcf5087", {9, 0, 15, 0},
-         Concat({{0xC6, 0x81, 0xD6, 0x00, 0x07, 0x07, 0x07, 0x80}, SetAddress(0xFFFF8002), {0x80, 0x01, 0x01, 0x00},
-                 SetAddress(0), Block(spm_), SetAddress(0), jump}),
+        {4,
+         "pcf5087",
+         {9, 0, 15, 0},
+         Concat({{0xC6, 0x81, 0xD6, 0x00, 0x07, 0x07, 0x07, 0x80},
+                 SetAddress(0xFFFF8002),
+                 {0x80, 0x01, 0x01, 0x00},
+                 SetAddress(0),
+                 Block(spm_),
+                 SetAddress(0),
+                 jump}),
          0x8000000},
     };
     for (const auto& c : cases) {
@@ -189,9 +213,12 @@ TEST(BootCoherence, AcknowledgeAgainstProjectType)
         int types1to4;
     };
     const Case cases[] = {
-        {0xCC, DWL_OK, DWL_BOOT_FROM_5085},  {0x28, DWL_OK, DWL_BOOT_FROM_5086},
-        {0xBE, DWL_BOOT_FROM_5087, DWL_OK},  {0xEB, DWL_BOOT_FROM_5087, DWL_OK},
-        {0x49, DWL_OK, DWL_OK},              {0x9D, DWL_BOOT_UNKNOWN_ACK, DWL_BOOT_UNKNOWN_ACK},
+        {0xCC, DWL_OK, DWL_BOOT_FROM_5085},
+        {0x28, DWL_OK, DWL_BOOT_FROM_5086},
+        {0xBE, DWL_BOOT_FROM_5087, DWL_OK},
+        {0xEB, DWL_BOOT_FROM_5087, DWL_OK},
+        {0x49, DWL_OK, DWL_OK},
+        {0x9D, DWL_BOOT_UNKNOWN_ACK, DWL_BOOT_UNKNOWN_ACK},
         {0x00, DWL_BOOT_UNKNOWN_ACK, DWL_BOOT_UNKNOWN_ACK},
     };
     for (const auto& c : cases) {
@@ -214,10 +241,8 @@ TEST_F(BootTest, CoherenceThroughTheRom)
         int family, code;
     };
     const Case cases[] = {
-        {"pcf5085", 3, DWL_SOFT_BOOT_ERR, DWL_BOOT_FROM_5085},
-        {"pcf5085", 0, DWL_SOFT_OK, 0},
-        {"pcf5086", 1, DWL_SOFT_BOOT_ERR, DWL_BOOT_FROM_5086},
-        {"pcf5086", 0, DWL_SOFT_OK, 0},
+        {"pcf5085", 3, DWL_SOFT_BOOT_ERR, DWL_BOOT_FROM_5085}, {"pcf5085", 0, DWL_SOFT_OK, 0},
+        {"pcf5086", 1, DWL_SOFT_BOOT_ERR, DWL_BOOT_FROM_5086}, {"pcf5086", 0, DWL_SOFT_OK, 0},
         {"pcf5087", 0, DWL_SOFT_BOOT_ERR, DWL_BOOT_FROM_5087},
     };
     for (const auto& c : cases) {
@@ -318,8 +343,8 @@ TEST_F(BootTest, EmptySpmSendsNoBlockAndTheLoaderNeverStarts)
     Connect(Phone("pcf5087"));
     sg_DownloadContext.projectType = 1;
     const DownloadResult r = dwl1_0boot(&sg_DownloadContext);
-    EXPECT_EQ(AfterD(), Concat({{0xC6, 0x80, 0xCE, 0x00, 0xD7, 0x00, 0xD7, 0x80}, SetAddress(0), SetAddress(0),
-                                {0x60, 0x00}}));
+    EXPECT_EQ(AfterD(),
+              Concat({{0xC6, 0x80, 0xCE, 0x00, 0xD7, 0x00, 0xD7, 0x80}, SetAddress(0), SetAddress(0), {0x60, 0x00}}));
     EXPECT_EQ(r.family, DWL_SOFT_BOOT_ERR);
     EXPECT_EQ(r.code, DWL_BOOT_STACK_POINTER);
 }

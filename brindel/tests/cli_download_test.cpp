@@ -44,9 +44,9 @@ Bytes ReadFile(const std::string& path)
 
 Bytes Slice(const Bytes& b, size_t at, size_t n)
 {
-    return at + n <= b.size() ? Bytes(b.begin() + static_cast<std::ptrdiff_t>(at),
-                                      b.begin() + static_cast<std::ptrdiff_t>(at + n))
-                              : Bytes{};
+    return at + n <= b.size()
+        ? Bytes(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + n))
+        : Bytes{};
 }
 
 class CliDownloadTest : public ::testing::Test {
@@ -85,8 +85,8 @@ protected:
 TEST_F(CliDownloadTest, SoftwareWithNewPackagePrintsProgressRowsAndResult)
 {
     auto phone = Serve();
-    const CliResult r = Brindel("download " + Common() + " --type 2 --cla " + Path("soft.cla") + " --bin " +
-                          Path("pack.bin"));
+    const CliResult r =
+        Brindel("download " + Common() + " --type 2 --cla " + Path("soft.cla") + " --bin " + Path("pack.bin"));
     ASSERT_EQ(r.exitCode, 0) << r.out;
     const auto lines = Lines(r.out);
     const std::regex row(R"( {1,4}\d+ \| {1,10}\d+ \| {1,3}\d+ \| {1,9}\d+ \| {1,3}\d+ \| Downloaded )");
@@ -179,8 +179,8 @@ TEST_F(CliDownloadTest, TagAndPackageDecode)
               std::string::npos)
         << r.out;
 
-    dir_.Write("foreign.cla", brindel_test::MakeSoftware(1000, Bytes{0x01, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                                     0, 0}));
+    dir_.Write("foreign.cla",
+               brindel_test::MakeSoftware(1000, Bytes{0x01, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     r = Brindel("tag " + Path("foreign.cla"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(Lines(r.out).back(), "DWL_SOFT_COMPATIBILITY_ERR: Compatibility problem: Bad mobile manufacturer");

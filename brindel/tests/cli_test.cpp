@@ -40,8 +40,8 @@ protected:
     std::unique_ptr<brindel_test::PtyPhone> Serve(const std::string& chip, bool withId = false, uint8_t man = 0,
                                                   uint8_t dev = 0)
     {
-        auto phone = std::make_unique<brindel_test::PtyPhone>(brindel_test::BootPhone(chip, withId, man, dev),
-                                                              dir_.path(), 6);
+        auto phone =
+            std::make_unique<brindel_test::PtyPhone>(brindel_test::BootPhone(chip, withId, man, dev), dir_.path(), 6);
         EXPECT_TRUE(phone->ok());
         return phone;
     }
@@ -52,8 +52,8 @@ protected:
 TEST_F(CliTest, BootPrintsChipFlashAndResult)
 {
     auto phone = Serve("pcf5087");
-    const CliResult r = Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/loader.spm --flash-file " +
-                          BRINDEL_FLASH_TXT);
+    const CliResult r =
+        Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/loader.spm --flash-file " + BRINDEL_FLASH_TXT);
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(r.out, "BOOT FROM A PCF5087\n Flash INTEL 28F128J3\nDWL_SOFT_OK: DOWNLOAD SUCCESSFULL\n");
 }
@@ -69,8 +69,8 @@ TEST_F(CliTest, BootFailuresAreResults)
     }
     {
         auto phone = Serve("pcf5087", true, 0x89, 0x99);
-        const CliResult r = Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/loader.spm --flash-file " +
-                              BRINDEL_FLASH_TXT);
+        const CliResult r =
+            Brindel("boot --port 6 --project 4 --spm " + dir_.path() + "/loader.spm --flash-file " + BRINDEL_FLASH_TXT);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(LastLine(r.out),
                   "DWL_SOFT_FLASH_ERR: The flash id is not known (Not description in the file flash.txt)");
@@ -97,9 +97,10 @@ TEST_F(CliTest, FlashInfoAndConfig)
               std::string::npos);
     EXPECT_EQ(LastLine(r.out), "DWL_SOFT_OK: DOWNLOAD SUCCESSFULL");
 
-    dir_.WriteText("bad.txt", "NEW_FLASH\r\nMANUFACTURER_NAME : X\r\nDEVICE_NAME : Y\r\nPHILIPS_PRODUCT : Z\r\n"
-                              "MANUFACTURER_ID : 1\r\nDEVICE_ID : 2\r\nNB_BANKS : 1\r\nNB_SECTORS : 1\r\n"
-                              "START_SECTOR_DESCRIPTION\r\n");
+    dir_.WriteText("bad.txt",
+                   "NEW_FLASH\r\nMANUFACTURER_NAME : X\r\nDEVICE_NAME : Y\r\nPHILIPS_PRODUCT : Z\r\n"
+                   "MANUFACTURER_ID : 1\r\nDEVICE_ID : 2\r\nNB_BANKS : 1\r\nNB_SECTORS : 1\r\n"
+                   "START_SECTOR_DESCRIPTION\r\n");
     r = Brindel("flash-info --file " + dir_.path() + "/bad.txt");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(LastLine(r.out),
@@ -109,8 +110,9 @@ TEST_F(CliTest, FlashInfoAndConfig)
     r = Brindel("config check");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "DWL_SOFT_CONF_ERR: The com number in configuration file is not rigth\n");
-    dir_.WriteText("c2.txt", "CLA File : a.cla\r\nBIN File : b.bin\r\nCOM : 2\r\nSimlock keys : 0\r\nPMU : 1\r\n"
-                             "Product Type : 4\r\nDownload Type : 1\r\nBaudrate Index: 5\r\n");
+    dir_.WriteText("c2.txt",
+                   "CLA File : a.cla\r\nBIN File : b.bin\r\nCOM : 2\r\nSimlock keys : 0\r\nPMU : 1\r\n"
+                   "Product Type : 4\r\nDownload Type : 1\r\nBaudrate Index: 5\r\n");
     r = Brindel("config show --file c2.txt");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("Port          : COM2\n"), std::string::npos);

@@ -34,7 +34,7 @@ struct Step {
 
 class ScriptPhone : public simphone::Device {
 public:
-    explicit ScriptPhone(std::vector<Step> steps) : steps_(std::move(steps)) {}
+    explicit ScriptPhone(std::vector<Step> steps) : steps_(std::move(steps)) { }
     void receive(std::span<const uint8_t> in, std::vector<uint8_t>& out) override
     {
         received_ += in.size();
@@ -323,32 +323,56 @@ TEST_F(CommandTest, BridgeExports)
         {"power off", {{1, {0xC0}}}, [] { return vc_power_off(); }, 0xC0, 1},
         {"power off refused", {{1, {0x5A}}}, [] { return vc_power_off(); }, 0x5A, 1},
         {"gpio", {{1, {0xC0, 0xC9}}}, [] { return vc_setGPIO(); }, 1, 1},
-        {"gpio at any speed", {{1, {0xC0, 0xC9}}}, [] {
+        {"gpio at any speed",
+         {{1, {0xC0, 0xC9}}},
+         [] {
              sg_DownloadContext.speedIndex = 1;
              return vc_setGPIO();
-         }, 1, 1},
-        {"no gpio at low speed", {}, [] {
+         },
+         1,
+         1},
+        {"no gpio at low speed",
+         {},
+         [] {
              sg_DownloadContext.speedIndex = 2;
              return dwl11_8SetGPIO(&sg_DownloadContext);
-         }, 1, 0},
-        {"change speed with PMU", {{1, {0xC0}}, {6, {0xC3, 0}}, {7, {0xCA}}, {8, {0xC0, 0xCF, 0x00}}}, [] {
+         },
+         1,
+         0},
+        {"change speed with PMU",
+         {{1, {0xC0}}, {6, {0xC3, 0}}, {7, {0xCA}}, {8, {0xC0, 0xCF, 0x00}}},
+         [] {
              sg_DownloadContext.speedIndex = 5;
              sg_DownloadContext.pmuOption = 1;
              return vc_changeSPEED();
-         }, 1, 8},
-        {"speed change retried", {{1, {0xC1}}, {2, {0xC1}}, {3, {0xC0}}, {8, {0xC3, 0}}, {9, {0xCA}}}, [] {
+         },
+         1,
+         8},
+        {"speed change retried",
+         {{1, {0xC1}}, {2, {0xC1}}, {3, {0xC0}}, {8, {0xC3, 0}}, {9, {0xCA}}},
+         [] {
              sg_DownloadContext.speedIndex = 5;
              return vc_changeSPEED();
-         }, 1, 9},
-        {"speed change four times", {{1, {0xC1}}, {2, {0xC1}}, {3, {0xC1}}, {4, {0xC1}}}, [] {
+         },
+         1,
+         9},
+        {"speed change four times",
+         {{1, {0xC1}}, {2, {0xC1}}, {3, {0xC1}}, {4, {0xC1}}},
+         [] {
              sg_DownloadContext.speedIndex = 5;
              return vc_changeSPEED();
-         }, DWL_COMMAND_BAD_ACK, 4},
-        {"pmu three times", {{1, {0xC0}}, {6, {0xC3, 0}}, {7, {0xCA, 0xC1}}, {9, {0xC1}}, {10, {0xC1}}}, [] {
+         },
+         DWL_COMMAND_BAD_ACK,
+         4},
+        {"pmu three times",
+         {{1, {0xC0}}, {6, {0xC3, 0}}, {7, {0xCA, 0xC1}}, {9, {0xC1}}, {10, {0xC1}}},
+         [] {
              sg_DownloadContext.speedIndex = 5;
              sg_DownloadContext.pmuOption = 1;
              return vc_changeSPEED();
-         }, DWL_COMMAND_BAD_ACK, 10},
+         },
+         DWL_COMMAND_BAD_ACK,
+         10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -368,9 +392,8 @@ TEST(BankLimit, FirstBankOfTheDualBankFlashes)
         int rc;
     };
     const Case cases[] = {
-        {0x95, 0x17FFFF, DWL_OK}, {0x95, 0x180000, 8},        {0x28, 0x17FFFF, DWL_OK},
-        {0x28, 0x180000, 8},      {0xB7, 0x2FFFFF, DWL_OK},   {0xB7, 0x300000, 8},
-        {0x18, 0x400000, DWL_OK},
+        {0x95, 0x17FFFF, DWL_OK}, {0x95, 0x180000, 8}, {0x28, 0x17FFFF, DWL_OK}, {0x28, 0x180000, 8},
+        {0xB7, 0x2FFFFF, DWL_OK}, {0xB7, 0x300000, 8}, {0x18, 0x400000, DWL_OK},
     };
     for (const Case& c : cases)
         EXPECT_EQ(dwl2_2CheckBankLimit(c.device, c.size), c.rc) << int(c.device) << " " << c.size;

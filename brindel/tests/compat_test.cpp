@@ -131,8 +131,8 @@ TEST_F(CompatTest, SoftwareDescriptionFillsThePackTables)
         uint32_t packAddress;
         int rc;
     };
-    for (const Case& c : {Case{0, DWL_COMP_PACK_ADDRESS}, Case{kSector + 2, DWL_COMP_PACK_ADDRESS},
-                          Case{kSector, DWL_OK}}) {
+    for (const Case& c :
+         {Case{0, DWL_COMP_PACK_ADDRESS}, Case{kSector + 2, DWL_COMP_PACK_ADDRESS}, Case{kSector, DWL_OK}}) {
         tag = MakeTag(1, 1, 0, 0x100, c.packAddress);
         EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(tag.data(), 16, kMan, kDev, nullptr, 0), c.rc)
             << c.packAddress;
@@ -179,7 +179,8 @@ TEST_F(CompatTest, PackageCoherence)
          DWL_COMP_FLASH_TOO_SMALL},
         {"pack address not a sector", MakeTag(2, f, e, 0x10000, 0x1000), MakePackage(f, e, {1}, 10),
          DWL_COMP_PACK_ADDRESS},
-        {"version 1 software", MakeTag(1, f, 0, 0x10000, kSector), [] {
+        {"version 1 software", MakeTag(1, f, 0, 0x10000, kSector),
+         [] {
              Bytes p = MakePackage(f, e, {}, 100);
              brindel_test::PutBe32(p, 4, f);  // family as 32 bits
              brindel_test::PutBe32(p, 8, 132);
@@ -237,8 +238,7 @@ TEST_F(CompatTest, PhoneAgainstFile)
         {"edition", phone2, MakeTag(2, 0x1234, 0x0103, 0x10000, 8 * kSector), DWL_COMP_EDITION},
         {"smaller pack", phone2, MakeTag(2, 0x1234, 0x0102, 0xFFFF, 8 * kSector), DWL_COMP_PACKAGE_SIZE},
         {"other address", phone2, MakeTag(2, 0x1234, 0x0102, 0x10000, 9 * kSector), DWL_COMP_PACKAGE_ADDRESS},
-        {"version 1 ignores the edition", MakeTag(1, 5, 0, 0x100, kSector), MakeTag(1, 5, 0, 0x100, kSector),
-         DWL_OK},
+        {"version 1 ignores the edition", MakeTag(1, 5, 0, 0x100, kSector), MakeTag(1, 5, 0, 0x100, kSector), DWL_OK},
         {"version 3 fewer packs", MakeTag(3, 5, 6, 3, 0x800), MakeTag(3, 5, 6, 2, 0x800), DWL_COMP_PACKAGE_SIZE},
         {"foreign", Bytes{1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
          Bytes{1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, DWL_COMP_BAD_MANUFACTURER},

@@ -33,14 +33,12 @@ protected:
         ::rmdir(dir_.c_str());
     }
 
-    std::string Lines(const std::string& com = "1", const std::string& download = "0",
-                      bool withSpeed = true) const
+    std::string Lines(const std::string& com = "1", const std::string& download = "0", bool withSpeed = true) const
     {
         std::string s = "* ***********************\r\n* Configuration save file\r\n"
                         "* ***********************\r\nCLA File : " +
-                        cla_ + "\r\nBIN File : " + bin_ + "\r\nCOM : " + com +
-                        "\r\nSimlock keys : 1\r\nPMU : 1\r\nProduct Type : 2\r\nDownload Type : " + download +
-                        "\r\n";
+            cla_ + "\r\nBIN File : " + bin_ + "\r\nCOM : " + com +
+            "\r\nSimlock keys : 1\r\nPMU : 1\r\nProduct Type : 2\r\nDownload Type : " + download + "\r\n";
         if (withSpeed)
             s += "Baudrate Index: 7\r\n";
         return s;
@@ -156,9 +154,9 @@ TEST_F(ConfigTest, SaveWritesCrLfLinesThatRestore)
     const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::string expected = "* ***********************\r\n* Configuration save file\r\n"
                                  "* ***********************\r\nCMP File : \r\nCLA File : " +
-                                 cla_ + "\r\nBIN File : " + bin_ +
-                                 "\r\nCOM : 2\r\nSimlock keys : 1\r\nPMU : 1\r\nProduct Type : 2\r\n"
-                                 "Download Type : 6\r\nBaudrate Index: 7\r\n";
+        cla_ + "\r\nBIN File : " + bin_ +
+        "\r\nCOM : 2\r\nSimlock keys : 1\r\nPMU : 1\r\nProduct Type : 2\r\n"
+        "Download Type : 6\r\nBaudrate Index: 7\r\n";
     EXPECT_EQ(saved, expected);
 
     dwl50_0ResetContext();

@@ -276,12 +276,12 @@ TEST_F(DownloadTest, ReadBlockRangeChecks)
         int family, code;
     };
     const Case cases[] = {
-        {kSector, kSector, DWL_SOFT_OK, 0},                                  // one sector: no end check
+        {kSector, kSector, DWL_SOFT_OK, 0},  // one sector: no end check
         {kSector + 4, kSector, DWL_SOFT_FLASH_ERR, DWL_FLASH_NO_SECTOR_AT_ADDR},  // not a sector start
         {kSector, kSector - 1, DWL_SOFT_COMMAND_ERR, DWL_COMMAND_DUMP_TOO_SMALL},
         {kSector, kSector + 100, DWL_SOFT_FLASH_ERR, DWL_FLASH_NO_SECTOR_AT_ADDR},  // ends inside a sector
-        {127 * kSector, kSector, DWL_SOFT_OK, 0},                            // the last sector
-        {126 * kSector, 2 * kSector, DWL_SOFT_OK, 0},                        // up to the end of the flash
+        {127 * kSector, kSector, DWL_SOFT_OK, 0},  // the last sector
+        {126 * kSector, 2 * kSector, DWL_SOFT_OK, 0},  // up to the end of the flash
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.address);
@@ -352,10 +352,8 @@ TEST_F(DownloadTest, MissingFilesAreRefusedBeforeTheBoot)
     };
     const Bytes software = MakeSoftware(20000, kTag2);
     const Case cases[] = {
-        {1, true, false, DWL_CONF_NO_PACKAGE},
-        {2, true, false, DWL_CONF_NO_PACKAGE},
-        {2, false, false, DWL_CONF_NO_SOFTWARE},
-        {0, false, false, DWL_CONF_NO_SOFTWARE},
+        {1, true, false, DWL_CONF_NO_PACKAGE},   {2, true, false, DWL_CONF_NO_PACKAGE},
+        {2, false, false, DWL_CONF_NO_SOFTWARE}, {0, false, false, DWL_CONF_NO_SOFTWARE},
         {3, false, false, DWL_CONF_NO_SOFTWARE},
     };
     for (const Case& c : cases) {
@@ -387,9 +385,9 @@ TEST_F(DownloadTest, EveryDownloadToAPhoneWithoutTagWarnsOnce)
         Choose(4, 0, &software, nullptr);
         screen_.messages.clear();
         ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
-        EXPECT_EQ(std::count(screen_.messages.begin(), screen_.messages.end(),
-                             "Tag not found. Simlock keys will be lost."),
-                  1);
+        EXPECT_EQ(
+            std::count(screen_.messages.begin(), screen_.messages.end(), "Tag not found. Simlock keys will be lost."),
+            1);
     }
 }
 
@@ -439,10 +437,16 @@ TEST_F(DownloadTest, SectorRetryRules)
     const Case cases[] = {
         {"twice then fine", {"fault checksum 1 2"}, DWL_SOFT_OK, 0, 2},
         {"three in a row", {"fault checksum 1 3"}, DWL_SOFT_DOWNLOAD_SECTOR_CHECKSUM, 0xCC, 2},
-        {"fifth in the image", {"fault checksum 0 2", "fault checksum 1 2", "fault checksum 3 1"},
-         DWL_SOFT_DOWNLOAD_SECTOR_CHECKSUM, 0xCC, 4},
-        {"sector errors", {"fault sector-error 0 0x42 2", "fault sector-error 2 0x42 2", "fault sector-error 3 0x43"},
-         DWL_SOFT_DOWNLOAD_SECTOR_ERR, 0x43, 4},
+        {"fifth in the image",
+         {"fault checksum 0 2", "fault checksum 1 2", "fault checksum 3 1"},
+         DWL_SOFT_DOWNLOAD_SECTOR_CHECKSUM,
+         0xCC,
+         4},
+        {"sector errors",
+         {"fault sector-error 0 0x42 2", "fault sector-error 2 0x42 2", "fault sector-error 3 0x43"},
+         DWL_SOFT_DOWNLOAD_SECTOR_ERR,
+         0x43,
+         4},
         {"four failures pass", {"fault sector-error 0 7 2", "fault checksum 2 2"}, DWL_SOFT_OK, 0, 4},
     };
     const Bytes software = MakeSoftware(4 * kSector + 10, kTag2);

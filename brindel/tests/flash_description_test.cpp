@@ -21,9 +21,9 @@ std::string Description(int manufacturer, int device, int sectors, const std::ve
                         const std::string& deviceName = "DEV")
 {
     std::string s = "NEW_FLASH\r\nMANUFACTURER_NAME : MAKER\r\nDEVICE_NAME : " + deviceName +
-                    "\r\nPHILIPS_PRODUCT : PCF5087\r\nMANUFACTURER_ID : " + std::to_string(manufacturer) +
-                    "\r\nDEVICE_ID : " + std::to_string(device) + "\r\nNB_BANKS : 1\r\nNB_SECTORS : " +
-                    std::to_string(sectors) + "\r\nSTART_SECTOR_DESCRITPION\r\n";
+        "\r\nPHILIPS_PRODUCT : PCF5087\r\nMANUFACTURER_ID : " + std::to_string(manufacturer) +
+        "\r\nDEVICE_ID : " + std::to_string(device) + "\r\nNB_BANKS : 1\r\nNB_SECTORS : " + std::to_string(sectors) +
+        "\r\nSTART_SECTOR_DESCRITPION\r\n";
     for (const auto& l : sectorLines)
         s += l + "\r\n";
     return s + "END_SECTOR_DESCRIPTION\r\nEND_FLASH\r\n";
@@ -184,8 +184,11 @@ TEST(SectorQueries, SectorStartingAtAnOffset)
         uint16_t sector;
     };
     const Case cases[] = {
-        {0, DWL_OK, 0},          {8192, DWL_OK, 1},      {16384, DWL_OK, 2},
-        {10000, DWL_FLASH_NO_SECTOR_AT_ADDR, 0},          {32768, DWL_OK, 4},
+        {0, DWL_OK, 0},
+        {8192, DWL_OK, 1},
+        {16384, DWL_OK, 2},
+        {10000, DWL_FLASH_NO_SECTOR_AT_ADDR, 0},
+        {32768, DWL_OK, 4},
         {32768 + 65536, DWL_OK, 5},
         {32768 + 2 * 65536, DWL_FLASH_NO_SECTOR_AT_ADDR, 0},  // the end of the flash
         {0xFFFFFFFF, DWL_FLASH_NO_SECTOR_AT_ADDR, 0},

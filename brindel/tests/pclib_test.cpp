@@ -22,16 +22,11 @@ TEST(ConversionLittleBig, EveryWidth)
         uint32_t out;
     };
     const Case cases[] = {
-        {0x12345678, 1, DWL_OK, 0x12345678},
-        {0x12345678, 2, DWL_OK, 0x7856},
-        {0x0000ABCD, 2, DWL_OK, 0xCDAB},
-        {0x12345678, 3, DWL_OK, 0x785634},
-        {0x00010203, 3, DWL_OK, 0x030201},
-        {0x12345678, 4, DWL_OK, 0x78563412},
-        {0x000000FF, 4, DWL_OK, 0xFF000000},
-        {0x12345678, 0, DWL_PCLIB_BAD_LENGTH, 0},
-        {0x12345678, 5, DWL_PCLIB_BAD_LENGTH, 0},
-        {0x12345678, -1, DWL_PCLIB_BAD_LENGTH, 0},
+        {0x12345678, 1, DWL_OK, 0x12345678},      {0x12345678, 2, DWL_OK, 0x7856},
+        {0x0000ABCD, 2, DWL_OK, 0xCDAB},          {0x12345678, 3, DWL_OK, 0x785634},
+        {0x00010203, 3, DWL_OK, 0x030201},        {0x12345678, 4, DWL_OK, 0x78563412},
+        {0x000000FF, 4, DWL_OK, 0xFF000000},      {0x12345678, 0, DWL_PCLIB_BAD_LENGTH, 0},
+        {0x12345678, 5, DWL_PCLIB_BAD_LENGTH, 0}, {0x12345678, -1, DWL_PCLIB_BAD_LENGTH, 0},
     };
     for (const auto& c : cases) {
         uint32_t out = 0xDEADBEEF;
@@ -50,8 +45,11 @@ TEST(SpmFile, SizesAndNames)
         int rc;
         uint32_t size;
     };
-    const Case cases[] = {{0, DWL_OK, 0}, {1, DWL_OK, 1}, {8191, DWL_OK, 8191},
-                          {8192, DWL_PCLIB_SPM_TOO_LONG, 0}, {20000, DWL_PCLIB_SPM_TOO_LONG, 0}};
+    const Case cases[] = {{0, DWL_OK, 0},
+                          {1, DWL_OK, 1},
+                          {8191, DWL_OK, 8191},
+                          {8192, DWL_PCLIB_SPM_TOO_LONG, 0},
+                          {20000, DWL_PCLIB_SPM_TOO_LONG, 0}};
     for (const auto& c : cases) {
         dir.Write("dwl87.spm", std::vector<uint8_t>(c.bytes, 0x5A));
         uint32_t size = 12345;

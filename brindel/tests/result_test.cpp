@@ -57,8 +57,7 @@ TEST(ResultTexts, ExactTextsOfEveryTable)
         {5, -1, "Unknown code"},
     };
     for (const auto& c : cases)
-        EXPECT_STREQ(dwl_GetResultMessage(c.family, c.code), c.expected)
-            << "family " << c.family << " code " << c.code;
+        EXPECT_STREQ(dwl_GetResultMessage(c.family, c.code), c.expected) << "family " << c.family << " code " << c.code;
 }
 
 // Every code table runs from its _NOK name through its _OK name to its _END
@@ -71,7 +70,7 @@ TEST(ResultTexts, TablesAreFramedByTheirNames)
         int endCode;
     };
     const Frame frames[] = {
-        {2, "DWL_FLASH", 21}, {3, "DWL_CONF", 15},     {4, "DWL_PCLIB", 8}, {5, "DWL_BOOT", 16},
+        {2, "DWL_FLASH", 21}, {3, "DWL_CONF", 15},    {4, "DWL_PCLIB", 8}, {5, "DWL_BOOT", 16},
         {6, "DWL_COMP", 13},  {7, "DWL_COMMAND", 25}, {13, "DWL_5085", 9}, {14, "DWL_DLL", 5},
     };
     for (const auto& f : frames) {

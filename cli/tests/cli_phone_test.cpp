@@ -37,8 +37,7 @@ struct Result {
 
 class Process {
 public:
-    Process(std::vector<std::string> args, const fs::path& dir)
-        : out_(dir / "out"), err_(dir / "err")
+    Process(std::vector<std::string> args, const fs::path& dir) : out_(dir / "out"), err_(dir / "err")
     {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -167,8 +166,9 @@ TEST_F(CliPhone, InfoLsRmAndAt)
     const auto conf = simphone::PhoneConfig::load(phone->state());
     const Result info = Telvane({"info"});
     ASSERT_EQ(info.exit, 0) << info.err;
-    EXPECT_EQ(info.out, "port: COM1\nversion: " + conf.revision +
-                            "\nmessages: 7 of 50\nprivacy lock: pictures open, messages open\n");
+    EXPECT_EQ(info.out,
+              "port: COM1\nversion: " + conf.revision +
+                  "\nmessages: 7 of 50\nprivacy lock: pictures open, messages open\n");
 
     std::ofstream(phone->PhoneFile("/app/camera/zz.bin"), std::ios::binary) << "12345";
     const Result ls = Telvane({"ls", "/app/camera"});
@@ -271,12 +271,20 @@ TEST_F(CliPhone, ErrorsAUserUnderstands)
         int exit;
         std::string err;
     } cases[] = {
-        {{"get", "/app/camera/none", "/no/such/dir/x"}, 1, "telvane: cannot write /no/such/dir/x: No such file or directory\n"},
-        {{"put", "/no/such/file", "/app/camera/x"}, 1, "telvane: cannot read /no/such/file: No such file or directory\n"},
-        {{"get", "/app/camera/none", (phone->dir() / "none").string()}, 1,
+        {{"get", "/app/camera/none", "/no/such/dir/x"},
+         1,
+         "telvane: cannot write /no/such/dir/x: No such file or directory\n"},
+        {{"put", "/no/such/file", "/app/camera/x"},
+         1,
+         "telvane: cannot read /no/such/file: No such file or directory\n"},
+        {{"get", "/app/camera/none", (phone->dir() / "none").string()},
+         1,
          "telvane: copying from /app/camera/none broke off: the phone refused or stopped answering\n"},
-        {{"send", "12ab", "x"}, 2, "telvane: NUMBER must be digits with an optional leading '+', at most 20 characters\n"},
-        {{"send", "123", std::string(160, 'x')}, 2,
+        {{"send", "12ab", "x"},
+         2,
+         "telvane: NUMBER must be digits with an optional leading '+', at most 20 characters\n"},
+        {{"send", "123", std::string(160, 'x')},
+         2,
          "telvane: TEXT is too long for one message (159 plain characters, or 70 with any other character)\n"},
         {{"watch", "--count", "0"}, 2, "telvane: --count needs a positive number\n"},
         {{"get", "/app/x"}, 2, ""},
@@ -341,9 +349,9 @@ TEST(CliPieces, SlotNamesDecodeOnlyInTheSlotDirectories)
     } cases[] = {
         {"/app/jpeg", encode(u"Sunset.jpg"), "Sunset.jpg"},
         {"/app/midi/", encode(u"\u4F60\u597D.mid"), "\u4F60\u597D.mid"},  // GBK on the phone, UTF-8 here
-        {"/app/camera", encode(u"Sunset.jpg"), std::nullopt},           // plain names elsewhere
-        {"/app/jpeg", "plain.txt", std::nullopt},                        // '.' is no name character
-        {"/app/jpeg", "abcde", std::nullopt},                            // a length no name has
+        {"/app/camera", encode(u"Sunset.jpg"), std::nullopt},  // plain names elsewhere
+        {"/app/jpeg", "plain.txt", std::nullopt},  // '.' is no name character
+        {"/app/jpeg", "abcde", std::nullopt},  // a length no name has
     };
     for (const auto& c : cases)
         EXPECT_EQ(telvane::cli::DecodedSlotName(c.dir, c.name), c.decoded) << c.dir << " " << c.name;

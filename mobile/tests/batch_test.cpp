@@ -121,10 +121,8 @@ void BatchTest::maskCallBracketing_data()
 {
     QTest::addColumn<bool>("phoneMode");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("not connected: only the closing command")
-        << false << QStringList{"201:", "95:AT*MASKCALL=0\r"};
-    QTest::newRow("phone mode: both")
-        << true << QStringList{"95:AT*MASKCALL=1\r", "201:", "95:AT*MASKCALL=0\r"};
+    QTest::newRow("not connected: only the closing command") << false << QStringList{"201:", "95:AT*MASKCALL=0\r"};
+    QTest::newRow("phone mode: both") << true << QStringList{"95:AT*MASKCALL=1\r", "201:", "95:AT*MASKCALL=0\r"};
 }
 
 void BatchTest::maskCallBracketing()
@@ -228,9 +226,9 @@ void BatchTest::failureEndsBatch()
 void BatchTest::listLinesCollectedOnce()
 {
     FakeWorker w([](const SeenRequest&) {
-        return std::vector<Reply>{
-            Reply::Text(2, "*LIST:/app/jpeg"), Reply::Text(2, "0,pic1.jpg,1024"), Reply::Text(2, "0,pic1.jpg,1024"),
-            Reply::Text(2, "1,thumbs,0"),      Reply::Text(2, "0,pic2.jpg,2048"), Reply::Text(1, "OK")};
+        return std::vector<Reply>{Reply::Text(2, "*LIST:/app/jpeg"), Reply::Text(2, "0,pic1.jpg,1024"),
+                                  Reply::Text(2, "0,pic1.jpg,1024"), Reply::Text(2, "1,thumbs,0"),
+                                  Reply::Text(2, "0,pic2.jpg,2048"), Reply::Text(1, "OK")};
     });
     Observed o;
     ThreadBatchRunner runner(Options(w, o));
@@ -239,8 +237,7 @@ void BatchTest::listLinesCollectedOnce()
     runner.batch().setBatch(std::move(steps));
     runner.batch().setStepCount(2);
     QCOMPARE(runner.run(), kBatchOk);
-    QCOMPARE(runner.batch().collectedPaths(),
-             (std::vector<std::string>{"/app/jpeg/pic1.jpg", "/app/jpeg/pic2.jpg"}));
+    QCOMPARE(runner.batch().collectedPaths(), (std::vector<std::string>{"/app/jpeg/pic1.jpg", "/app/jpeg/pic2.jpg"}));
     // A finished listing counts as one step of two.
     QCOMPARE(o.percents, std::vector<std::string>{"50%"});
 }
@@ -315,13 +312,13 @@ void BatchTest::statusTextShortening_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
     const QString head50(50, QChar('a'));
-    QTest::newRow("no colon") << "Backing up (photo.jpg)" << "Backing up (photo.jpg)";
+    QTest::newRow("no colon") << "Backing up (photo.jpg)"
+                              << "Backing up (photo.jpg)";
     QTest::newRow("colon early") << "Restoring: a file name that is long enough to pass 45"
                                  << "Restoring: a file name that is long enough to pass 45";
     QTest::newRow("colon at 45 stays") << QString(45, QChar('b')) + ": 1/2" << QString(45, QChar('b')) + ": 1/2";
     QTest::newRow("colon at 50 cut") << head50 + ": 12/40)" << QString(37, QChar('a')) + " : 12/40)";
-    QTest::newRow("tail longer than 45") << head50 + ":" + QString(50, QChar('x'))
-                                         << " :" + QString(50, QChar('x'));
+    QTest::newRow("tail longer than 45") << head50 + ":" + QString(50, QChar('x')) << " :" + QString(50, QChar('x'));
     QTest::newRow("characters, not bytes") << QString(48, QChar(0x56FE)) + ":ab" << QString(42, QChar(0x56FE)) + " :ab";
 }
 

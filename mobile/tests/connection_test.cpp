@@ -19,7 +19,7 @@ namespace {
 // The user: answers the connection dialog from a list (nothing left: Cancel).
 class ScriptedUi final : public ConnectionUi {
 public:
-    ScriptedUi(ConnectionState& st, std::function<plat::ThreadId()> worker) : st_(st), worker_(std::move(worker)) {}
+    ScriptedUi(ConnectionState& st, std::function<plat::ThreadId()> worker) : st_(st), worker_(std::move(worker)) { }
 
     std::deque<std::optional<int>> choices;
     bool askAnswer = true;
@@ -89,14 +89,12 @@ FakeWorker::Script Phone(bool answers, bool indexFails = false, bool handshakeWo
 {
     return [=](const SeenRequest& s) -> std::vector<Reply> {
         switch (s.code) {
-        case REQ_SCAN_AND_CONNECT:
-            return {Reply::Progress(2, 1, 8), Reply::Progress(1, answers ? 1 : 0, 0x05)};
+        case REQ_SCAN_AND_CONNECT: return {Reply::Progress(2, 1, 8), Reply::Progress(1, answers ? 1 : 0, 0x05)};
         case REQ_DOWNLOAD:
             if (indexFails && s.second.ends_with("cam.idx"))
                 return {Reply::Text(0, "", 53)};
             return {Reply::Progress(2, 10, 20), Reply::Text(1, "")};
-        case REQ_PRIVACY_LOCK:
-            return {Reply::Progress(2, 1, 0), Reply::Text(1, "")};
+        case REQ_PRIVACY_LOCK: return {Reply::Progress(2, 1, 0), Reply::Text(1, "")};
         default:
             if (s.code >= REQ_BRIDGE_FIRST && s.code <= REQ_BRIDGE_LAST)
                 return {Reply::Text(handshakeWorks ? 1 : 0, "")};
@@ -164,8 +162,7 @@ void ConnectionTest::failedAttempts_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<std::vector<int>>("messages");
     QTest::addColumn<std::vector<int32_t>>("codes");
-    QTest::newRow("no cable") << "ERROR_NON" << true << kModePhone << std::vector<int>{57990}
-                              << std::vector<int32_t>{};
+    QTest::newRow("no cable") << "ERROR_NON" << true << kModePhone << std::vector<int>{57990} << std::vector<int32_t>{};
     QTest::newRow("two cables") << "ERROR_TOO_MANY" << true << kModePhone << std::vector<int>{57991}
                                 << std::vector<int32_t>{};
     QTest::newRow("cable without port") << "" << true << kModePhone << std::vector<int>{57990}
@@ -222,9 +219,9 @@ void ConnectionTest::phoneModeConnects()
     QCOMPARE(scanArgument, std::string("3"));
     const std::string dir = "/home/u/.local/share/telvane/";
     const std::vector<std::pair<std::string, std::string>> expected{
-        {"/app/jpeg/<index>", dir + "jpeg.idx"},       {"/app/midi/<index>", dir + "midi.idx"},
-        {"/app/camera/cam.idx", dir + "cam.idx"},      {"/app/wp/imgIndex.txt", dir + "WapImg.idx"},
-        {"/app/mms/imgIndex.txt", dir + "MMSImg.idx"}, {"/app/wp/audIndex.txt", dir + "WapAudi.idx"},
+        {"/app/jpeg/<index>", dir + "jpeg.idx"},        {"/app/midi/<index>", dir + "midi.idx"},
+        {"/app/camera/cam.idx", dir + "cam.idx"},       {"/app/wp/imgIndex.txt", dir + "WapImg.idx"},
+        {"/app/mms/imgIndex.txt", dir + "MMSImg.idx"},  {"/app/wp/audIndex.txt", dir + "WapAudi.idx"},
         {"/app/mms/audIndex.txt", dir + "MMSAudi.idx"},
     };
     QCOMPARE(files, expected);

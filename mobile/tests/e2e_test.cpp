@@ -32,7 +32,7 @@ public:
         timer_.start();
     }
     QList<int> plannedChoices;
-    QStringList seen;            // "dialog_256" or the message text
+    QStringList seen;  // "dialog_256" or the message text
     QStringList statusAtDialog;  // status text whenever the dialog showed
 
 private:
@@ -69,7 +69,8 @@ private:
 QList<qint64> EmulatorChildren(qint64 pid)
 {
     QList<qint64> found;
-    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString& task :
+         QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile f(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(task));
         if (!f.open(QIODevice::ReadOnly))
             continue;
@@ -126,7 +127,10 @@ void E2eTest::initTestCase()
     SetResources(bundle_.get());
 }
 
-void E2eTest::cleanupTestCase() { SetResources(nullptr); }
+void E2eTest::cleanupTestCase()
+{
+    SetResources(nullptr);
+}
 
 void E2eTest::noPhoneOnTheCable()
 {

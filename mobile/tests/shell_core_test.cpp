@@ -15,10 +15,10 @@ namespace fs = std::filesystem;
 namespace {
 
 struct FakeDevice {
-    std::string name;     // e.g. "1-1"
-    std::string vendor;   // idVendor
+    std::string name;  // e.g. "1-1"
+    std::string vendor;  // idVendor
     std::string product;  // idProduct
-    std::string tty;      // ttyUSBk below its interface, or empty
+    std::string tty;  // ttyUSBk below its interface, or empty
     bool ttyUnderTtyDir = false;
 };
 
@@ -78,8 +78,8 @@ void ShellCoreTest::cableDetection_data()
     QTest::newRow("one cable") << std::vector<FakeDevice>{hub, cable0, otherSerial} << "COM1";
     QTest::newRow("tty under tty/") << std::vector<FakeDevice>{cable2} << "COM3";
     QTest::newRow("two cables") << std::vector<FakeDevice>{cable0, cable2} << "ERROR_TOO_MANY";
-    QTest::newRow("upper-case ids do not count") << std::vector<FakeDevice>{{"1-4", "067B", "2303", "ttyUSB4"}}
-                                                 << "ERROR_NON";
+    QTest::newRow("upper-case ids do not count")
+        << std::vector<FakeDevice>{{"1-4", "067B", "2303", "ttyUSB4"}} << "ERROR_NON";
     QTest::newRow("cable without its port yet") << std::vector<FakeDevice>{{"1-5", "067b", "2303", ""}} << "";
     QTest::newRow("not a ttyUSB name") << std::vector<FakeDevice>{{"1-6", "067b", "2303", "ttyUSBx"}} << "";
 }

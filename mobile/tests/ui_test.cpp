@@ -421,9 +421,8 @@ void UiTest::progressWindowSwallowsKeys()
     ctx.worker = silent.threadId();
     CProgressBar p(ctx, {});
     std::vector<shell::BatchStep> steps;
-    steps.push_back(shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {},
-                                                                           shell::NewTransferBlock("/a", "/tmp/a")),
-                                              true));
+    steps.push_back(shell::BatchStep::Request(
+        REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, shell::NewTransferBlock("/a", "/tmp/a")), true));
     p.batch().setBatch(std::move(steps));
     p.show();
     p.startForTesting();
@@ -533,10 +532,8 @@ void UiTest::programExitCodes()
     }
     const QByteArray damagedPath = damaged.toLocal8Bit();
     const Row rows[] = {
-        {"/nonexistent/Resource.rcc", {}, 3, "not found"},
-        {"/nonexistent/Resource.rcc", {}, 3, "未找到资源包", "zh"},
-        {damagedPath.constData(), {}, 3, "damaged"},
-        {damagedPath.constData(), {}, 3, "已损坏", "zh"},
+        {"/nonexistent/Resource.rcc", {}, 3, "not found"}, {"/nonexistent/Resource.rcc", {}, 3, "未找到资源包", "zh"},
+        {damagedPath.constData(), {}, 3, "damaged"},       {damagedPath.constData(), {}, 3, "已损坏", "zh"},
         {TELVANE_STALE_BUNDLE, {}, 3, "another version"},  // well formed, but lacks the menus and dialogs
         {nullptr, {"--bogus"}, 2, "unknown option"},
     };

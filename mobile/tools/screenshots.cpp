@@ -60,7 +60,8 @@ QImage Compose(const QImage& back, const QImage& dialog)
     p.setRenderHint(QPainter::Antialiasing);
     for (int i = 8; i > 0; --i) {
         QPainterPath shadow;
-        shadow.addRoundedRect(QRectF(at.x() - i, at.y() - i + 4, dialog.width() + 2 * i, dialog.height() + 2 * i), 8, 8);
+        shadow.addRoundedRect(QRectF(at.x() - i, at.y() - i + 4, dialog.width() + 2 * i, dialog.height() + 2 * i), 8,
+                              8);
         p.fillPath(shadow, QColor(0, 0, 0, 10));
     }
     p.drawImage(at, dialog);
@@ -72,14 +73,10 @@ QImage Compose(const QImage& back, const QImage& dialog)
 std::vector<Reply> Phone(const SeenRequest& s)
 {
     switch (s.code) {
-    case REQ_SCAN_AND_CONNECT:
-        return {Reply::Progress(2, 8, 8), Reply::Progress(1, 1, 0x01)};
-    case REQ_DOWNLOAD:
-        return {Reply::Progress(2, 180, 360), Reply::Progress(2, 360, 360), Reply::Text(1, "")};
-    case REQ_PRIVACY_LOCK:
-        return {Reply::Progress(2, 0, 0), Reply::Text(1, "")};
-    default:
-        return {Reply::Text(1, "OK")};
+    case REQ_SCAN_AND_CONNECT: return {Reply::Progress(2, 8, 8), Reply::Progress(1, 1, 0x01)};
+    case REQ_DOWNLOAD: return {Reply::Progress(2, 180, 360), Reply::Progress(2, 360, 360), Reply::Text(1, "")};
+    case REQ_PRIVACY_LOCK: return {Reply::Progress(2, 0, 0), Reply::Text(1, "")};
+    default: return {Reply::Text(1, "OK")};
     }
 }
 
@@ -110,7 +107,8 @@ int main(int argc, char** argv)
     BundleError error = BundleError::None;
     auto bundle = ResourceBundle::Load(ResourceBundle::SearchPaths().front(), language, &error);
     if (!bundle) {
-        std::fprintf(stderr, "%s\n", qPrintable(ResourceBundle::Describe(error, ResourceBundle::SearchPaths().front())));
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(ResourceBundle::Describe(error, ResourceBundle::SearchPaths().front())));
         return 3;
     }
     SetResources(bundle.get());
@@ -145,7 +143,8 @@ int main(int argc, char** argv)
         std::vector<shell::BatchStep> steps;
         for (const char* f : {"/app/jpeg/index", "/app/midi/index", "/app/camera/cam.idx"})
             steps.push_back(shell::BatchStep::Request(
-                REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, shell::NewTransferBlock(f, "/tmp/x")), true));
+                REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, shell::NewTransferBlock(f, "/tmp/x")),
+                true));
         progress.batch().setBatch(std::move(steps));
         progress.batch().setStepCount(10);
         progress.batch().setTitle(57695);
@@ -160,8 +159,8 @@ int main(int argc, char** argv)
         const bool real = !DemoPhone::SimphoneProgram().isEmpty() && demo.start();
         FrameOptions options = Options(Phone);
         if (real) {
-            options.startWorker = nullptr;   // quorlink's worker
-            options.detectCable = nullptr;   // the demo's cable
+            options.startWorker = nullptr;  // quorlink's worker
+            options.detectCable = nullptr;  // the demo's cable
         }
         std::fprintf(stderr, "connected views: %s\n", real ? "emulated phone" : "scripted worker");
         CMainFrame frame(options);

@@ -86,9 +86,12 @@ TEST(SerialPortErrors, ClassifiesOpenErrors)
         int err;
         plat::SerialError expected;
     } cases[] = {
-        {ENOENT, plat::SerialError::NotPresent},      {ENODEV, plat::SerialError::NotPresent},
-        {ENXIO, plat::SerialError::NotPresent},       {EACCES, plat::SerialError::PermissionDenied},
-        {EPERM, plat::SerialError::PermissionDenied}, {EBUSY, plat::SerialError::Busy},
+        {ENOENT, plat::SerialError::NotPresent},
+        {ENODEV, plat::SerialError::NotPresent},
+        {ENXIO, plat::SerialError::NotPresent},
+        {EACCES, plat::SerialError::PermissionDenied},
+        {EPERM, plat::SerialError::PermissionDenied},
+        {EBUSY, plat::SerialError::Busy},
         {EIO, plat::SerialError::Other},
     };
     for (const auto& c : cases) {
@@ -115,7 +118,11 @@ TEST(SerialPortErrors, AbsentAndUnreadableDevices)
 
     // A plain file is present but is no serial device.
     const auto file = dir.path / "COM1";
-    { std::FILE* f = std::fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen(file.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
     st = port.OpenPath(file.string());
     EXPECT_FALSE(st.ok());
     EXPECT_FALSE(port.isOpen());
@@ -182,8 +189,8 @@ TEST(SerialPortPty, ParityAndModemLinesAreDoneOnAPty)
     Pty pty;
     plat::SerialPort port;
     ASSERT_TRUE(port.OpenPath(pty.slaveName).ok());
-    for (auto parity : {plat::Parity::Odd, plat::Parity::Even, plat::Parity::Mark, plat::Parity::Space,
-                        plat::Parity::None}) {
+    for (auto parity :
+         {plat::Parity::Odd, plat::Parity::Even, plat::Parity::Mark, plat::Parity::Space, plat::Parity::None}) {
         plat::SerialSettings s;
         s.parity = parity;
         EXPECT_TRUE(port.Configure(s).ok()) << static_cast<int>(parity);

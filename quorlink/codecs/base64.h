@@ -13,9 +13,15 @@
 namespace quorlink::codecs {
 
 // Characters Base64Encode writes for n bytes (without the NUL).
-[[nodiscard]] constexpr std::size_t Base64EncodedLength(std::size_t n) { return (n + 2) / 3 * 4; }
+[[nodiscard]] constexpr std::size_t Base64EncodedLength(std::size_t n)
+{
+    return (n + 2) / 3 * 4;
+}
 // An upper bound of the bytes Base64Decode yields for n characters.
-[[nodiscard]] constexpr std::size_t Base64DecodedMax(std::size_t n) { return n / 4 * 3 + (n % 4 * 6) / 8; }
+[[nodiscard]] constexpr std::size_t Base64DecodedMax(std::size_t n)
+{
+    return n / 4 * 3 + (n % 4 * 6) / 8;
+}
 
 // Every 3 bytes give 4 characters; a final single byte gives 2 characters
 // and "==", a final pair 3 characters and "=".

@@ -14,9 +14,13 @@ namespace quorlink::codecs {
 inline constexpr char16_t kReplacement = u'?';
 
 // True for a GBK lead byte followed by a valid trail byte.
-[[nodiscard]] constexpr bool IsGbkLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-[[nodiscard]] constexpr bool IsGbkTrail(unsigned char b) {
-  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+[[nodiscard]] constexpr bool IsGbkLead(unsigned char b)
+{
+    return b >= 0x81 && b <= 0xFE;
+}
+[[nodiscard]] constexpr bool IsGbkTrail(unsigned char b)
+{
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
 }
 
 // GBK code (lead byte high) to UCS2; 0xFFFF outside the table's ranges.

@@ -25,7 +25,10 @@ constexpr CommandStep kInitialisation[] = {
     {"AT+CNMI=2,2,0,0\r", PhoneLink::kLineTimeoutMs, &WaitForOk},
 };
 
-bool Answered(ProbeResult r) { return r == ProbeResult::Success || r == ProbeResult::SwitchedOff; }
+bool Answered(ProbeResult r)
+{
+    return r == ProbeResult::Success || r == ProbeResult::SwitchedOff;
+}
 
 ProbeResult Probe(PhoneLink& link)
 {
@@ -54,7 +57,10 @@ bool FinishConnection(PhoneLink& link)
 
 }  // namespace
 
-bool InitialisePhone(PhoneLink& link) { return link.RunSteps(kInitialisation); }
+bool InitialisePhone(PhoneLink& link)
+{
+    return link.RunSteps(kInitialisation);
+}
 
 Disposition RunDisconnect(PhoneLink& link, int32_t, LinkRequest&)
 {

@@ -21,7 +21,10 @@ namespace {
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 using BlockPtr = std::unique_ptr<TransferBlock, decltype(&std::free)>;
 
-std::string BoundedString(const char (&field)[256]) { return std::string(field, strnlen(field, sizeof field)); }
+std::string BoundedString(const char (&field)[256])
+{
+    return std::string(field, strnlen(field, sizeof field));
+}
 
 BlockPtr TakeTransferBlock(const LinkRequest& request)
 {
@@ -43,7 +46,10 @@ long LeadingNumber(std::string_view text)
     return any ? n : 0;
 }
 
-bool IsFinalError(int code) { return code == kRespError || code == kRespCme; }
+bool IsFinalError(int code)
+{
+    return code == kRespError || code == kRespCme;
+}
 
 // The end command and its final response, whose outcome is not checked.
 void EndTransfer(PhoneLink& link)
@@ -52,7 +58,10 @@ void EndTransfer(PhoneLink& link)
         (void)WaitPhoneFinal(link, PhoneLink::kLineTimeoutMs);
 }
 
-void Fail(PhoneLink& link, int32_t code) { link.PostText(LINK_FAILED, code, {}); }
+void Fail(PhoneLink& link, int32_t code)
+{
+    link.PostText(LINK_FAILED, code, {});
+}
 
 std::string StartDownloadCommand(const std::string& phoneName, long size)
 {
@@ -141,7 +150,7 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
     const std::string phoneName = BoundedString(block->second);
 
     FilePtr file(std::fopen(pcPath.c_str(), "rb"), &std::fclose);
-    struct stat st {};
+    struct stat st { };
     if (!file || ::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
         Fail(link, LINK_ERR_LOCAL_FILE);
         return Disposition::Completed;

@@ -24,7 +24,7 @@ namespace quorlink::link {
 // second = PC file to create.
 #pragma pack(push, 1)
 struct TransferBlock {
-    char first[256];   // NUL-terminated
+    char first[256];  // NUL-terminated
     char second[256];  // NUL-terminated
 };
 #pragma pack(pop)
@@ -53,7 +53,7 @@ struct GetReply {
 // 0 when there is none.
 [[nodiscard]] long StartUploadSize(std::string_view line);
 
-Disposition RunUpload(PhoneLink& link, int32_t code, LinkRequest& request);    // 200
+Disposition RunUpload(PhoneLink& link, int32_t code, LinkRequest& request);  // 200
 Disposition RunDownload(PhoneLink& link, int32_t code, LinkRequest& request);  // 201
 
 // A classified line for a multi-exchange request. A "SWITCHOFF" closes the

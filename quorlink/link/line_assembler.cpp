@@ -9,7 +9,10 @@ namespace {
 constexpr std::string_view kSwitchOff = "SWITCHOFF";
 constexpr std::string_view kCrLfSwitchOff = "\r\nSWITCHOFF";
 
-bool IsCrLf(uint8_t b) { return b == '\r' || b == '\n'; }
+bool IsCrLf(uint8_t b)
+{
+    return b == '\r' || b == '\n';
+}
 
 }  // namespace
 

@@ -22,10 +22,10 @@ public:
     static constexpr size_t kMaxHeld = kBufferSize - 1;
 
     enum class Kind {
-        None,       // no line is available
-        Line,       // a complete line, trimmed at its start, NUL-terminated
+        None,  // no line is available
+        Line,  // a complete line, trimmed at its start, NUL-terminated
         SwitchOff,  // the phone's switch-off notice; everything held was consumed
-        Prompt,     // the message-text prompt "> "
+        Prompt,  // the message-text prompt "> "
     };
     struct Extracted {
         Kind kind = Kind::None;

@@ -10,10 +10,10 @@
 
 // Thread messages to the worker.
 constexpr uint32_t WM_LINK_SET_TARGET = 0x0419;  // lParam: handle of an 8-byte block {thread id, window}
-constexpr uint32_t WM_LINK_REQUEST = 0x041A;     // wParam: request code; lParam: LinkRequest*
+constexpr uint32_t WM_LINK_REQUEST = 0x041A;  // wParam: request code; lParam: LinkRequest*
 // Window messages from the worker.
-constexpr uint32_t WM_LINK_RESULT = 0x041B;      // wParam: request or listener code; lParam: LinkResult*
-constexpr uint32_t WM_LINK_LOST = 0x042C;        // wParam 0, lParam 0
+constexpr uint32_t WM_LINK_RESULT = 0x041B;  // wParam: request or listener code; lParam: LinkResult*
+constexpr uint32_t WM_LINK_LOST = 0x042C;  // wParam 0, lParam 0
 
 // Request codes (wParam of WM_LINK_REQUEST).
 enum LinkRequestCode : int32_t {
@@ -61,11 +61,11 @@ constexpr int32_t LINK_SUCCEEDED = 1;
 constexpr int32_t LINK_INTERMEDIATE = 2;
 
 // Local result codes.
-constexpr int32_t LINK_ERR_SEND_202 = 50;      // request 202's command could not be written
-constexpr int32_t LINK_ERR_TOO_LONG = 51;      // command text longer than 770 characters
-constexpr int32_t LINK_ERR_SEND = 52;          // write failed, or a transfer broke off
-constexpr int32_t LINK_ERR_TIMEOUT = 53;       // no final response in time
-constexpr int32_t LINK_ERR_LOCAL_FILE = 54;    // local file of a transfer could not be opened
+constexpr int32_t LINK_ERR_SEND_202 = 50;  // request 202's command could not be written
+constexpr int32_t LINK_ERR_TOO_LONG = 51;  // command text longer than 770 characters
+constexpr int32_t LINK_ERR_SEND = 52;  // write failed, or a transfer broke off
+constexpr int32_t LINK_ERR_TIMEOUT = 53;  // no final response in time
+constexpr int32_t LINK_ERR_LOCAL_FILE = 54;  // local file of a transfer could not be opened
 
 constexpr size_t kLinkRequestTextSize = 772;
 constexpr size_t kLinkMaxCommandChars = 770;
@@ -74,16 +74,16 @@ constexpr size_t kLinkResultTextSize = 772;
 #pragma pack(push, 1)
 // Allocated zero-filled with malloc by the sender, freed by the worker.
 struct LinkRequest {
-    uint32_t guiThreadId;   // 0-3
-    uint32_t window;        // 4-7: receives the result records
-    uint32_t argument;      // 8-11: an integer, or a plat::PutBlock handle the request owns
+    uint32_t guiThreadId;  // 0-3
+    uint32_t window;  // 4-7: receives the result records
+    uint32_t argument;  // 8-11: an integer, or a plat::PutBlock handle the request owns
     char text[kLinkRequestTextSize];  // 12-783, NUL-terminated
 };
 
 // Allocated by the worker with malloc, freed by the receiving window.
 struct LinkResult {
     int32_t status;  // LINK_FAILED / LINK_SUCCEEDED / LINK_INTERMEDIATE
-    int32_t code;    // 0, a +CME ERROR number or a local code
+    int32_t code;  // 0, a +CME ERROR number or a local code
     union {
         char text[kLinkResultTextSize];  // NUL-terminated, at most 771 characters
         struct {

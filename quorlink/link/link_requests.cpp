@@ -17,11 +17,20 @@ constexpr std::string_view kCmeError = "+CME ERROR:";
 constexpr std::string_view kCmsError = "+CMS ERROR:";
 constexpr std::string_view kError = "ERROR";
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-bool IsOk(std::string_view line) { return StartsWithNoCase(line, "OK"); }
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+bool IsOk(std::string_view line)
+{
+    return StartsWithNoCase(line, "OK");
+}
 
 // Ends the pending request after its final record.
-void Finish(PhoneLink& link) { link.ClearPending(); }
+void Finish(PhoneLink& link)
+{
+    link.ClearPending();
+}
 
 // ------------------------------------------------- generic and 93 / 232
 
@@ -47,7 +56,10 @@ void GenericResponse(PhoneLink& link, const std::optional<std::string_view>& lin
 
 // ------------------------------------------------------------ 202 / 203
 
-bool SendRequestText(PhoneLink& link, const LinkRequest& request) { return link.Send(RequestText(request)); }
+bool SendRequestText(PhoneLink& link, const LinkRequest& request)
+{
+    return link.Send(RequestText(request));
+}
 
 void FinalLineResponse(PhoneLink& link, const std::optional<std::string_view>& line)
 {
@@ -76,7 +88,8 @@ void FileInfoResponse(PhoneLink& link, const std::optional<std::string_view>& li
         link.PostText(LINK_FAILED, CmeErrorNumber(*line), {});
     } else if (line->size() >= 4 && line->substr(0, 4) == kFileInfo.substr(0, 4)) {
         const size_t colon = line->find(':');
-        link.PostText(LINK_INTERMEDIATE, 0, colon == std::string_view::npos ? std::string_view{} : line->substr(colon + 1));
+        link.PostText(LINK_INTERMEDIATE, 0,
+                      colon == std::string_view::npos ? std::string_view{} : line->substr(colon + 1));
         return;
     } else if (StartsWith(*line, kError)) {
         link.PostText(LINK_FAILED, 0, {});
@@ -138,7 +151,10 @@ Disposition RunRemoveListener(PhoneLink& link, int32_t, LinkRequest& request)
     return Disposition::Completed;
 }
 
-Disposition RunSilentTimeout(PhoneLink&, int32_t, LinkRequest&) { return Disposition::Pending; }
+Disposition RunSilentTimeout(PhoneLink&, int32_t, LinkRequest&)
+{
+    return Disposition::Pending;
+}
 
 Disposition RunBridgeMissing(PhoneLink& link, int32_t, LinkRequest&)
 {
@@ -153,7 +169,7 @@ constexpr RequestRow kRequestTable[] = {
     {REQ_RECONNECT, &RunReconnect, false},
     {REQ_CHECK_VERSION, &RunCheckVersion, false},
     {REQ_STORAGE_COUNTS, &RunStorageCounts, false},
-    {REQ_UPLOAD, &RunUpload, true},    // argument is the transfer block
+    {REQ_UPLOAD, &RunUpload, true},  // argument is the transfer block
     {REQ_DOWNLOAD, &RunDownload, true},
     {REQ_READ_SIM_PHONEBOOK, &RunReadPhonebook, false},
     {REQ_READ_MESSAGES, &RunReadMessages, false},

@@ -21,7 +21,7 @@ class PhoneLink;
 
 enum class Disposition {
     Completed,  // ran to completion and posted its own records
-    Pending,    // sent; its lines go to the response handler of its code
+    Pending,  // sent; its lines go to the response handler of its code
 };
 
 using RequestHandler = Disposition (*)(PhoneLink& link, int32_t code, LinkRequest& request);

@@ -42,12 +42,23 @@ struct KeywordRow {
 // Walked first-match-wins; a keyword matches a line when it is a
 // case-insensitive prefix of it.
 inline constexpr KeywordRow ResponseKeywordTable[] = {
-    {"OK", kRespOk},           {"ERROR", kRespError},     {"+CME", kRespCme},
-    {"*STARTUL", kRespStartUl}, {"*GET", kRespGet},         {"*END", kRespEnd},
-    {"*STARTDL", kRespStartDl}, {"*PUT", kRespPut},         {"*REMOVE", kRespRemove},
-    {"*LIST", kRespList},       {"*VOLUME", kRespVolume},   {"*CONNECT", kRespConnect},
-    {"*DISCONNECT", kRespDisconnect}, {"*FILEINFO", kRespFileInfo}, {"*MKDIR", kRespMkdir},
-    {"*RMDIR", kRespRmdir},     {"SWITCHOFF", kRespSwitchOff},
+    {"OK", kRespOk},
+    {"ERROR", kRespError},
+    {"+CME", kRespCme},
+    {"*STARTUL", kRespStartUl},
+    {"*GET", kRespGet},
+    {"*END", kRespEnd},
+    {"*STARTDL", kRespStartDl},
+    {"*PUT", kRespPut},
+    {"*REMOVE", kRespRemove},
+    {"*LIST", kRespList},
+    {"*VOLUME", kRespVolume},
+    {"*CONNECT", kRespConnect},
+    {"*DISCONNECT", kRespDisconnect},
+    {"*FILEINFO", kRespFileInfo},
+    {"*MKDIR", kRespMkdir},
+    {"*RMDIR", kRespRmdir},
+    {"SWITCHOFF", kRespSwitchOff},
 };
 
 struct CommandNameRow {
@@ -59,9 +70,9 @@ inline constexpr int kTableEndCode = 300;
 
 // Raw file-command request codes and their command names, ended by 300.
 inline constexpr CommandNameRow CommandNameTable[] = {
-    {0x50, "*STARTUL"}, {0x51, "*GET"},    {0x52, "*END"},      {0x53, "*STARTDL"}, {0x54, "*PUT"},
-    {0x55, "*REMOVE"},  {0x56, "*LIST"},   {0x57, "*VOLUME"},   {0x58, "*CONNECT"}, {0x59, "*DISCONNECT"},
-    {0x5A, "*FILEINFO"}, {0x5B, "*MKDIR"}, {0x5C, "*RMDIR"},    {kTableEndCode, {}},
+    {0x50, "*STARTUL"},  {0x51, "*GET"},   {0x52, "*END"},    {0x53, "*STARTDL"},  {0x54, "*PUT"},
+    {0x55, "*REMOVE"},   {0x56, "*LIST"},  {0x57, "*VOLUME"}, {0x58, "*CONNECT"},  {0x59, "*DISCONNECT"},
+    {0x5A, "*FILEINFO"}, {0x5B, "*MKDIR"}, {0x5C, "*RMDIR"},  {kTableEndCode, {}},
 };
 
 // The code of a received line (kNoKeyword when no keyword matches).

@@ -33,7 +33,10 @@ void Deliver(uint32_t window, uint32_t wParam, LinkResult* r)
         std::free(r);  // the window is gone; the record is ours again
 }
 
-uint32_t Elapsed(uint32_t since) { return plat::GetTickCount() - since; }
+uint32_t Elapsed(uint32_t since)
+{
+    return plat::GetTickCount() - since;
+}
 
 // Frees the record of a thread message that will never be handled.
 void DiscardMessage(const plat::Message& m)
@@ -135,11 +138,8 @@ std::optional<std::string_view> PhoneLink::Extract()
     for (;;) {
         const auto e = receive.Next();
         switch (e.kind) {
-        case LineAssembler::Kind::None:
-            return std::nullopt;
-        case LineAssembler::Kind::SwitchOff:
-            transcript.Received(e.text);
-            return e.text;
+        case LineAssembler::Kind::None: return std::nullopt;
+        case LineAssembler::Kind::SwitchOff: transcript.Received(e.text); return e.text;
         case LineAssembler::Kind::Prompt:
             transcript.Received(e.text);
             if (OfferToListeners(e.text))
@@ -356,13 +356,9 @@ void PhoneLink::KeepAlive()
             port->ClearErrors();
         (void)SendShortCommand(kRespConnect);
         switch (ConnectProbe()) {
-        case ProbeResult::Success:
-            return;
-        case ProbeResult::SwitchedOff:
-            CloseLink(true);
-            return;
-        case ProbeResult::Failure:
-            break;
+        case ProbeResult::Success: return;
+        case ProbeResult::SwitchedOff: CloseLink(true); return;
+        case ProbeResult::Failure: break;
         }
     }
     PostLinkLost();
@@ -374,8 +370,7 @@ void PhoneLink::KeepAlive()
 bool PhoneLink::HandleMessage(const plat::Message& m)
 {
     switch (m.message) {
-    case plat::WM_QUIT:
-        return false;
+    case plat::WM_QUIT: return false;
     case WM_LINK_SET_TARGET:
         if (void* block = plat::TakeBlock(static_cast<uint32_t>(m.lParam))) {
             std::memcpy(&resultTarget, block, sizeof resultTarget);
@@ -389,8 +384,7 @@ bool PhoneLink::HandleMessage(const plat::Message& m)
     case WM_LINK_REQUEST:
         Dispatch(static_cast<int32_t>(m.wParam), reinterpret_cast<LinkRequest*>(m.lParam));
         return true;
-    default:
-        return true;
+    default: return true;
     }
 }
 

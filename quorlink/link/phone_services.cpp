@@ -27,7 +27,10 @@ using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 constexpr uint32_t kMessageListLineMs = 20000;
 constexpr size_t kMaxNameCharacters = 256;
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
 // "ERROR", "+CME ..." and also the message service's "+CMS ERROR:", which
 // the keyword table does not know; waiting on for a final line after it
 // would only end in silence.
@@ -48,8 +51,8 @@ bool WriteAll(std::FILE* file, std::string_view text)
 
 // How the answer to a command ended.
 enum class Answer {
-    Ok,       // "OK"
-    Error,    // "ERROR", "+CME ..." or "+CMS ERROR:"
+    Ok,  // "OK"
+    Error,  // "ERROR", "+CME ..." or "+CMS ERROR:"
     Silence,  // no line in time (or the phone switched off)
     Stopped,  // the line handler gave up
 };
@@ -98,7 +101,10 @@ std::optional<Counts> ReadStorageCounts(PhoneLink& link)
     return counts;
 }
 
-void PostDone(PhoneLink& link, bool ok) { link.PostText(ok ? LINK_SUCCEEDED : LINK_FAILED, 0, {}); }
+void PostDone(PhoneLink& link, bool ok)
+{
+    link.PostText(ok ? LINK_SUCCEEDED : LINK_FAILED, 0, {});
+}
 
 }  // namespace
 
@@ -379,7 +385,7 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
                 link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(seen), static_cast<int32_t>(stored));
             const size_t comma = line.find(',');
             const bool hasStatus = comma != std::string_view::npos && comma + 1 < line.size() &&
-                                   line[comma + 1] >= '0' && line[comma + 1] <= '9';
+                line[comma + 1] >= '0' && line[comma + 1] <= '9';
             const long status = hasStatus ? NumberAfterComma(line, 1) : -1;
             std::string head = "\r\n";
             head.append(IndexField(line).value_or(std::string_view{})).append(",");

@@ -24,7 +24,7 @@ namespace quorlink::link {
 #pragma pack(push, 1)
 struct MessageBlock {
     char destination[21];  // NUL-terminated, optionally starting with "+"
-    char text[160];        // NUL-terminated, PC code page (GBK) or ASCII
+    char text[160];  // NUL-terminated, PC code page (GBK) or ASCII
     // Copied into the byte of SM_PARAM that follows the 160 text bytes
     // (userData[160], the text's terminator slot). Senders put 0 there; the
     // PDU encoder reads at most 160 text bytes, so it never reaches the PDU.
@@ -36,11 +36,11 @@ static_assert(offsetof(MessageBlock, text) == 21);
 static_assert(offsetof(MessageBlock, trailer) == 181);
 
 Disposition RunReadPhonebook(PhoneLink& link, int32_t code, LinkRequest& request);  // 205
-Disposition RunReadMessages(PhoneLink& link, int32_t code, LinkRequest& request);   // 206
-Disposition RunSendMessage(PhoneLink& link, int32_t code, LinkRequest& request);    // 207
-Disposition RunCheckVersion(PhoneLink& link, int32_t code, LinkRequest& request);   // 98
+Disposition RunReadMessages(PhoneLink& link, int32_t code, LinkRequest& request);  // 206
+Disposition RunSendMessage(PhoneLink& link, int32_t code, LinkRequest& request);  // 207
+Disposition RunCheckVersion(PhoneLink& link, int32_t code, LinkRequest& request);  // 98
 Disposition RunStorageCounts(PhoneLink& link, int32_t code, LinkRequest& request);  // 99
-Disposition RunPrivacyLock(PhoneLink& link, int32_t code, LinkRequest& request);    // 219
+Disposition RunPrivacyLock(PhoneLink& link, int32_t code, LinkRequest& request);  // 219
 
 // The decimal number after the n-th comma of a line (n from 1); 0 when the
 // line has fewer commas or no digits there.

@@ -10,15 +10,18 @@ namespace quorlink::link {
 std::string FormatTranscriptLine(const plat::TimeOfDay& time, bool sent, std::string_view text)
 {
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d %s: ", time.hour % 100, time.minute % 100,
-                  time.second % 100, sent ? "SEND" : "RECV");
+    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d %s: ", time.hour % 100, time.minute % 100, time.second % 100,
+                  sent ? "SEND" : "RECV");
     std::string line(stamp);
     line.append(text);
     line.append("\r\n");
     return line;
 }
 
-Transcript::~Transcript() { Close(); }
+Transcript::~Transcript()
+{
+    Close();
+}
 
 bool Transcript::Open(const std::string& path)
 {

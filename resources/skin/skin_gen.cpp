@@ -100,8 +100,7 @@ void GlyphMp3(QPainter& p, const QRectF& r, const QColor& c)
     f.setPixelSize(int(r.height() * 0.3));
     p.setFont(f);
     p.setPen(c);
-    p.drawText(QRectF(r.left(), r.bottom() - r.height() * 0.36, r.width(), r.height() * 0.36), Qt::AlignRight,
-               "MP3");
+    p.drawText(QRectF(r.left(), r.bottom() - r.height() * 0.36, r.width(), r.height() * 0.36), Qt::AlignRight, "MP3");
 }
 
 void GlyphBook(QPainter& p, const QRectF& r, const QColor& c)
@@ -153,8 +152,10 @@ void GlyphPlug(QPainter& p, const QRectF& r, const QColor& c)
     const QPointF ctr = r.center();
     QRectF head(ctr.x() - r.width() * 0.22, ctr.y() - r.height() * 0.12, r.width() * 0.44, r.height() * 0.3);
     p.drawRoundedRect(head, 3, 3);
-    p.drawLine(QPointF(ctr.x() - r.width() * 0.1, head.top()), QPointF(ctr.x() - r.width() * 0.1, r.top() + r.height() * 0.14));
-    p.drawLine(QPointF(ctr.x() + r.width() * 0.1, head.top()), QPointF(ctr.x() + r.width() * 0.1, r.top() + r.height() * 0.14));
+    p.drawLine(QPointF(ctr.x() - r.width() * 0.1, head.top()),
+               QPointF(ctr.x() - r.width() * 0.1, r.top() + r.height() * 0.14));
+    p.drawLine(QPointF(ctr.x() + r.width() * 0.1, head.top()),
+               QPointF(ctr.x() + r.width() * 0.1, r.top() + r.height() * 0.14));
     p.drawLine(QPointF(ctr.x(), head.bottom()), QPointF(ctr.x(), r.bottom() - r.height() * 0.1));
 }
 
@@ -183,8 +184,10 @@ void GlyphDisk(QPainter& p, const QRectF& r, const QColor& c)
 void GlyphPlus(QPainter& p, const QRectF& r, const QColor& c)
 {
     Stroke(p, c, r.width() * 0.11);
-    p.drawLine(QPointF(r.center().x(), r.top() + r.height() * 0.22), QPointF(r.center().x(), r.bottom() - r.height() * 0.22));
-    p.drawLine(QPointF(r.left() + r.width() * 0.22, r.center().y()), QPointF(r.right() - r.width() * 0.22, r.center().y()));
+    p.drawLine(QPointF(r.center().x(), r.top() + r.height() * 0.22),
+               QPointF(r.center().x(), r.bottom() - r.height() * 0.22));
+    p.drawLine(QPointF(r.left() + r.width() * 0.22, r.center().y()),
+               QPointF(r.right() - r.width() * 0.22, r.center().y()));
 }
 
 void GlyphPencil(QPainter& p, const QRectF& r, const QColor& c)
@@ -201,7 +204,8 @@ void GlyphTrash(QPainter& p, const QRectF& r, const QColor& c)
     Stroke(p, c, r.width() * 0.08);
     QRectF can(r.left() + r.width() * 0.28, r.top() + r.height() * 0.34, r.width() * 0.44, r.height() * 0.46);
     p.drawRoundedRect(can, 2, 2);
-    p.drawLine(QPointF(r.left() + r.width() * 0.2, r.top() + r.height() * 0.26), QPointF(r.right() - r.width() * 0.2, r.top() + r.height() * 0.26));
+    p.drawLine(QPointF(r.left() + r.width() * 0.2, r.top() + r.height() * 0.26),
+               QPointF(r.right() - r.width() * 0.2, r.top() + r.height() * 0.26));
     p.drawLine(QPointF(r.center().x() - r.width() * 0.08, r.top() + r.height() * 0.18),
                QPointF(r.center().x() + r.width() * 0.08, r.top() + r.height() * 0.18));
 }
@@ -209,8 +213,10 @@ void GlyphTrash(QPainter& p, const QRectF& r, const QColor& c)
 void GlyphCross(QPainter& p, const QRectF& r, const QColor& c)
 {
     Stroke(p, c, r.width() * 0.1);
-    p.drawLine(QPointF(r.left() + r.width() * 0.26, r.top() + r.height() * 0.26), QPointF(r.right() - r.width() * 0.26, r.bottom() - r.height() * 0.26));
-    p.drawLine(QPointF(r.right() - r.width() * 0.26, r.top() + r.height() * 0.26), QPointF(r.left() + r.width() * 0.26, r.bottom() - r.height() * 0.26));
+    p.drawLine(QPointF(r.left() + r.width() * 0.26, r.top() + r.height() * 0.26),
+               QPointF(r.right() - r.width() * 0.26, r.bottom() - r.height() * 0.26));
+    p.drawLine(QPointF(r.right() - r.width() * 0.26, r.top() + r.height() * 0.26),
+               QPointF(r.left() + r.width() * 0.26, r.bottom() - r.height() * 0.26));
 }
 
 void GlyphChart(QPainter& p, const QRectF& r, const QColor& c)
@@ -220,7 +226,8 @@ void GlyphChart(QPainter& p, const QRectF& r, const QColor& c)
     const qreal w = r.width() * 0.14, base = r.bottom() - r.height() * 0.2;
     const qreal hs[] = {0.25, 0.45, 0.33, 0.58};
     for (int i = 0; i < 4; ++i)
-        p.drawRect(QRectF(r.left() + r.width() * 0.18 + i * w * 1.35, base - r.height() * hs[i], w, r.height() * hs[i]));
+        p.drawRect(
+            QRectF(r.left() + r.width() * 0.18 + i * w * 1.35, base - r.height() * hs[i], w, r.height() * hs[i]));
 }
 
 void GlyphFolder(QPainter& p, const QRectF& r, const QColor& c)
@@ -392,13 +399,13 @@ QImage AppIcon(int size)
     p.setBrush(kSlate);
     p.drawRoundedRect(body, s * 0.07, s * 0.07);
     p.setBrush(kTealLight);
-    p.drawRoundedRect(QRectF(body.left() + s * 0.04, body.top() + s * 0.08, body.width() - s * 0.08, s * 0.28), s * 0.02,
-                      s * 0.02);
+    p.drawRoundedRect(QRectF(body.left() + s * 0.04, body.top() + s * 0.08, body.width() - s * 0.08, s * 0.28),
+                      s * 0.02, s * 0.02);
     p.setBrush(kPaper);
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 3; ++col)
-            p.drawEllipse(QRectF(body.left() + s * (0.055 + col * 0.09), body.top() + s * (0.42 + row * 0.085), s * 0.06,
-                                 s * 0.05));
+            p.drawEllipse(QRectF(body.left() + s * (0.055 + col * 0.09), body.top() + s * (0.42 + row * 0.085),
+                                 s * 0.06, s * 0.05));
     return img;
 }
 
@@ -460,17 +467,19 @@ int main(int argc, char** argv)
 
     // Control bar buttons 1042..1052, three states each.
     const Glyph controls[] = {
-        GlyphPlug,                                                        // 1042 connect
-        [](QPainter& p, const QRectF& r, const QColor& c) { GlyphArrow(p, r, c, true); },   // 1043 put into phone / write
+        GlyphPlug,  // 1042 connect
+        [](QPainter& p, const QRectF& r, const QColor& c) {
+            GlyphArrow(p, r, c, true);
+        },  // 1043 put into phone / write
         [](QPainter& p, const QRectF& r, const QColor& c) { GlyphArrow(p, r, c, false); },  // 1044 save to PC / read
-        GlyphDisk,                                                        // 1045 save / export
-        GlyphRefresh,                                                     // 1046 refresh / reply
-        GlyphChart,                                                       // 1047 memory usage
-        GlyphFolder,                                                      // 1048 import / open
-        GlyphPencil,                                                      // 1049 edit
-        GlyphPlus,                                                        // 1050 add / new
-        GlyphTrash,                                                       // 1051 delete / empty
-        GlyphCross,                                                       // 1052 delete all
+        GlyphDisk,  // 1045 save / export
+        GlyphRefresh,  // 1046 refresh / reply
+        GlyphChart,  // 1047 memory usage
+        GlyphFolder,  // 1048 import / open
+        GlyphPencil,  // 1049 edit
+        GlyphPlus,  // 1050 add / new
+        GlyphTrash,  // 1051 delete / empty
+        GlyphCross,  // 1052 delete all
     };
     for (int i = 0; i < int(std::size(controls)); ++i) {
         const QString id = QString::number(1042 + i);

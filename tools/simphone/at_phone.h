@@ -20,7 +20,7 @@ namespace simphone {
 
 class AtPhone : public Device {
 public:
-    static constexpr size_t kMaxLine = 1024;       // longer command lines answer ERROR
+    static constexpr size_t kMaxLine = 1024;  // longer command lines answer ERROR
     static constexpr size_t kGetBlockSize = 1024;  // data bytes per "*GET" reply
 
     explicit AtPhone(std::filesystem::path stateDir);

@@ -17,29 +17,40 @@ namespace {
 // Deterministic on every platform (std distributions are not).
 class Rng {
 public:
-    explicit Rng(uint32_t seed) : g_(seed) {}
+    explicit Rng(uint32_t seed) : g_(seed) { }
     uint32_t below(uint32_t n) { return static_cast<uint32_t>(g_() % n); }
     template <typename T, size_t N>
-    const T& pick(const T (&a)[N]) { return a[below(N)]; }
+    const T& pick(const T (&a)[N])
+    {
+        return a[below(N)];
+    }
 
 private:
     std::mt19937 g_;
 };
 
-const char16_t* const kChineseNames[] = {u"张伟", u"王芳", u"李娜", u"刘洋", u"陈静", u"杨帆", u"赵磊", u"黄敏", u"周杰", u"吴婷", u"徐明", u"孙丽"};
-const char* const kGivenNames[] = {"Anna", "Ben", "Carla", "David", "Eva", "Frank", "Grace", "Henry", "Ivy", "Jack",
-                                   "Kate", "Leo", "Mia", "Nick", "Olga", "Paul", "Rosa", "Sam", "Tina", "Victor"};
-const char* const kFamilyNames[] = {"Chen", "Li", "Wang", "Zhang", "Smith", "Muller", "Rossi", "Dubois", "Garcia", "Novak"};
-const char* const kCompanies[] = {"Sunrise Trading", "Harbour Tech", "Golden Lotus Ltd", "City Hospital", "Blue River Bank"};
-const char* const kStreets[] = {"12 Nanjing Road, Shanghai", "88 Jianguo Ave, Beijing", "5 Harbour St, Hong Kong", "301 Tianhe Rd, Guangzhou"};
+const char16_t* const kChineseNames[] = {u"张伟", u"王芳", u"李娜", u"刘洋", u"陈静", u"杨帆",
+                                         u"赵磊", u"黄敏", u"周杰", u"吴婷", u"徐明", u"孙丽"};
+const char* const kGivenNames[] = {"Anna",  "Ben",  "Carla", "David", "Eva",  "Frank", "Grace",
+                                   "Henry", "Ivy",  "Jack",  "Kate",  "Leo",  "Mia",   "Nick",
+                                   "Olga",  "Paul", "Rosa",  "Sam",   "Tina", "Victor"};
+const char* const kFamilyNames[] = {"Chen",   "Li",    "Wang",   "Zhang",  "Smith",
+                                    "Muller", "Rossi", "Dubois", "Garcia", "Novak"};
+const char* const kCompanies[] = {"Sunrise Trading", "Harbour Tech", "Golden Lotus Ltd", "City Hospital",
+                                  "Blue River Bank"};
+const char* const kStreets[] = {"12 Nanjing Road, Shanghai", "88 Jianguo Ave, Beijing", "5 Harbour St, Hong Kong",
+                                "301 Tianhe Rd, Guangzhou"};
 
-std::string Digits(Rng& r, const char* prefix, int n) {
+std::string Digits(Rng& r, const char* prefix, int n)
+{
     std::string s = prefix;
-    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>('0' + r.below(10)));
+    for (int i = 0; i < n; ++i)
+        s.push_back(static_cast<char>('0' + r.below(10)));
     return s;
 }
 
-bool Write(const fs::path& p, std::span<const uint8_t> data, std::string& error) {
+bool Write(const fs::path& p, std::span<const uint8_t> data, std::string& error)
+{
     std::error_code ec;
     fs::create_directories(p.parent_path(), ec);
     if (!WriteFileBytes(p, data)) {
@@ -51,14 +62,19 @@ bool Write(const fs::path& p, std::span<const uint8_t> data, std::string& error)
 
 // ---- SIM ----
 
-void FillSim(SimStore& sim, const PhoneConfig& cfg, Rng& r, std::string& error) {
+void FillSim(SimStore& sim, const PhoneConfig& cfg, Rng& r, std::string& error)
+{
     for (int i = 1; i <= 30; ++i) {
         SimContact c;
-        if (i % 4 == 0) c.name = kChineseNames[(i / 4) % std::size(kChineseNames)];
-        else c.name = Utf8ToUcs2(std::string(r.pick(kGivenNames)) + " " + std::string(r.pick(kFamilyNames)).substr(0, 1) + ".");
+        if (i % 4 == 0)
+            c.name = kChineseNames[(i / 4) % std::size(kChineseNames)];
+        else
+            c.name = Utf8ToUcs2(std::string(r.pick(kGivenNames)) + " " +
+                                std::string(r.pick(kFamilyNames)).substr(0, 1) + ".");
         c.number = (i % 5 == 0) ? Digits(r, "+86139", 8) : Digits(r, "138", 8);
         const int index = i <= 25 ? i : i + 10;  // a gap, as on a used SIM
-        if (sim.writeContact(index, c) != 0) error = "SIM phonebook";
+        if (sim.writeContact(index, c) != 0)
+            error = "SIM phonebook";
     }
     struct Msg {
         int stat;
@@ -82,7 +98,8 @@ void FillSim(SimStore& sim, const PhoneConfig& cfg, Rng& r, std::string& error) 
         s.dcs = FitsGsm7(s.text) ? 0 : 8;
         s.time = {4, 10, 11, 9, minute += 7, 30, 32};
         auto pdu = EncodePdu(s, nullptr);
-        if (!pdu || sim.storeMessage({m.stat, *pdu}) == 0) error = "SIM messages";
+        if (!pdu || sim.storeMessage({m.stat, *pdu}) == 0)
+            error = "SIM messages";
     }
     // A long message received as two concatenated parts.
     SmsMessage whole;
@@ -90,17 +107,20 @@ void FillSim(SimStore& sim, const PhoneConfig& cfg, Rng& r, std::string& error) 
     whole.address = "+8613912345678";
     whole.time = {4, 10, 12, 18, 5, 0, 32};
     std::u16string text;
-    for (int i = 0; i < 4; ++i) text += u"This is a long message that the network delivers in parts. ";
+    for (int i = 0; i < 4; ++i)
+        text += u"This is a long message that the network delivers in parts. ";
     whole.text = text;
     for (const auto& part : SplitForDelivery(whole, 0x42)) {
         auto pdu = EncodePdu(part, nullptr);
-        if (!pdu || sim.storeMessage({1, *pdu}) == 0) error = "SIM concatenated message";
+        if (!pdu || sim.storeMessage({1, *pdu}) == 0)
+            error = "SIM concatenated message";
     }
 }
 
 // ---- handset phonebook ----
 
-bool FillHandsetPhonebook(const PhoneFs& pfs, Rng& r, std::string& error) {
+bool FillHandsetPhonebook(const PhoneFs& pfs, Rng& r, std::string& error)
+{
     constexpr int kEntries = 60;
     std::vector<uint8_t> tab(kSmpbtabSize, 0xFF);
     const int files = (kEntries + 19) / 20;
@@ -109,22 +129,29 @@ bool FillHandsetPhonebook(const PhoneFs& pfs, Rng& r, std::string& error) {
         const int slot = i + 1;
         PhonebookRecord rec{};
         std::string name;
-        if (i % 6 == 5) name = Ucs2ToMixed(kChineseNames[i % std::size(kChineseNames)]);
-        else name = std::string(r.pick(kGivenNames)) + " " + r.pick(kFamilyNames);
+        if (i % 6 == 5)
+            name = Ucs2ToMixed(kChineseNames[i % std::size(kChineseNames)]);
+        else
+            name = std::string(r.pick(kGivenNames)) + " " + r.pick(kFamilyNames);
         PutText(rec.name, name);
         // Numbers of every kind across the book: kinds 1-5, some kind 0, some doubled.
         const int count = 1 + static_cast<int>(r.below(5));
         for (int n = 0; n < count; ++n) {
             const int kind = (i + n) % 6;
-            const std::string number = kind == 3 ? Digits(r, "010", 8) : (kind == 4 ? Digits(r, "+86755", 8) : Digits(r, "139", 8));
+            const std::string number =
+                kind == 3 ? Digits(r, "010", 8) : (kind == 4 ? Digits(r, "+86755", 8) : Digits(r, "139", 8));
             auto packed = PackDialString(number);
             std::copy(packed->begin(), packed->end(), rec.numbers[n].bcd);
             rec.numbers[n].kind = static_cast<uint8_t>(kind);
         }
-        if (i % 3 == 0) PutText(rec.detail6, std::string(r.pick(kGivenNames)) + "." + std::to_string(i) + "\x80mail.example.com");
-        if (i % 4 == 1) PutText(rec.detail7, r.pick(kCompanies));
-        if (i % 5 == 2) PutText(rec.detail8, r.pick(kStreets));
-        if (i % 7 == 3) PutText(rec.detail9, Digits(r, "", 6));
+        if (i % 3 == 0)
+            PutText(rec.detail6, std::string(r.pick(kGivenNames)) + "." + std::to_string(i) + "\x80mail.example.com");
+        if (i % 4 == 1)
+            PutText(rec.detail7, r.pick(kCompanies));
+        if (i % 5 == 2)
+            PutText(rec.detail8, r.pick(kStreets));
+        if (i % 7 == 3)
+            PutText(rec.detail9, Digits(r, "", 6));
         if (i % 8 == 4) {
             PutText(rec.detail10, "Birthday");
             PutText(rec.detail11, Digits(r, "2004", 4));
@@ -143,29 +170,37 @@ bool FillHandsetPhonebook(const PhoneFs& pfs, Rng& r, std::string& error) {
         std::memcpy(e.sortKey, rec.name, sizeof e.sortKey - 1);
         std::memcpy(tab.data() + i * sizeof e, &e, sizeof e);
     }
-    if (!Write(pfs.app("dir/smpbtab"), tab, error)) return false;
+    if (!Write(pfs.app("dir/smpbtab"), tab, error))
+        return false;
     for (int f = 0; f < files; ++f)
-        if (!Write(pfs.app("dir/smpb" + std::to_string(f)), recs[f], error)) return false;
+        if (!Write(pfs.app("dir/smpb" + std::to_string(f)), recs[f], error))
+            return false;
     return true;
 }
 
 // ---- handset messages ----
 
-bool FillHandsetMessages(const PhoneFs& pfs, Rng& r, std::string& error) {
-    const char* const inbox[] = {"Happy birthday! Have a great day.", "Call me when you land.", "Dinner at 7? The usual place.",
-                                 "Your bill for October is 86.50 yuan.", "See you at the station, platform 3.",
-                                 "Thanks for the photos!", "Can you send me the address?", "Running 10 minutes late, sorry."};
-    const char* const outbox[] = {"OK, see you there.", "I'll be home by 9.", "Got it, thanks!", "Please call back after 5pm."};
+bool FillHandsetMessages(const PhoneFs& pfs, Rng& r, std::string& error)
+{
+    const char* const inbox[] = {"Happy birthday! Have a great day.",   "Call me when you land.",
+                                 "Dinner at 7? The usual place.",       "Your bill for October is 86.50 yuan.",
+                                 "See you at the station, platform 3.", "Thanks for the photos!",
+                                 "Can you send me the address?",        "Running 10 minutes late, sorry."};
+    const char* const outbox[] = {"OK, see you there.", "I'll be home by 9.", "Got it, thanks!",
+                                  "Please call back after 5pm."};
     int n = 0;
     auto when = [&] { return SmsTime{2004, 9 + n / 10, 1 + n % 28, 8 + n % 12, (n * 13) % 60, 0, 32}; };
     for (const char* t : inbox) {
         ++n;
-        if (StoreHandsetMessage(pfs, n % 3 == 0 ? 3 : 1, Digits(r, "+86138", 8), {t}, when()) != 0) return error = "handset inbox", false;
+        if (StoreHandsetMessage(pfs, n % 3 == 0 ? 3 : 1, Digits(r, "+86138", 8), {t}, when()) != 0)
+            return error = "handset inbox", false;
     }
-    if (StoreHandsetMessage(pfs, 3, Digits(r, "+86138", 8), {Ucs2ToMixed(u"周末一起去爬山吧")}, when()) != 0) return error = "handset inbox", false;
+    if (StoreHandsetMessage(pfs, 3, Digits(r, "+86138", 8), {Ucs2ToMixed(u"周末一起去爬山吧")}, when()) != 0)
+        return error = "handset inbox", false;
     for (const char* t : outbox) {
         ++n;
-        if (StoreHandsetMessage(pfs, n % 2 ? 5 : 7, Digits(r, "139", 8), {t}, when()) != 0) return error = "handset outbox", false;
+        if (StoreHandsetMessage(pfs, n % 2 ? 5 : 7, Digits(r, "139", 8), {t}, when()) != 0)
+            return error = "handset outbox", false;
     }
     // Concatenated: a complete one of three parts, and one whose second part never arrived.
     const std::vector<std::string> story = {
@@ -173,9 +208,11 @@ bool FillHandsetMessages(const PhoneFs& pfs, Rng& r, std::string& error) {
         "the shore. Part two: in the afternoon we rented a small boat and rowed out to the island, where we had tea ",
         "with the fishermen. Part three: we came back at sunset, tired but happy. Photos follow by MMS."};
     ++n;
-    if (StoreHandsetMessage(pfs, 1, "+8613700001111", story, when()) != 0) return error = "handset concatenated", false;
+    if (StoreHandsetMessage(pfs, 1, "+8613700001111", story, when()) != 0)
+        return error = "handset concatenated", false;
     ++n;
-    if (StoreHandsetMessage(pfs, 3, "+8613700002222", {"The first part is here; ", "(lost)", "and this is the last part."}, when(),
+    if (StoreHandsetMessage(pfs, 3, "+8613700002222",
+                            {"The first part is here; ", "(lost)", "and this is the last part."}, when(),
                             {false, true, false}) != 0)
         return error = "handset concatenated", false;
     // Every table file exists, even when empty.
@@ -185,7 +222,8 @@ bool FillHandsetMessages(const PhoneFs& pfs, Rng& r, std::string& error) {
 
 // ---- media ----
 
-bool FillSlots(const PhoneFs& pfs, Rng& r, std::string& error) {
+bool FillSlots(const PhoneFs& pfs, Rng& r, std::string& error)
+{
     std::vector<uint8_t> jpegIdx(kSlotCount * sizeof(SlotRecord), 0), midiIdx(kSlotCount * sizeof(SlotRecord), 0);
     const char* const pictureNames[] = {"Sunset", "Harbour", "Lotus", "Skyline", "Garden"};
     const char* const toneNames[] = {"Morning", "Cheerful", "Classic"};
@@ -198,10 +236,12 @@ bool FillSlots(const PhoneFs& pfs, Rng& r, std::string& error) {
         PutText(m.fileName, file);
         if (k == 0 || k == 1 || k == 2 || k == 4) {
             auto jpeg = MakeJpeg(128, 160, r.below(1u << 30), 40);
-            if (!jpeg) return error = "jpeg", false;
+            if (!jpeg)
+                return error = "jpeg", false;
             char name[16];
             std::snprintf(name, sizeof name, "user%03zu.jpg", k);
-            if (!Write(pfs.app("jpeg/" + EncodeFileName(name)), *jpeg, error)) return false;
+            if (!Write(pfs.app("jpeg/" + EncodeFileName(name)), *jpeg, error))
+                return false;
             PutBe32(p.size, static_cast<uint32_t>(jpeg->size()));
             PutText(p.displayName, pictureNames[k % std::size(pictureNames)]);
             p.used = 1;
@@ -211,7 +251,8 @@ bool FillSlots(const PhoneFs& pfs, Rng& r, std::string& error) {
             auto midi = MakeMidi(r.below(1u << 30), 24 + static_cast<int>(k) * 8);
             char name[16];
             std::snprintf(name, sizeof name, "user%03zu.mid", k);
-            if (!Write(pfs.app("midi/" + EncodeFileName(name)), midi, error)) return false;
+            if (!Write(pfs.app("midi/" + EncodeFileName(name)), midi, error))
+                return false;
             PutBe32(m.size, static_cast<uint32_t>(midi.size()));
             PutText(m.displayName, toneNames[k % std::size(toneNames)]);
             m.used = 1;
@@ -220,10 +261,11 @@ bool FillSlots(const PhoneFs& pfs, Rng& r, std::string& error) {
         std::memcpy(midiIdx.data() + k * sizeof m, &m, sizeof m);
     }
     return Write(pfs.app("jpeg/" + EncodeFileName("index")), jpegIdx, error) &&
-           Write(pfs.app("midi/" + EncodeFileName("index")), midiIdx, error);
+        Write(pfs.app("midi/" + EncodeFileName("index")), midiIdx, error);
 }
 
-bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error) {
+bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error)
+{
     std::vector<uint8_t> idx(60 * sizeof(CameraRecord), 0);
     struct Shot {
         int w, h, res;
@@ -231,11 +273,13 @@ bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error) {
     const Shot shots[] = {{128, 96, 0}, {128, 128, 1}, {320, 240, 2}, {128, 96, 0}, {320, 240, 2}, {640, 480, 3}};
     for (size_t i = 0; i < std::size(shots); ++i) {
         auto jpeg = MakeJpeg(shots[i].w, shots[i].h, r.below(1u << 30), 70);
-        if (!jpeg) return error = "photo", false;
+        if (!jpeg)
+            return error = "photo", false;
         char file[16], name[16];
         std::snprintf(file, sizeof file, "Photo%04zu.jpg", i + 1);
         std::snprintf(name, sizeof name, "Photo %zu", i + 1);
-        if (!Write(pfs.app("camera/" + std::string(file)), *jpeg, error)) return false;
+        if (!Write(pfs.app("camera/" + std::string(file)), *jpeg, error))
+            return false;
         CameraRecord c{};
         PutBe16(c.number, static_cast<uint16_t>(i + 1));
         c.isPrivate = i == 3 ? 1 : 0;
@@ -246,7 +290,8 @@ bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error) {
         PutBe32(c.date, PackDate(2004, 10, 11 + static_cast<int>(i), 9 + static_cast<int>(i), 15));
         std::memcpy(idx.data() + i * sizeof c, &c, sizeof c);
     }
-    if (!Write(pfs.app("camera/cam.idx"), idx, error)) return false;
+    if (!Write(pfs.app("camera/cam.idx"), idx, error))
+        return false;
 
     // Two clips: the first long enough for several 20480-byte parts.
     std::vector<uint8_t> video(10 * sizeof(VideoRecord), 0);
@@ -256,15 +301,19 @@ bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error) {
     } clips[] = {{40, 200, "Lake walk"}, {12, 250, "Birthday"}};
     for (int c = 0; c < 2; ++c) {
         auto clip = MakeClip(128, 96, clips[c].frames, clips[c].intervalMs, r.below(1u << 30));
-        if (!clip) return error = "clip", false;
+        if (!clip)
+            return error = "clip", false;
         const size_t parts = (clip->size() + kClipPartSize - 1) / kClipPartSize;
         for (size_t i = 0; i < parts; ++i) {
             char file[24];
-            if (i == 0) std::snprintf(file, sizeof file, "Video%02d", c);
-            else std::snprintf(file, sizeof file, "Video%02d_%zu", c, i);
+            if (i == 0)
+                std::snprintf(file, sizeof file, "Video%02d", c);
+            else
+                std::snprintf(file, sizeof file, "Video%02d_%zu", c, i);
             const size_t off = i * kClipPartSize;
             const size_t len = std::min(kClipPartSize, clip->size() - off);
-            if (!Write(pfs.app("camera/" + std::string(file)), std::span(clip->data() + off, len), error)) return false;
+            if (!Write(pfs.app("camera/" + std::string(file)), std::span(clip->data() + off, len), error))
+                return false;
         }
         VideoRecord v{};
         PutBe16(v.number, static_cast<uint16_t>(c + 1));
@@ -277,7 +326,8 @@ bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error) {
 }
 
 // WAP lists carry a trailer with their count; MMS lists are just records.
-bool FillItems(const PhoneFs& pfs, Rng& r, std::string& error) {
+bool FillItems(const PhoneFs& pfs, Rng& r, std::string& error)
+{
     struct Dir {
         const char* dir;
         bool wap;
@@ -288,11 +338,13 @@ bool FillItems(const PhoneFs& pfs, Rng& r, std::string& error) {
         std::vector<uint8_t> aud(d.wap ? 1092 : d.sounds * sizeof(ItemRecord), 0);
         for (int i = 0; i < d.images; ++i) {
             auto jpeg = MakeJpeg(i % 2 ? 128 : 96, i % 2 ? 160 : 96, r.below(1u << 30), 65);
-            if (!jpeg) return error = "item picture", false;
+            if (!jpeg)
+                return error = "item picture", false;
             char file[24], name[40];
             std::snprintf(file, sizeof file, "%simg%03d.jpg", d.wap ? "w" : "m", i + 1);
             std::snprintf(name, sizeof name, "%s picture %d", d.wap ? "WAP" : "MMS", i + 1);
-            if (!Write(pfs.app(std::string(d.dir) + "/" + file), *jpeg, error)) return false;
+            if (!Write(pfs.app(std::string(d.dir) + "/" + file), *jpeg, error))
+                return false;
             ItemRecord it{};
             PutText(it.fileName, file);
             PutText(it.displayName, name);
@@ -305,7 +357,8 @@ bool FillItems(const PhoneFs& pfs, Rng& r, std::string& error) {
             char file[24], name[40];
             std::snprintf(file, sizeof file, "%saud%03d.mid", d.wap ? "w" : "m", i + 1);
             std::snprintf(name, sizeof name, "%s tune %d", d.wap ? "WAP" : "MMS", i + 1);
-            if (!Write(pfs.app(std::string(d.dir) + "/" + file), midi, error)) return false;
+            if (!Write(pfs.app(std::string(d.dir) + "/" + file), midi, error))
+                return false;
             ItemRecord it{};
             PutText(it.fileName, file);
             PutText(it.displayName, name);
@@ -326,18 +379,22 @@ bool FillItems(const PhoneFs& pfs, Rng& r, std::string& error) {
 
 }  // namespace
 
-bool InitState(const fs::path& dir, uint32_t seed, std::string& error) {
+bool InitState(const fs::path& dir, uint32_t seed, std::string& error)
+{
     std::error_code ec;
     fs::remove_all(dir / "app", ec);
     fs::remove_all(dir / "sim", ec);
     for (const char* d : {"app/dir", "app/sms", "app/jpeg", "app/midi", "app/camera", "app/wp", "app/mms", "sim"})
-        if (!fs::create_directories(dir / d, ec) && ec) return error = "cannot create " + (dir / d).string(), false;
+        if (!fs::create_directories(dir / d, ec) && ec)
+            return error = "cannot create " + (dir / d).string(), false;
     Rng r(seed);
     PhoneConfig cfg;
-    if (!cfg.save(dir)) return error = "cannot write phone.conf", false;
+    if (!cfg.save(dir))
+        return error = "cannot write phone.conf", false;
     SimStore sim(dir);
     FillSim(sim, cfg, r, error);
-    if (!error.empty()) return false;
+    if (!error.empty())
+        return false;
     const PhoneFs pfs(dir);
     if (!FillHandsetPhonebook(pfs, r, error) || !FillHandsetMessages(pfs, r, error) || !FillSlots(pfs, r, error) ||
         !FillCamera(pfs, r, error) || !FillItems(pfs, r, error))

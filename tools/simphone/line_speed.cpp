@@ -4,15 +4,19 @@
 
 namespace simphone {
 
-int ReadLineSpeed(int fd) {
-    struct termios2 t {};
-    if (ioctl(fd, TCGETS2, &t) != 0) return 0;
+int ReadLineSpeed(int fd)
+{
+    struct termios2 t { };
+    if (ioctl(fd, TCGETS2, &t) != 0)
+        return 0;
     return static_cast<int>(t.c_ospeed);
 }
 
-bool SetLineSpeed(int fd, int baud) {
-    struct termios2 t {};
-    if (baud <= 0 || ioctl(fd, TCGETS2, &t) != 0) return false;
+bool SetLineSpeed(int fd, int baud)
+{
+    struct termios2 t { };
+    if (baud <= 0 || ioctl(fd, TCGETS2, &t) != 0)
+        return false;
     t.c_cflag &= ~CBAUD;
     t.c_cflag |= BOTHER;
     t.c_cflag &= ~(CBAUD << IBSHIFT);

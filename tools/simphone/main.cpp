@@ -19,12 +19,16 @@ namespace {
 
 simphone::Transport* g_transport = nullptr;
 
-void OnSignal(int) {
-    if (g_transport) g_transport->stop();
+void OnSignal(int)
+{
+    if (g_transport)
+        g_transport->stop();
 }
 
-int Usage(const char* why) {
-    if (why) std::fprintf(stderr, "simphone: %s\n", why);
+int Usage(const char* why)
+{
+    if (why)
+        std::fprintf(stderr, "simphone: %s\n", why);
     std::fprintf(stderr,
                  "usage: simphone --state DIR --serial-dir SDIR [--port N] [--line-rate BAUD] [--control SOCKET]"
 #ifdef SIMPHONE_HAVE_BOOT
@@ -34,7 +38,8 @@ int Usage(const char* why) {
     return 2;
 }
 
-bool ParseInt(const char* s, long lo, long hi, long& out) {
+bool ParseInt(const char* s, long lo, long hi, long& out)
+{
     char* end = nullptr;
     errno = 0;
     out = std::strtol(s, &end, 10);
@@ -43,13 +48,16 @@ bool ParseInt(const char* s, long lo, long hi, long& out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc >= 2 && std::strcmp(argv[1], "init-state") == 0) {
-        if (argc < 3) return Usage("init-state needs a directory");
+        if (argc < 3)
+            return Usage("init-state needs a directory");
         long seed = 1;
         for (int i = 3; i < argc; ++i) {
             if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
-                if (!ParseInt(argv[++i], 0, 0x7FFFFFFF, seed)) return Usage("bad --seed");
+                if (!ParseInt(argv[++i], 0, 0x7FFFFFFF, seed))
+                    return Usage("bad --seed");
             } else {
                 return Usage("unknown option");
             }
@@ -71,36 +79,48 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
         long v = 0;
-        if (a == "--state" && hasValue) opt.stateDir = argv[++i];
-        else if (a == "--serial-dir" && hasValue) opt.serialDir = argv[++i];
-        else if (a == "--control" && hasValue) opt.controlSocket = argv[++i];
+        if (a == "--state" && hasValue)
+            opt.stateDir = argv[++i];
+        else if (a == "--serial-dir" && hasValue)
+            opt.serialDir = argv[++i];
+        else if (a == "--control" && hasValue)
+            opt.controlSocket = argv[++i];
         else if (a == "--port" && hasValue) {
-            if (!ParseInt(argv[++i], 1, 99, v)) return Usage("bad --port");
+            if (!ParseInt(argv[++i], 1, 99, v))
+                return Usage("bad --port");
             opt.port = static_cast<int>(v);
         } else if (a == "--line-rate" && hasValue) {
-            if (!ParseInt(argv[++i], 50, 4000000, v)) return Usage("bad --line-rate");
+            if (!ParseInt(argv[++i], 50, 4000000, v))
+                return Usage("bad --line-rate");
             opt.lineRate = static_cast<int>(v);
         }
 #ifdef SIMPHONE_HAVE_BOOT
-        else if (a == "--boot") boot = true;
-        else if (a == "--chip" && hasValue) bootOptions.chip = argv[++i];
-        else if (a == "--flash-image" && hasValue) bootOptions.flashImage = argv[++i];
+        else if (a == "--boot")
+            boot = true;
+        else if (a == "--chip" && hasValue)
+            bootOptions.chip = argv[++i];
+        else if (a == "--flash-image" && hasValue)
+            bootOptions.flashImage = argv[++i];
         else if (a == "--flash-id" && hasValue) {
             unsigned man = 0, dev = 0;
-            if (std::sscanf(argv[++i], "%x:%x", &man, &dev) != 2 || man > 0xFF || dev > 0xFF) return Usage("bad --flash-id (MAN:DEV in hex)");
+            if (std::sscanf(argv[++i], "%x:%x", &man, &dev) != 2 || man > 0xFF || dev > 0xFF)
+                return Usage("bad --flash-id (MAN:DEV in hex)");
             bootOptions.hasFlashId = true;
             bootOptions.manufacturer = static_cast<uint8_t>(man);
             bootOptions.device = static_cast<uint8_t>(dev);
         }
 #endif
-        else return Usage(("unknown option " + a).c_str());
+        else
+            return Usage(("unknown option " + a).c_str());
     }
-    if (opt.stateDir.empty() || opt.serialDir.empty()) return Usage("--state and --serial-dir are required");
+    if (opt.stateDir.empty() || opt.serialDir.empty())
+        return Usage("--state and --serial-dir are required");
 
     const std::filesystem::path stateDir = opt.stateDir;
     opt.startInBoot = boot;
     opt.makeDevice = [=](bool bootMode) -> std::unique_ptr<simphone::Device> {
-        if (!bootMode) return std::make_unique<simphone::AtPhone>(stateDir);
+        if (!bootMode)
+            return std::make_unique<simphone::AtPhone>(stateDir);
 #ifdef SIMPHONE_HAVE_BOOT
         return simphone::MakeBootDevice(bootOptions);
 #else
@@ -115,7 +135,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     g_transport = &transport;
-    struct sigaction sa {};
+    struct sigaction sa { };
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);

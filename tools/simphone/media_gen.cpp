@@ -14,12 +14,14 @@ struct ErrorManager {
     std::jmp_buf jump;
 };
 
-void ErrorExit(j_common_ptr cinfo) {
+void ErrorExit(j_common_ptr cinfo)
+{
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
 // Compresses rgb rows; only trivial locals live across setjmp.
-bool Compress(const std::vector<uint8_t>& rgb, int w, int h, int quality, unsigned char** buf, unsigned long* size) {
+bool Compress(const std::vector<uint8_t>& rgb, int w, int h, int quality, unsigned char** buf, unsigned long* size)
+{
     jpeg_compress_struct cinfo;
     ErrorManager err;
     cinfo.err = jpeg_std_error(&err.pub);
@@ -47,7 +49,8 @@ bool Compress(const std::vector<uint8_t>& rgb, int w, int h, int quality, unsign
     return true;
 }
 
-uint32_t Mix(uint32_t x) {
+uint32_t Mix(uint32_t x)
+{
     x ^= x >> 16;
     x *= 0x7feb352d;
     x ^= x >> 15;
@@ -58,8 +61,10 @@ uint32_t Mix(uint32_t x) {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> MakeJpeg(int w, int h, uint32_t seed, int quality, int frame) {
-    if (w <= 0 || h <= 0 || w > 2048 || h > 2048) return std::nullopt;
+std::optional<std::vector<uint8_t>> MakeJpeg(int w, int h, uint32_t seed, int quality, int frame)
+{
+    if (w <= 0 || h <= 0 || w > 2048 || h > 2048)
+        return std::nullopt;
     const uint32_t r = Mix(seed);
     const int cx = static_cast<int>(r % static_cast<uint32_t>(w)) + frame * 3;
     const int cy = static_cast<int>((r >> 8) % static_cast<uint32_t>(h));
@@ -80,20 +85,24 @@ std::optional<std::vector<uint8_t>> MakeJpeg(int w, int h, uint32_t seed, int qu
     unsigned long size = 0;
     const bool ok = Compress(rgb, w, h, quality, &buf, &size);
     std::optional<std::vector<uint8_t>> out;
-    if (ok && buf) out = std::vector<uint8_t>(buf, buf + size);
+    if (ok && buf)
+        out = std::vector<uint8_t>(buf, buf + size);
     std::free(buf);
     return out;
 }
 
-std::vector<uint8_t> MakeMidi(uint32_t seed, int notes) {
+std::vector<uint8_t> MakeMidi(uint32_t seed, int notes)
+{
     static constexpr int kScale[] = {60, 62, 64, 65, 67, 69, 71, 72};
     std::vector<uint8_t> track;
     auto varLen = [&](uint32_t v) {
         uint8_t b[4];
         int n = 0;
         b[n++] = v & 0x7F;
-        while (v >>= 7) b[n++] = static_cast<uint8_t>(0x80 | (v & 0x7F));
-        while (n) track.push_back(b[--n]);
+        while (v >>= 7)
+            b[n++] = static_cast<uint8_t>(0x80 | (v & 0x7F));
+        while (n)
+            track.push_back(b[--n]);
     };
     // Tempo 500000 us per quarter note, program from the seed.
     track.insert(track.end(), {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
@@ -111,23 +120,28 @@ std::vector<uint8_t> MakeMidi(uint32_t seed, int notes) {
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
     std::vector<uint8_t> out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
     const uint32_t n = static_cast<uint32_t>(track.size());
-    out.insert(out.end(), {static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+    out.insert(out.end(),
+               {static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8),
+                static_cast<uint8_t>(n)});
     out.insert(out.end(), track.begin(), track.end());
     return out;
 }
 
-std::optional<std::vector<uint8_t>> MakeClip(int w, int h, int frames, int intervalMs, uint32_t seed) {
+std::optional<std::vector<uint8_t>> MakeClip(int w, int h, int frames, int intervalMs, uint32_t seed)
+{
     std::vector<uint8_t> out;
     for (int f = 0; f < frames; ++f) {
         auto jpeg = MakeJpeg(w, h, seed, 60, f);
-        if (!jpeg) return std::nullopt;
+        if (!jpeg)
+            return std::nullopt;
         size_t sos = 0;
         for (size_t i = 0; i + 1 < jpeg->size(); ++i)
             if ((*jpeg)[i] == 0xFF && (*jpeg)[i + 1] == 0xDA) {
                 sos = i;
                 break;
             }
-        if (sos == 0) return std::nullopt;
+        if (sos == 0)
+            return std::nullopt;
         if (f == 0) {
             // Header: SOI, JFIF, tables and frame header, shared by every frame.
             out.insert(out.end(), jpeg->begin(), jpeg->begin() + static_cast<std::ptrdiff_t>(sos));

@@ -19,16 +19,16 @@ struct SmsTime {
 
 struct Concat {
     uint8_t reference = 0;
-    uint8_t total = 0;     // 0: not concatenated
+    uint8_t total = 0;  // 0: not concatenated
     uint8_t sequence = 0;
 };
 
 // A message as the handset holds it, decoded.
 struct SmsMessage {
-    bool submit = false;   // SMS-SUBMIT (stored or sent by the user) vs SMS-DELIVER
-    std::string smsc;      // "+8613800100500" or digits
-    std::string address;   // originator (deliver) or destination (submit)
-    SmsTime time;          // deliver only
+    bool submit = false;  // SMS-SUBMIT (stored or sent by the user) vs SMS-DELIVER
+    std::string smsc;  // "+8613800100500" or digits
+    std::string address;  // originator (deliver) or destination (submit)
+    SmsTime time;  // deliver only
     uint8_t pid = 0;
     uint8_t dcs = 0;
     std::u16string text;

@@ -12,15 +12,21 @@
 
 namespace simphone {
 
-inline uint16_t GetBe16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-inline uint32_t GetBe32(const uint8_t* p) {
+inline uint16_t GetBe16(const uint8_t* p)
+{
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+inline uint32_t GetBe32(const uint8_t* p)
+{
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
-inline void PutBe16(uint8_t* p, uint16_t v) {
+inline void PutBe16(uint8_t* p, uint16_t v)
+{
     p[0] = static_cast<uint8_t>(v >> 8);
     p[1] = static_cast<uint8_t>(v);
 }
-inline void PutBe32(uint8_t* p, uint32_t v) {
+inline void PutBe32(uint8_t* p, uint32_t v)
+{
     p[0] = static_cast<uint8_t>(v >> 24);
     p[1] = static_cast<uint8_t>(v >> 16);
     p[2] = static_cast<uint8_t>(v >> 8);
@@ -29,23 +35,26 @@ inline void PutBe32(uint8_t* p, uint32_t v) {
 
 // Copies text into a fixed field, NUL-terminated and zero-filled; cut to fit.
 template <size_t N>
-void PutText(uint8_t (&field)[N], std::string_view text) {
+void PutText(uint8_t (&field)[N], std::string_view text)
+{
     std::memset(field, 0, N);
     std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 template <size_t N>
-std::string GetText(const uint8_t (&field)[N]) {
+std::string GetText(const uint8_t (&field)[N])
+{
     size_t n = 0;
-    while (n < N && field[n] != 0) ++n;
+    while (n < N && field[n] != 0)
+        ++n;
     return std::string(reinterpret_cast<const char*>(field), n);
 }
 
 // Packed date of the handset: bits 31-20 year, 19-16 month, 15-11 day,
 // 10-6 hour, 5-0 minute.
-inline uint32_t PackDate(int year, int month, int day, int hour, int minute) {
+inline uint32_t PackDate(int year, int month, int day, int hour, int minute)
+{
     return (static_cast<uint32_t>(year) << 20) | (static_cast<uint32_t>(month) << 16) |
-           (static_cast<uint32_t>(day) << 11) | (static_cast<uint32_t>(hour) << 6) |
-           static_cast<uint32_t>(minute);
+        (static_cast<uint32_t>(day) << 11) | (static_cast<uint32_t>(hour) << 6) | static_cast<uint32_t>(minute);
 }
 
 #pragma pack(push, 1)
@@ -75,7 +84,7 @@ static_assert(offsetof(PhonebookRecord, detail10) == 338);
 
 // Entry i of smpbtab describes handset slot i + 1.
 struct PhonebookTabEntry {
-    uint8_t slot[2];      // i + 1 when the slot is used, 0xFFFF when free
+    uint8_t slot[2];  // i + 1 when the slot is used, 0xFFFF when free
     uint8_t position[2];  // 0-based place of the entry in the handset's own list
     uint8_t sortKey[20];  // the first characters of the name, NUL-terminated
 };
@@ -92,8 +101,8 @@ static_assert(sizeof(SimDropRecord) == 93);
 struct SmsTabEntry {
     uint8_t sequence[4];  // arrival counter
     uint8_t status;
-    uint8_t memory;       // 1: handset
-    uint8_t item[2];      // bit 15 in use, bits 0-14 item number
+    uint8_t memory;  // 1: handset
+    uint8_t item[2];  // bit 15 in use, bits 0-14 item number
     uint8_t concatenated;
     uint8_t concatIndex;
     uint8_t reserved[2];
@@ -184,11 +193,13 @@ inline constexpr size_t kSlotCount = 10;
 inline constexpr size_t kClipPartSize = 20480;
 
 template <typename T>
-std::span<const uint8_t> AsBytes(const T& t) {
+std::span<const uint8_t> AsBytes(const T& t)
+{
     return {reinterpret_cast<const uint8_t*>(&t), sizeof(T)};
 }
 template <typename T>
-T FromBytes(std::span<const uint8_t> b) {
+T FromBytes(std::span<const uint8_t> b)
+{
     T t{};
     std::memcpy(&t, b.data(), std::min(b.size(), sizeof(T)));
     return t;

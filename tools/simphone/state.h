@@ -19,7 +19,7 @@ namespace simphone {
 
 // "+CME ERROR" numbers the handset uses.
 enum Cme : int {
-    kCmeTransferOpen = 1,       // a file transfer is already open: *END it first
+    kCmeTransferOpen = 1,  // a file transfer is already open: *END it first
     kCmeNotAllowed = 3,
     kCmeNotSupported = 4,
     kCmeMemoryFull = 20,
@@ -45,7 +45,7 @@ using Outcome = int;
 // below "/app" exist; "." / ".." components and control characters are refused.
 class PhoneFs {
 public:
-    explicit PhoneFs(std::filesystem::path stateDir) : root_(std::move(stateDir)) {}
+    explicit PhoneFs(std::filesystem::path stateDir) : root_(std::move(stateDir)) { }
     [[nodiscard]] std::optional<std::filesystem::path> resolve(std::string_view phonePath) const;
     [[nodiscard]] std::filesystem::path app(std::string_view relative) const { return root_ / "app" / relative; }
     [[nodiscard]] const std::filesystem::path& root() const { return root_; }
@@ -65,7 +65,7 @@ struct PhoneConfig {
     std::string imsi = "460001234567890";
     std::string operatorName = "CHINA MOBILE";
     std::string smsc = "+8613800100500";
-    std::string safebox = "NON";   // NON, PIC, SMS or PIC,SMS
+    std::string safebox = "NON";  // NON, PIC, SMS or PIC,SMS
     uint64_t volumeBytes = 4u * 1024 * 1024;
 
     [[nodiscard]] static PhoneConfig load(const std::filesystem::path& stateDir);
@@ -73,12 +73,12 @@ struct PhoneConfig {
 };
 
 struct SimContact {
-    std::string number;     // dial string, "+" allowed in front
+    std::string number;  // dial string, "+" allowed in front
     std::u16string name;
 };
 
 struct SimMessage {
-    int stat = 0;           // 0 REC UNREAD, 1 REC READ, 2 STO UNSENT, 3 STO SENT
+    int stat = 0;  // 0 REC UNREAD, 1 REC READ, 2 STO UNSENT, 3 STO SENT
     std::vector<uint8_t> pdu;  // service-centre part first
 };
 
@@ -87,8 +87,8 @@ class SimStore {
 public:
     static constexpr int kPhonebookCapacity = 250;
     static constexpr int kMessageCapacity = 50;
-    static constexpr size_t kNameChars = 12;   // GSM characters of a SIM name
-    static constexpr size_t kUcs2NameChars = 6; // characters when the name needs UCS2
+    static constexpr size_t kNameChars = 12;  // GSM characters of a SIM name
+    static constexpr size_t kUcs2NameChars = 6;  // characters when the name needs UCS2
     static constexpr size_t kNumberChars = 20;
 
     explicit SimStore(std::filesystem::path stateDir);

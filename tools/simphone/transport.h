@@ -23,7 +23,7 @@ struct TransportOptions {
     std::filesystem::path stateDir;
     std::filesystem::path serialDir;
     int port = 1;
-    int lineRate = 0;            // baud; 0: no pacing
+    int lineRate = 0;  // baud; 0: no pacing
     std::filesystem::path controlSocket;  // empty: none
     // Makes the device after power-on: boot false the handset, true the boot ROM
     // (returns null when boot mode is not built in).

@@ -17,8 +17,8 @@ namespace {
 
 class ReplayDevice : public simphone::Device {
 public:
-    explicit ReplayDevice(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    void receive(std::span<const uint8_t>, std::vector<uint8_t>&) override {}
+    explicit ReplayDevice(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) { }
+    void receive(std::span<const uint8_t>, std::vector<uint8_t>&) override { }
     void tick(uint32_t, std::vector<uint8_t>& out) override
     {
         // A few bytes per tick, so that reads see the stream arrive over time.
@@ -53,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     PrepareSpmFiles();
     const uint8_t mode = data[0];
-    brindel_test::FakeLine line(
-        std::make_unique<ReplayDevice>(std::vector<uint8_t>(data + 1, data + size)));
+    brindel_test::FakeLine line(std::make_unique<ReplayDevice>(std::vector<uint8_t>(data + 1, data + size)));
     line.Install();
     dwl50_0ResetContext();
     sg_DownloadContext.port = 1;
@@ -62,15 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (dwl12_0UartInit(1, 38400, 2, 1) != 1)
         std::abort();
     switch ((mode / 6) % 3) {
-    case 0:
-        (void)dwl1_0boot(&sg_DownloadContext);
-        break;
-    case 1:
-        (void)dwl1_4bootUart1(&sg_DownloadContext);
-        break;
-    default:
-        (void)start_boot_loader("dwl874_7.spm");
-        break;
+    case 0: (void)dwl1_0boot(&sg_DownloadContext); break;
+    case 1: (void)dwl1_4bootUart1(&sg_DownloadContext); break;
+    default: (void)start_boot_loader("dwl874_7.spm"); break;
     }
     (void)dwl12_1UartStop(1);
     return 0;

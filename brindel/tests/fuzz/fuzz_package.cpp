@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // A software image holding a two-pack table at 0x20.
     static uint8_t image[0x40] = {};
-    const uint8_t table[24] = {0, 0, 0x10, 0, 0, 0x20, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0x40, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    const uint8_t table[24] = {0, 0, 0x10, 0, 0, 0x20, 0, 0, 0,    0,    0,    1,
+                               0, 1, 0,    0, 0, 0x40, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
     std::memcpy(image + 0x20, table, sizeof table);
     T_DownloadContext context{};
     context.manufacturerId = 0x89;

@@ -8,7 +8,7 @@
 namespace brindel_test {
 
 struct CliResult {
-    int exitCode;     // -1 when the program could not be run or did not exit
+    int exitCode;  // -1 when the program could not be run or did not exit
     std::string out;  // standard output (standard error is dropped)
 };
 

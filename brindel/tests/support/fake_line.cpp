@@ -7,7 +7,7 @@ namespace brindel_test {
 namespace {
 class FakeBackend final : public dwlrt::ComBackend {
 public:
-    explicit FakeBackend(FakeLine& line) : line_(line) {}
+    explicit FakeBackend(FakeLine& line) : line_(line) { }
     int Configure(uint32_t baud, int parity, int, int) override
     {
         line_.Configure(baud, parity);
@@ -28,10 +28,7 @@ public:
         line_.Event(on ? "dtr 1" : "dtr 0");
         return 0;
     }
-    int Read(uint8_t* data, size_t length, int timeoutMs) override
-    {
-        return line_.Read(data, length, timeoutMs);
-    }
+    int Read(uint8_t* data, size_t length, int timeoutMs) override { return line_.Read(data, length, timeoutMs); }
     int Write(const uint8_t* data, size_t length, int) override { return line_.Write(data, length); }
     int InputLength() override { return static_cast<int>(line_.pending()); }
     int OutputLength() override { return 0; }
@@ -42,7 +39,7 @@ private:
 };
 }  // namespace
 
-FakeLine::FakeLine(std::unique_ptr<simphone::Device> device) : device_(std::move(device)) {}
+FakeLine::FakeLine(std::unique_ptr<simphone::Device> device) : device_(std::move(device)) { }
 
 FakeLine::~FakeLine()
 {

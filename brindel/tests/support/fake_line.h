@@ -55,7 +55,9 @@ private:
 class ScriptedDevice : public simphone::Device {
 public:
     ScriptedDevice(uint8_t acknowledge, size_t expectAfterD, std::vector<uint8_t> reply, bool echoD = true)
-        : ack_(acknowledge), expect_(expectAfterD), reply_(std::move(reply)), echo_(echoD) {}
+        : ack_(acknowledge), expect_(expectAfterD), reply_(std::move(reply)), echo_(echoD)
+    {
+    }
     void receive(std::span<const uint8_t> in, std::vector<uint8_t>& out) override;
     void tick(uint32_t nowMs, std::vector<uint8_t>& out) override;
 

@@ -78,8 +78,8 @@ void PtyPhone::Serve()
                 if (n > 0)
                     device_->receive(std::span<const uint8_t>(buffer, static_cast<size_t>(n)), out);
             }
-            const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now() - start);
+            const auto now =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
             device_->tick(static_cast<uint32_t>(now.count()), out);
         }
         size_t done = 0;

@@ -45,7 +45,10 @@ int ThreadBatchRunner::run()
     return batch_.result();
 }
 
-std::string ThreadBatchRunner::text(int id) const { return opt_.text ? opt_.text(id) : std::to_string(id); }
+std::string ThreadBatchRunner::text(int id) const
+{
+    return opt_.text ? opt_.text(id) : std::to_string(id);
+}
 
 void ThreadBatchRunner::showStatus(const std::string& text)
 {

@@ -17,14 +17,17 @@ namespace shell {
 {
     return 0x40000000u | (window & 0x3FFFFFFFu);
 }
-[[nodiscard]] constexpr bool IsBatchRecordMessage(uint32_t message) { return (message & 0xC0000000u) == 0x40000000u; }
+[[nodiscard]] constexpr bool IsBatchRecordMessage(uint32_t message)
+{
+    return (message & 0xC0000000u) == 0x40000000u;
+}
 
 struct ThreadBatchOptions {
     plat::ThreadId worker = 0;
     plat::WindowHandle mainWindow = 0;  // reply window of the closing MASKCALL
     bool phoneMode = false;
-    std::function<std::string(int)> text;                     // string resources
-    std::function<void(const std::string&)> onStatus;         // status texts
+    std::function<std::string(int)> text;  // string resources
+    std::function<void(const std::string&)> onStatus;  // status texts
     std::function<void(int position, const std::string&)> onProgress;
     std::function<void(int stringId)> onError;
     std::function<void(const plat::Message&)> onOtherMessage;  // anything else on this thread's queue
@@ -52,9 +55,9 @@ private:
     [[nodiscard]] std::string text(int id) const override;
     void showStatus(const std::string& text) override;
     void showProgress(int position, const std::string& percent) override;
-    void showCancelButton(bool) override {}
+    void showCancelButton(bool) override { }
     void showError(int stringId) override;
-    void finished(int) override {}
+    void finished(int) override { }
 
     ThreadBatchOptions opt_;
     plat::ThreadId thread_;
@@ -62,6 +65,5 @@ private:
     uint32_t recordMessage_ = 0;
     TransferBatch batch_;
 };
-
 
 }  // namespace shell

@@ -35,12 +35,9 @@ struct IndexFile {
     const char* local;
 };
 constexpr IndexFile kIndexFiles[] = {
-    {"/app/jpeg/", "index", true, "jpeg.idx"},
-    {"/app/midi/", "index", true, "midi.idx"},
-    {"/app/camera/", "cam.idx", false, "cam.idx"},
-    {"/app/wp/", "imgIndex.txt", false, "WapImg.idx"},
-    {"/app/mms/", "imgIndex.txt", false, "MMSImg.idx"},
-    {"/app/wp/", "audIndex.txt", false, "WapAudi.idx"},
+    {"/app/jpeg/", "index", true, "jpeg.idx"},           {"/app/midi/", "index", true, "midi.idx"},
+    {"/app/camera/", "cam.idx", false, "cam.idx"},       {"/app/wp/", "imgIndex.txt", false, "WapImg.idx"},
+    {"/app/mms/", "imgIndex.txt", false, "MMSImg.idx"},  {"/app/wp/", "audIndex.txt", false, "WapAudi.idx"},
     {"/app/mms/", "audIndex.txt", false, "MMSAudi.idx"},
 };
 
@@ -101,7 +98,10 @@ bool ConnectionController::connectionDialogLoop(int initialChoice)
     return false;
 }
 
-void ConnectionController::connectCommand(int mode) { (void)connectAttempt(mode); }
+void ConnectionController::connectCommand(int mode)
+{
+    (void)connectAttempt(mode);
+}
 
 bool ConnectionController::connectAttempt(int mode)
 {
@@ -258,6 +258,5 @@ void ConnectionController::switchPage(int command)
     }
     showPage(command);
 }
-
 
 }  // namespace shell

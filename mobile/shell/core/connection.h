@@ -32,7 +32,7 @@ constexpr int kModePhone = 1;
 enum class Icon { Information, Question, Error };
 
 struct ConnectionState {
-    int currentPage = 0;     // 1 pictures ... 5 video
+    int currentPage = 0;  // 1 pictures ... 5 video
     int currentCommand = 0;  // toolbar command of the page shown (the MP3 form is its own)
     bool picturesLocked = false;
     bool messagesLocked = false;

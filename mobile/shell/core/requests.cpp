@@ -47,8 +47,7 @@ void FreeRequestBlock(uint32_t argument)
         std::free(plat::TakeBlock(argument));
 }
 
-bool PostRequest(plat::ThreadId worker, int32_t code, RequestPtr request, plat::WindowHandle replyTo,
-                 bool ownsBlock)
+bool PostRequest(plat::ThreadId worker, int32_t code, RequestPtr request, plat::WindowHandle replyTo, bool ownsBlock)
 {
     if (!request)
         return false;

@@ -25,8 +25,7 @@ constexpr int32_t REQ_COMMAND = 95;
 constexpr int32_t kCallbackStep = 301;
 
 // Zero-filled record; text is cut to the record's 771 usable characters.
-[[nodiscard]] RequestPtr NewRequest(plat::ThreadId guiThread, std::string_view text = {},
-                                    uint32_t argument = 0);
+[[nodiscard]] RequestPtr NewRequest(plat::ThreadId guiThread, std::string_view text = {}, uint32_t argument = 0);
 
 // Transfer block of requests 200 and 201: two NUL-terminated 256-byte
 // strings. For 201 first is the phone file and second the PC file; for 200

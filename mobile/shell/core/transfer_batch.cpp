@@ -37,10 +37,8 @@ constexpr BridgeStatusRow kBridgeStatus[] = {
     case REQ_DOWNLOAD:
     case REQ_RECONNECT:
     case REQ_READ_SIM_PHONEBOOK:
-    case REQ_READ_MESSAGES:
-        return true;
-    default:
-        return kind >= REQ_SCAN_AND_CONNECT && kind <= REQ_BRIDGE_LAST;
+    case REQ_READ_MESSAGES: return true;
+    default: return kind >= REQ_SCAN_AND_CONNECT && kind <= REQ_BRIDGE_LAST;
     }
 }
 
@@ -80,9 +78,12 @@ BatchStep BatchStep::Callback(BatchCallback callback)
     return s;
 }
 
-TransferBatch::TransferBatch(BatchHost& host, BatchEffects effects) : host_(host), effects_(std::move(effects)) {}
+TransferBatch::TransferBatch(BatchHost& host, BatchEffects effects) : host_(host), effects_(std::move(effects)) { }
 
-TransferBatch::~TransferBatch() { discardRemaining(); }
+TransferBatch::~TransferBatch()
+{
+    discardRemaining();
+}
 
 void TransferBatch::setBatch(std::vector<BatchStep> steps)
 {
@@ -93,7 +94,10 @@ void TransferBatch::setBatch(std::vector<BatchStep> steps)
     stepsDone_ = 0;
 }
 
-void TransferBatch::setTitle(int stringId) { host_.showStatus(host_.text(stringId)); }
+void TransferBatch::setTitle(int stringId)
+{
+    host_.showStatus(host_.text(stringId));
+}
 
 void TransferBatch::start()
 {
@@ -157,9 +161,7 @@ void TransferBatch::onResult(int32_t kind, LinkResult* record)
         if (effects_.backup)
             status = LINK_SUCCEEDED;
         break;
-    case kList:
-        listingWork(status, r);
-        break;
+    case kList: listingWork(status, r); break;
     case kVersion:
         if (status == LINK_FAILED)
             versionCheckFailed_ = true;
@@ -176,8 +178,7 @@ void TransferBatch::onResult(int32_t kind, LinkResult* record)
         if (status == LINK_SUCCEEDED && effects_.onScanResult)
             effects_.onScanResult(current != 0, static_cast<uint8_t>(total));
         break;
-    default:
-        break;
+    default: break;
     }
     if (status == LINK_SUCCEEDED) {
         for (const auto& row : kBridgeStatus) {
@@ -258,8 +259,8 @@ void TransferBatch::commonProgress(int32_t kind, int32_t status, int32_t current
     }
     if ((status == LINK_INTERMEDIATE || kind == kLongCommand) && total != 0 && stepCount_ != 0) {
         // Byte counts of large files overflow 32 bits once multiplied by 100.
-        const int64_t percent = int64_t(current) * 100 / (int64_t(total) * stepCount_) +
-                                int64_t(stepsDone_) * 100 / stepCount_;
+        const int64_t percent =
+            int64_t(current) * 100 / (int64_t(total) * stepCount_) + int64_t(stepsDone_) * 100 / stepCount_;
         if (percent > position_ || position_ == 100)
             setPercent(percent);
     }
@@ -319,6 +320,9 @@ void TransferBatch::close(int result)
     host_.finished(result);
 }
 
-void TransferBatch::cancel() { close(kBatchCancel); }
+void TransferBatch::cancel()
+{
+    close(kBatchCancel);
+}
 
 }  // namespace shell

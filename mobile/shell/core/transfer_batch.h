@@ -28,7 +28,7 @@ using BatchCallback = std::function<bool(TransferBatch&)>;
 
 struct BatchStep {
     int32_t kind = 0;
-    RequestPtr request;      // null for a callback step
+    RequestPtr request;  // null for a callback step
     bool ownsBlock = false;  // the argument word names a PutBlock block the request owns
     BatchCallback callback;  // set for a callback step (kind 301)
 
@@ -77,8 +77,8 @@ public:
 // Effects of particular results on the program's state; all optional.
 struct BatchEffects {
     std::function<void(bool answered, uint8_t openablePorts)> onScanResult;  // 222
-    std::function<void(bool pictures, bool messages)> onPrivacyLock;        // 219
-    std::function<void(int32_t value)> onStorageCount;                       // 99
+    std::function<void(bool pictures, bool messages)> onPrivacyLock;  // 219
+    std::function<void(int32_t value)> onStorageCount;  // 99
     std::function<void(int slot, const std::string& name)> onMp3SlotFilled;  // 229
     BatchBackupHooks* backup = nullptr;
 };
@@ -102,7 +102,11 @@ public:
     void setTitle(int stringId);
     void setShowCancelOnHandshake(bool on) { showCancelOnHandshake_ = on; }
     [[nodiscard]] bool showCancelOnHandshake() const { return showCancelOnHandshake_; }
-    void setSlot(int index, std::string name) { slotIndex_ = index; slotName_ = std::move(name); }
+    void setSlot(int index, std::string name)
+    {
+        slotIndex_ = index;
+        slotName_ = std::move(name);
+    }
 
     // The window has opened: bracket with MASKCALL=1 in phone mode, then run.
     void start();

@@ -145,9 +145,18 @@ QToolButton* CControlView::button(int id) const
     return it == buttons_.end() ? nullptr : it->second;
 }
 
-bool CControlView::pathFieldVisible() const { return !path_->isHidden(); }
-QString CControlView::pathText() const { return path_->text(); }
-void CControlView::setPathText(const QString& text) { path_->setText(text); }
+bool CControlView::pathFieldVisible() const
+{
+    return !path_->isHidden();
+}
+QString CControlView::pathText() const
+{
+    return path_->text();
+}
+void CControlView::setPathText(const QString& text)
+{
+    path_->setText(text);
+}
 
 void CControlView::setButtonEnabled(int id, bool enabled)
 {

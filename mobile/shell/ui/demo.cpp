@@ -61,7 +61,10 @@ QString DemoPhone::SimphoneProgram()
     return QStandardPaths::findExecutable("simphone");
 }
 
-QString DemoPhone::controlSocket() const { return dir_.path() + "/control.sock"; }
+QString DemoPhone::controlSocket() const
+{
+    return dir_.path() + "/control.sock";
+}
 
 bool DemoPhone::start()
 {
@@ -92,8 +95,9 @@ bool DemoPhone::start()
         if (::getppid() != parent)
             ::_exit(1);
     });
-    phone_->start(program, {"--state", state, "--serial-dir", serial, "--port", QString::number(kDemoPort),
-                            "--control", controlSocket()});
+    phone_->start(
+        program,
+        {"--state", state, "--serial-dir", serial, "--port", QString::number(kDemoPort), "--control", controlSocket()});
     if (!phone_->waitForStarted(kStartMs)) {
         error_ = "the emulator did not start";
         return false;

@@ -65,10 +65,10 @@ bool AskTemplate(int templateId, QWidget* parent)
 bool ShowMessage(QWidget* parent, MessageKind kind, const QString& text, bool withCancel)
 {
     const QMessageBox::Icon icon = kind == MessageKind::Information ? QMessageBox::Information
-                                   : kind == MessageKind::Question  ? QMessageBox::Question
+        : kind == MessageKind::Question                             ? QMessageBox::Question
                                                                     : QMessageBox::Critical;
-    QMessageBox box(icon, Str(57344), text, QMessageBox::Ok | (withCancel ? QMessageBox::Cancel : QMessageBox::NoButton),
-                    parent);
+    QMessageBox box(icon, Str(57344), text,
+                    QMessageBox::Ok | (withCancel ? QMessageBox::Cancel : QMessageBox::NoButton), parent);
     box.button(QMessageBox::Ok)->setText(Str(59004));
     if (withCancel)
         box.button(QMessageBox::Cancel)->setText(Str(57765));
@@ -138,7 +138,10 @@ void SplashWindow::showFinished()
     setGeometry(QRect(screen.center() - QPoint(full_.width() / 2, full_.height() / 2), full_));
 }
 
-QString AboutText() { return QStringLiteral("Telvane 5.5 (MP3)\nBuild Dec 16 2005 16:17:38"); }
+QString AboutText()
+{
+    return QStringLiteral("Telvane 5.5 (MP3)\nBuild Dec 16 2005 16:17:38");
+}
 
 void ShowAbout(QWidget* parent)
 {

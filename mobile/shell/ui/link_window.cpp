@@ -9,7 +9,7 @@
 
 namespace shellui {
 
-LinkEvent::LinkEvent(const plat::Message& m) : QEvent(Type()), message_(m) {}
+LinkEvent::LinkEvent(const plat::Message& m) : QEvent(Type()), message_(m) { }
 
 LinkEvent::~LinkEvent()
 {
@@ -34,11 +34,13 @@ LinkWindow::LinkWindow(QObject* target)
 {
     // The handle is removed (waiting for running deliveries) before the
     // target dies, so target is valid whenever deliver runs.
-    handle_ = plat::RegisterWindow([target](const plat::Message& m) {
-        QCoreApplication::postEvent(target, new LinkEvent(m));
-    });
+    handle_ = plat::RegisterWindow(
+        [target](const plat::Message& m) { QCoreApplication::postEvent(target, new LinkEvent(m)); });
 }
 
-LinkWindow::~LinkWindow() { plat::UnregisterWindow(handle_); }
+LinkWindow::~LinkWindow()
+{
+    plat::UnregisterWindow(handle_);
+}
 
 }  // namespace shellui

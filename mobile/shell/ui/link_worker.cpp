@@ -14,7 +14,7 @@ namespace shellui {
 namespace {
 class QuorlinkThread final : public shell::LinkThread {
 public:
-    explicit QuorlinkThread(quorlink::link::CommThreadPtr t) : thread_(std::move(t)) {}
+    explicit QuorlinkThread(quorlink::link::CommThreadPtr t) : thread_(std::move(t)) { }
     [[nodiscard]] plat::ThreadId threadId() const override { return thread_->threadId(); }
     [[nodiscard]] bool isRunning() const override { return thread_->isRunning(); }
 
@@ -31,7 +31,10 @@ std::unique_ptr<shell::LinkThread> StartLinkWorker(plat::ThreadId guiThread, pla
     return std::make_unique<QuorlinkThread>(std::move(t));
 }
 #else
-std::unique_ptr<shell::LinkThread> StartLinkWorker(plat::ThreadId, plat::WindowHandle) { return nullptr; }
+std::unique_ptr<shell::LinkThread> StartLinkWorker(plat::ThreadId, plat::WindowHandle)
+{
+    return nullptr;
+}
 #endif
 
 std::string PhoneFileName(std::string_view name)

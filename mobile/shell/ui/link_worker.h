@@ -11,8 +11,7 @@ namespace shellui {
 
 // The worker for this GUI thread and window; null when this build has no
 // phone link.
-[[nodiscard]] std::unique_ptr<shell::LinkThread> StartLinkWorker(plat::ThreadId guiThread,
-                                                                 plat::WindowHandle window);
+[[nodiscard]] std::unique_ptr<shell::LinkThread> StartLinkWorker(plat::ThreadId guiThread, plat::WindowHandle window);
 // The phone's file-name form of a plain ASCII name.
 [[nodiscard]] std::string PhoneFileName(std::string_view name);
 

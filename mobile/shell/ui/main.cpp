@@ -46,7 +46,7 @@ std::unique_ptr<QSocketNotifier> CatchTermination()
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return nullptr;
-    struct sigaction sa {};
+    struct sigaction sa { };
     sa.sa_handler = OnTerminate;
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
@@ -54,8 +54,7 @@ std::unique_ptr<QSocketNotifier> CatchTermination()
     auto notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
         char buf[16];
-        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
-        }
+        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) { }
         g_terminated = true;
         if (g_frame)
             g_frame->close();

@@ -63,12 +63,9 @@ struct PageRow {
     uint32_t mode;
 };
 constexpr PageRow kPages[] = {
-    {kCmdPictures, 59061, 59060, kModePictureSlots},
-    {kCmdRingtones, 59063, 59062, kModeSoundSlots},
-    {kCmdMp3Ringtones, 59063, 59064, kModeSoundSlots},
-    {kCmdPhonebook, 59065, 0, kModePhonebook},
-    {kCmdMessages, 59066, 0, kModeMessages},
-    {kCmdVideo, 59067, 0, kModeVideo},
+    {kCmdPictures, 59061, 59060, kModePictureSlots},   {kCmdRingtones, 59063, 59062, kModeSoundSlots},
+    {kCmdMp3Ringtones, 59063, 59064, kModeSoundSlots}, {kCmdPhonebook, 59065, 0, kModePhonebook},
+    {kCmdMessages, 59066, 0, kModeMessages},           {kCmdVideo, 59067, 0, kModeVideo},
 };
 
 // A pane changed its category: the control bar follows (the path field
@@ -78,8 +75,8 @@ struct CategoryRow {
     uint32_t mode;
 };
 constexpr CategoryRow kCategoryCommands[] = {
-    {57962, kModePictureWap},  {57963, kModePictureSlots},  {57968, kModeSoundWap},
-    {57970, kModeSoundSlots},  {57983, kModePictureCamera},
+    {57962, kModePictureWap}, {57963, kModePictureSlots},  {57968, kModeSoundWap},
+    {57970, kModeSoundSlots}, {57983, kModePictureCamera},
 };
 
 const PageRow* FindPage(int command)
@@ -157,8 +154,8 @@ private:
 };
 
 CMainFrame::CMainFrame(FrameOptions options, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint),
+    : QMainWindow(parent,
+                  Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint),
       options_(std::move(options)), link_(std::make_unique<LinkWindow>(this))
 {
     setObjectName("frame_root");
@@ -241,8 +238,9 @@ void CMainFrame::buildRebar()
         b->setObjectName("captionButton");
         b->setText(glyph);
         b->setToolTip(Str(tip));
-        b->setStyleSheet("QToolButton { color: #dfe7ee; background: transparent; border: none; font-size: 16px; "
-                         "padding: 0 8px; } QToolButton:hover { color: #17222d; background: #f4a23c; border-radius: 3px; }");
+        b->setStyleSheet(
+            "QToolButton { color: #dfe7ee; background: transparent; border: none; font-size: 16px; "
+            "padding: 0 8px; } QToolButton:hover { color: #17222d; background: #f4a23c; border-radius: 3px; }");
         const int cmd = id;
         connect(b, &QToolButton::clicked, this, [this, cmd] { command(cmd); });
         top->addWidget(b);
@@ -341,16 +339,12 @@ void CMainFrame::command(int id, const QString& text)
         if (ask(kStrLeave))
             close();
         break;
-    case kCmdMinimise:
-        showMinimized();
-        break;
+    case kCmdMinimise: showMinimized(); break;
     case kCmdEndMp3:
         if (st_.mp3Mode)
             ctl_->endMp3Mode();
         break;
-    case kCmdAbout:
-        ShowAbout(this);
-        break;
+    case kCmdAbout: ShowAbout(this); break;
     case kCmdConnect:
         // Not connected, the button brings up the connection dialog; when
         // connected it offers to end the connection.
@@ -406,11 +400,20 @@ void CMainFrame::closeEvent(QCloseEvent* e)
     QMainWindow::closeEvent(e);
 }
 
-bool CMainFrame::workerRunning() const { return worker_ && worker_->isRunning(); }
+bool CMainFrame::workerRunning() const
+{
+    return worker_ && worker_->isRunning();
+}
 
-QString CMainFrame::statusText() const { return status_->text(); }
+QString CMainFrame::statusText() const
+{
+    return status_->text();
+}
 
-void CMainFrame::setStatus(const QString& text) { status_->setText(text); }
+void CMainFrame::setStatus(const QString& text)
+{
+    status_->setText(text);
+}
 
 int CMainFrame::checkedPageCommand() const
 {
@@ -427,7 +430,10 @@ void CMainFrame::checkPageButton(int command)
         b->setChecked(id == command);
 }
 
-bool CMainFrame::secondColumnVisible() const { return !right_->isHidden(); }
+bool CMainFrame::secondColumnVisible() const
+{
+    return !right_->isHidden();
+}
 
 void CMainFrame::bringToFront()
 {
@@ -464,7 +470,7 @@ std::optional<int> CMainFrame::chooseMode(int initialChoice)
 void CMainFrame::message(int stringId, Icon icon)
 {
     const MessageKind kind = icon == Icon::Information ? MessageKind::Information
-                             : icon == Icon::Question  ? MessageKind::Question
+        : icon == Icon::Question                       ? MessageKind::Question
                                                        : MessageKind::Error;
     (void)ShowMessage(this, kind, Str(stringId));
 }
@@ -474,13 +480,25 @@ void CMainFrame::portPermissionDenied(const std::string& device)
     (void)ShowMessage(this, MessageKind::Error, Str(59081).arg(QString::fromStdString(device)));
 }
 
-bool CMainFrame::ask(int stringId) { return ShowMessage(this, MessageKind::Question, Str(stringId), true); }
+bool CMainFrame::ask(int stringId)
+{
+    return ShowMessage(this, MessageKind::Question, Str(stringId), true);
+}
 
-bool CMainFrame::askDialog(int dialogId) { return AskTemplate(dialogId, this); }
+bool CMainFrame::askDialog(int dialogId)
+{
+    return AskTemplate(dialogId, this);
+}
 
-void CMainFrame::setStatusText(int stringId) { setStatus(Str(stringId)); }
+void CMainFrame::setStatusText(int stringId)
+{
+    setStatus(Str(stringId));
+}
 
-void CMainFrame::closeMainWindow() { close(); }
+void CMainFrame::closeMainWindow()
+{
+    close();
+}
 
 void CMainFrame::showPage(int command)
 {

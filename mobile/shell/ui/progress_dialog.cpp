@@ -64,7 +64,10 @@ CProgressBar::~CProgressBar()
     link_.reset();
 }
 
-plat::ThreadId CProgressBar::guiThread() const { return plat::CurrentThreadId(); }
+plat::ThreadId CProgressBar::guiThread() const
+{
+    return plat::CurrentThreadId();
+}
 
 int CProgressBar::run()
 {
@@ -113,10 +116,8 @@ bool CProgressBar::eventFilter(QObject* watched, QEvent* e)
     switch (e->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-        return true;
-    default:
-        return QDialog::eventFilter(watched, e);
+    case QEvent::ShortcutOverride: return true;
+    default: return QDialog::eventFilter(watched, e);
     }
 }
 
@@ -129,7 +130,10 @@ void CProgressBar::closeEvent(QCloseEvent* e)
         QDialog::closeEvent(e);
 }
 
-std::string CProgressBar::text(int stringId) const { return Str(stringId).toStdString(); }
+std::string CProgressBar::text(int stringId) const
+{
+    return Str(stringId).toStdString();
+}
 
 void CProgressBar::showStatus(const std::string& text)
 {
@@ -144,7 +148,10 @@ void CProgressBar::showProgress(int position, const std::string& percentText)
     percent_->setText(QString::fromStdString(percentText));
 }
 
-void CProgressBar::showCancelButton(bool visible) { cancel_->setVisible(visible); }
+void CProgressBar::showCancelButton(bool visible)
+{
+    cancel_->setVisible(visible);
+}
 
 void CProgressBar::showError(int stringId)
 {
@@ -157,9 +164,21 @@ void CProgressBar::finished(int result)
     done(result);
 }
 
-QString CProgressBar::statusText() const { return status_->text(); }
-QString CProgressBar::percentText() const { return percent_->text(); }
-int CProgressBar::barPosition() const { return bar_->value(); }
-bool CProgressBar::cancelVisible() const { return !cancel_->isHidden(); }
+QString CProgressBar::statusText() const
+{
+    return status_->text();
+}
+QString CProgressBar::percentText() const
+{
+    return percent_->text();
+}
+int CProgressBar::barPosition() const
+{
+    return bar_->value();
+}
+bool CProgressBar::cancelVisible() const
+{
+    return !cancel_->isHidden();
+}
 
 }  // namespace shellui

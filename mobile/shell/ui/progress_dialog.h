@@ -46,7 +46,7 @@ protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
-    void reject() override {}
+    void reject() override { }
     void closeEvent(QCloseEvent* e) override;
 
 private:

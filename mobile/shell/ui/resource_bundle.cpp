@@ -22,9 +22,9 @@ ResourceBundle* g_bundle = nullptr;
 
 // Resources every start needs; a bundle without them is damaged or stale.
 const char* const kRequired[] = {
-    ":/strings/strings.tsv", ":/menus/128.menu",   ":/menus/136.toolbar", ":/dialogs/161.ui",
-    ":/dialogs/203.ui",      ":/dialogs/256.ui",   ":/dialogs/257.ui",    ":/dialogs/258.ui",
-    ":/bitmaps/202.png",     ":/toolbar/136.png",  ":/skin/skin.qss",
+    ":/strings/strings.tsv", ":/menus/128.menu",  ":/menus/136.toolbar", ":/dialogs/161.ui",
+    ":/dialogs/203.ui",      ":/dialogs/256.ui",  ":/dialogs/257.ui",    ":/dialogs/258.ui",
+    ":/bitmaps/202.png",     ":/toolbar/136.png", ":/skin/skin.qss",
 };
 
 QString Unescape(const QString& s)
@@ -48,7 +48,10 @@ QString Resolve(const QString& s)
 
 }  // namespace
 
-void SetResources(ResourceBundle* bundle) { g_bundle = bundle; }
+void SetResources(ResourceBundle* bundle)
+{
+    g_bundle = bundle;
+}
 
 const ResourceBundle& Res()
 {
@@ -67,7 +70,10 @@ std::unique_ptr<QTranslator> InstallToolkitTranslation(const QString& language)
     return t;
 }
 
-QString Str(int id) { return g_bundle ? g_bundle->text(id) : QStringLiteral("#%1").arg(id); }
+QString Str(int id)
+{
+    return g_bundle ? g_bundle->text(id) : QStringLiteral("#%1").arg(id);
+}
 
 ResourceBundle::~ResourceBundle()
 {
@@ -98,8 +104,7 @@ QString ResourceBundle::Describe(BundleError error, const QString& path, const Q
 {
     const bool zh = language == "zh";
     switch (error) {
-    case BundleError::None:
-        return {};
+    case BundleError::None: return {};
     case BundleError::Missing:
         return (zh ? QStringLiteral("未找到资源包 Resource.rcc（查找位置：%1）。请重新安装或重新编译 Telvane。")
                    : QStringLiteral("The resource bundle Resource.rcc was not found (looked for %1). "
@@ -119,8 +124,7 @@ QString ResourceBundle::Describe(BundleError error, const QString& path, const Q
     return {};
 }
 
-std::unique_ptr<ResourceBundle> ResourceBundle::Load(const QString& path, const QString& language,
-                                                     BundleError* error)
+std::unique_ptr<ResourceBundle> ResourceBundle::Load(const QString& path, const QString& language, BundleError* error)
 {
     auto fail = [error](BundleError e) {
         if (error)
@@ -230,7 +234,10 @@ QWidget* ResourceBundle::loadDialogForm(int id, QWidget* parent) const
     return form;
 }
 
-QPixmap ResourceBundle::bitmap(const QString& name) const { return QPixmap(":/" + name); }
+QPixmap ResourceBundle::bitmap(const QString& name) const
+{
+    return QPixmap(":/" + name);
+}
 
 QString ResourceBundle::styleSheet() const
 {

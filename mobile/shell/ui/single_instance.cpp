@@ -27,7 +27,10 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
     });
 }
 
-SingleInstance::~SingleInstance() { server_.close(); }
+SingleInstance::~SingleInstance()
+{
+    server_.close();
+}
 
 QString SingleInstance::DefaultName()
 {

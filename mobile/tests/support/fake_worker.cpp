@@ -34,7 +34,10 @@ void FakeWorker::stop()
         thread_.join();
 }
 
-void FakeWorker::loseLink() { (void)plat::PostThreadMessage(id_, WM_FAKE_LOSE_LINK, 0, 0); }
+void FakeWorker::loseLink()
+{
+    (void)plat::PostThreadMessage(id_, WM_FAKE_LOSE_LINK, 0, 0);
+}
 
 std::vector<SeenRequest> FakeWorker::seen() const
 {
@@ -66,8 +69,12 @@ void FakeWorker::run()
             if (m->message != WM_LINK_REQUEST)
                 continue;
             auto* req = reinterpret_cast<LinkRequest*>(m->lParam);
-            SeenRequest s{int32_t(m->wParam), std::string(req->text, strnlen(req->text, sizeof req->text)),
-                          req->argument, req->window, {}, {}};
+            SeenRequest s{int32_t(m->wParam),
+                          std::string(req->text, strnlen(req->text, sizeof req->text)),
+                          req->argument,
+                          req->window,
+                          {},
+                          {}};
             if (s.code == REQ_UPLOAD || s.code == REQ_DOWNLOAD) {
                 if (auto* block = static_cast<char*>(plat::TakeBlock(req->argument))) {
                     s.first.assign(block, strnlen(block, 256));

@@ -19,12 +19,12 @@ namespace plat {
 
 enum class SerialError {
     None,
-    NotPresent,        // no such device (ENOENT, ENODEV, ENXIO)
+    NotPresent,  // no such device (ENOENT, ENODEV, ENXIO)
     PermissionDenied,  // EACCES / EPERM
-    Busy,              // EBUSY: another program holds the port exclusively
-    InvalidArgument,   // a setting the device refuses
-    TimedOut,          // a write could not finish within its time limit
-    HungUp,            // the other end went away (EIO, POLLHUP)
+    Busy,  // EBUSY: another program holds the port exclusively
+    InvalidArgument,  // a setting the device refuses
+    TimedOut,  // a write could not finish within its time limit
+    HungUp,  // the other end went away (EIO, POLLHUP)
     NotOpen,
     Other,
 };
@@ -51,9 +51,9 @@ enum class PurgeWhich { Input, Output, Both };
 
 struct SerialSettings {
     uint32_t baud = 115200;  // any rate; non-standard ones go through BOTHER
-    int dataBits = 8;        // 5..8
+    int dataBits = 8;  // 5..8
     Parity parity = Parity::None;
-    int stopBits = 1;        // 1 or 2
+    int stopBits = 1;  // 1 or 2
 };
 
 // "COMn" as a device path: $TELVANE_SERIAL_DIR/COMn when the variable is set,

@@ -8,13 +8,17 @@
 
 namespace qc = quorlink::codecs;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const auto bytes = qc::Base64Decode(text);
-  if (bytes.size() > qc::Base64DecodedMax(size)) std::abort();
-  std::uint8_t small[7];
-  const std::size_t n = qc::Base64Decode(text, small);
-  if (n > sizeof small || n != std::min(bytes.size(), sizeof small)) std::abort();
-  if (qc::Base64Decode(qc::Base64Encode(bytes)) != bytes) std::abort();
-  return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const auto bytes = qc::Base64Decode(text);
+    if (bytes.size() > qc::Base64DecodedMax(size))
+        std::abort();
+    std::uint8_t small[7];
+    const std::size_t n = qc::Base64Decode(text, small);
+    if (n > sizeof small || n != std::min(bytes.size(), sizeof small))
+        std::abort();
+    if (qc::Base64Decode(qc::Base64Encode(bytes)) != bytes)
+        std::abort();
+    return 0;
 }

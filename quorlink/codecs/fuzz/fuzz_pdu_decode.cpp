@@ -7,16 +7,20 @@
 
 #include "quorlink/codecs/pdu.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
-  const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-  SM_PARAM p;
-  std::memset(&p, 0, sizeof p);
-  p.status = data[0] % 5;
-  const int n = CPDU::gsmDecodePdu(text.c_str(), &p);
-  if (n < 0 || n > 160) std::abort();
-  if (strnlen(p.serviceCentre, 16) == 16 || strnlen(p.address, 16) == 16 || strnlen(p.timeStamp, 16) == 16)
-    std::abort();
-  if (p.userData[n] != 0 || p.status != data[0] % 5) std::abort();
-  return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+    SM_PARAM p;
+    std::memset(&p, 0, sizeof p);
+    p.status = data[0] % 5;
+    const int n = CPDU::gsmDecodePdu(text.c_str(), &p);
+    if (n < 0 || n > 160)
+        std::abort();
+    if (strnlen(p.serviceCentre, 16) == 16 || strnlen(p.address, 16) == 16 || strnlen(p.timeStamp, 16) == 16)
+        std::abort();
+    if (p.userData[n] != 0 || p.status != data[0] % 5)
+        std::abort();
+    return 0;
 }

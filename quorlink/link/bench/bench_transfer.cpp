@@ -160,15 +160,12 @@ void Measure(benchmark::State& state, Request request)
 
 void BM_Download100000(benchmark::State& state)
 {
-    Measure(state, [](Rig& r) {
-        return r.Run(REQ_DOWNLOAD, "", Block("/app/camera/bench", (r.local / "down").string()));
-    });
+    Measure(state,
+            [](Rig& r) { return r.Run(REQ_DOWNLOAD, "", Block("/app/camera/bench", (r.local / "down").string())); });
 }
 void BM_Upload100000(benchmark::State& state)
 {
-    Measure(state, [](Rig& r) {
-        return r.Run(REQ_UPLOAD, "", Block((r.local / "bench").string(), "/app/camera/up"));
-    });
+    Measure(state, [](Rig& r) { return r.Run(REQ_UPLOAD, "", Block((r.local / "bench").string(), "/app/camera/up")); });
 }
 void BM_SimPhonebook250(benchmark::State& state)
 {

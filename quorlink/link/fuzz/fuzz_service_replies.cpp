@@ -26,7 +26,7 @@ using namespace quorlink::link;
 
 class ScriptedPort final : public LinkPort {
 public:
-    ScriptedPort(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    ScriptedPort(const uint8_t* data, size_t size) : data_(data), size_(size) { }
     bool Open(int) override { return open_ = true; }
     void Close() override { open_ = false; }
     [[nodiscard]] bool IsOpen() const override { return open_; }
@@ -50,7 +50,7 @@ public:
         return true;
     }
     void PurgeBoth() override { pending_.clear(); }
-    void ClearErrors() override {}
+    void ClearErrors() override { }
     [[nodiscard]] int WaitFd() const override { return -1; }
 
 private:
@@ -86,9 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     });
     if (size < 1)
         return 0;
-    static constexpr int32_t kCodes[] = {REQ_UPLOAD,          REQ_DOWNLOAD,      REQ_READ_SIM_PHONEBOOK,
-                                         REQ_READ_MESSAGES,   REQ_SEND_MESSAGE,  REQ_CHECK_VERSION,
-                                         REQ_STORAGE_COUNTS,  REQ_PRIVACY_LOCK};
+    static constexpr int32_t kCodes[] = {REQ_UPLOAD,       REQ_DOWNLOAD,      REQ_READ_SIM_PHONEBOOK, REQ_READ_MESSAGES,
+                                         REQ_SEND_MESSAGE, REQ_CHECK_VERSION, REQ_STORAGE_COUNTS,     REQ_PRIVACY_LOCK};
     const int32_t code = kCodes[data[0] % (sizeof kCodes / sizeof kCodes[0])];
 
     PhoneLink link(LinkTarget{plat::CurrentThreadId(), window}, std::make_unique<ScriptedPort>(data + 1, size - 1), "");

@@ -23,9 +23,9 @@ namespace {
 
 using namespace quorlink::link;
 using linktest::NewRequest;
+using linktest::Pattern;
 using linktest::Posted;
 using linktest::ResultSink;
-using linktest::Pattern;
 using linktest::SimPhone;
 
 constexpr int kWaitMs = 60000;
@@ -253,7 +253,7 @@ TEST_F(EmulatorTest, SimPhonebookFileHoldsEveryEntry)
     while (std::getline(sim, line)) {
         const size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
         expected += " " + line.substr(0, t1) + "," + line.substr(t1 + 1, t2 - t1 - 1) + "," +
-                    quorlink::codecs::Ucs2ToAnsi(quorlink::codecs::Utf8ToUcs2(line.substr(t2 + 1))) + "\r\n";
+            quorlink::codecs::Ucs2ToAnsi(quorlink::codecs::Utf8ToUcs2(line.substr(t2 + 1))) + "\r\n";
         ++used;
     }
     ASSERT_GT(used, 0);

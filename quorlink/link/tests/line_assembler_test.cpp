@@ -51,7 +51,8 @@ TEST(LineAssembly, CutsLinesFromByteExactInput)
         std::vector<Out> expected;
     } cases[] = {
         {"framed final", {"\r\nOK\r\n"}, {{Kind::Line, "OK"}}},
-        {"two lines in one read", {"\r\n+CPBS: \"SM\",3,250\r\n\r\nOK\r\n"},
+        {"two lines in one read",
+         {"\r\n+CPBS: \"SM\",3,250\r\n\r\nOK\r\n"},
          {{Kind::Line, "+CPBS: \"SM\",3,250"}, {Kind::Line, "OK"}}},
         {"split across reads", {"\r\n+CP", "BS: 1", ",2\r", "\n"}, {{Kind::Line, "+CPBS: 1,2"}}},
         {"byte by byte", {"\r", "\n", "O", "K", "\r", "\n"}, {{Kind::Line, "OK"}}},

@@ -59,7 +59,7 @@ TEST(LinkOverPty, ScanConnectKeepAliveSwitchOffAndQuit)
         EXPECT_EQ(records, expected);
 
         // Echo off first, then the setup, in order.
-        const std::vector<std::string> connect = {"AT*CONNECT", "ATE0", "AT+CMGF=0", "AT+CSMP=,,,8",
+        const std::vector<std::string> connect = {"AT*CONNECT",      "ATE0",      "AT+CMGF=0",      "AT+CSMP=,,,8",
                                                   "AT+CSCS=\"GSM\"", "AT+CSDH=1", "AT+CNMI=2,2,0,0"};
         const auto seen = phone.Commands();
         ASSERT_GE(seen.size(), connect.size());

@@ -85,18 +85,18 @@ TEST_P(Replay, CommandsAndResultMatchTheRecording)
     EXPECT_EQ(results.back().code, c.finalCode);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Recorded, Replay,
-    ::testing::Values(ReplayCase{"connect_echo.txt", REQ_SCAN_AND_CONNECT, "", LINK_SUCCEEDED, 0},
-                      ReplayCase{"connect_switchoff_answer.txt", REQ_SCAN_AND_CONNECT, "", LINK_SUCCEEDED, 0},
-                      ReplayCase{"init_cme_error.txt", REQ_SCAN_AND_CONNECT, "", LINK_FAILED, 0},
-                      ReplayCase{"echo_never_ok.txt", REQ_SCAN_AND_CONNECT, "", LINK_FAILED, 0},
-                      ReplayCase{"fileinfo.txt", REQ_FILEINFO_LINES, "AT*FILEINFO=\"/app/dir/smpbtab\"\r",
-                                 LINK_SUCCEEDED, 0}),
-    [](const auto& info) {
-        std::string name = info.param.transcript;
-        name = name.substr(0, name.find('.'));
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Recorded, Replay,
+                         ::testing::Values(ReplayCase{"connect_echo.txt", REQ_SCAN_AND_CONNECT, "", LINK_SUCCEEDED, 0},
+                                           ReplayCase{"connect_switchoff_answer.txt", REQ_SCAN_AND_CONNECT, "",
+                                                      LINK_SUCCEEDED, 0},
+                                           ReplayCase{"init_cme_error.txt", REQ_SCAN_AND_CONNECT, "", LINK_FAILED, 0},
+                                           ReplayCase{"echo_never_ok.txt", REQ_SCAN_AND_CONNECT, "", LINK_FAILED, 0},
+                                           ReplayCase{"fileinfo.txt", REQ_FILEINFO_LINES,
+                                                      "AT*FILEINFO=\"/app/dir/smpbtab\"\r", LINK_SUCCEEDED, 0}),
+                         [](const auto& info) {
+                             std::string name = info.param.transcript;
+                             name = name.substr(0, name.find('.'));
+                             return name;
+                         });
 
 }  // namespace

@@ -123,9 +123,9 @@ TEST_F(ServicesFake, UploadSendsBlocksOf108WithProgressThenEnds)
     for (size_t i = 0; i < 108; ++i)
         check0 ^= bytes[i];
     const std::string put0 = "AT*PUT=0,108," + quorlink::codecs::Base64Encode(bytes.first(108)) + "," +
-                             quorlink::codecs::Base64Encode(std::span(&check0, 1)) + "\r";
+        quorlink::codecs::Base64Encode(std::span(&check0, 1)) + "\r";
     const std::string put1 = "AT*PUT=1,1," + quorlink::codecs::Base64Encode(bytes.subspan(108)) + "," +
-                             quorlink::codecs::Base64Encode(bytes.subspan(108)) + "\r";
+        quorlink::codecs::Base64Encode(bytes.subspan(108)) + "\r";
     device->Answer("AT*STARTDL=/app/f.bin,109\r", kOk);
     device->Answer(put0, "\r\n*PUT: 0\r\n" + kOk);  // an information line before the OK is skipped
     device->Answer(put1, kOk);
@@ -193,12 +193,13 @@ TEST_F(ServicesFake, UploadFailures)
     EXPECT_EQ(device->CountWritten(kEnd), 2u);
     // No argument block at all.
     Run(REQ_UPLOAD, "", 0);
-    EXPECT_EQ(Finals(REQ_UPLOAD), Pairs({{LINK_FAILED, LINK_ERR_LOCAL_FILE},
-                                          {LINK_FAILED, LINK_ERR_LOCAL_FILE},
-                                          {LINK_FAILED, LINK_ERR_SEND},
-                                          {LINK_FAILED, LINK_ERR_SEND},
-                                          {LINK_FAILED, LINK_ERR_SEND},
-                                          {LINK_FAILED, LINK_ERR_LOCAL_FILE}}));
+    EXPECT_EQ(Finals(REQ_UPLOAD),
+              Pairs({{LINK_FAILED, LINK_ERR_LOCAL_FILE},
+                     {LINK_FAILED, LINK_ERR_LOCAL_FILE},
+                     {LINK_FAILED, LINK_ERR_SEND},
+                     {LINK_FAILED, LINK_ERR_SEND},
+                     {LINK_FAILED, LINK_ERR_SEND},
+                     {LINK_FAILED, LINK_ERR_LOCAL_FILE}}));
     EXPECT_TRUE(Progress(REQ_UPLOAD).empty());
 }
 
@@ -218,7 +219,7 @@ TEST_F(ServicesFake, InvalidBase64WritesNothingForItsLineAndTheTransferGoesOn)
     device->AnswerOnce("AT*GET\r", "\r\n*GET: 3,QUJD,QA==\r\n" + kOk);
     device->AnswerOnce("AT*GET\r", "\r\n*GET: 3,Q!JD,QA==\r\n" + kOk);  // '!' is not Base64
     device->AnswerOnce("AT*GET\r", "\r\n*GET: 2,REU=\r\n" + kOk);
-    device->AnswerOnce("AT*GET\r", "\r\n*GET: 0,RkZG\r\n" + kOk);      // data on the end line is ignored
+    device->AnswerOnce("AT*GET\r", "\r\n*GET: 0,RkZG\r\n" + kOk);  // data on the end line is ignored
     device->Answer(kEnd, kOk);
     Run(REQ_DOWNLOAD, "", Transfer("/app/x", (dir / "x").string()));
     EXPECT_EQ(ReadFile(dir / "x"), "ABCDE");
@@ -234,11 +235,11 @@ TEST_F(ServicesFake, StartOfDownloadRefused)
         int32_t status, code;
         size_t ends;
     } cases[] = {
-        {"\r\n+CME ERROR: 2\r\n", LINK_SUCCEEDED, 0, 0},       // nothing to copy: empty file, success
+        {"\r\n+CME ERROR: 2\r\n", LINK_SUCCEEDED, 0, 0},  // nothing to copy: empty file, success
         {"\r\n+CME ERROR: 1\r\n", LINK_FAILED, LINK_ERR_SEND, 1},  // a transfer was open: closed, failed
         {"\r\n+CME ERROR: 22\r\n", LINK_FAILED, LINK_ERR_SEND, 0},
         {"\r\nERROR\r\n", LINK_FAILED, LINK_ERR_SEND, 0},
-        {"", LINK_FAILED, LINK_ERR_SEND, 0},                    // silence
+        {"", LINK_FAILED, LINK_ERR_SEND, 0},  // silence
     };
     for (const auto& c : cases) {
         Forget();
@@ -313,8 +314,7 @@ TEST_F(ServicesFake, PhonebookShorterThanAnnouncedFailsThoughTheFileIsWritten)
     device->Answer("AT+CPBS?\r", "\r\n+CPBS: \"SM\",2,250\r\n" + kOk);
     device->Answer("AT+CSCS=\"GSM\"\r", "\r\nERROR\r\n");
     Run(REQ_READ_SIM_PHONEBOOK, path);
-    EXPECT_EQ(Finals(REQ_READ_SIM_PHONEBOOK),
-              Pairs({{LINK_FAILED, 0}, {LINK_SUCCEEDED, 0}, {LINK_FAILED, 0}}));
+    EXPECT_EQ(Finals(REQ_READ_SIM_PHONEBOOK), Pairs({{LINK_FAILED, 0}, {LINK_SUCCEEDED, 0}, {LINK_FAILED, 0}}));
 }
 
 TEST_F(ServicesFake, EmptyPhonebookHoldsOnlyTheHeader)
@@ -340,32 +340,34 @@ TEST_F(ServicesFake, EmptyPhonebookHoldsOnlyTheHeader)
 
 // A received message from +13678923015, 26/12/11 14:52:45, 7-bit "hello".
 const std::string kDeliverPdu = std::string("00")  // no service centre
-                                + "04"               // SMS-DELIVER
-                                + "0B91" + "3176983210F5"  // 11 digits, international
-                                + "00" + "00"        // PID, DCS 7-bit
-                                + "62211141255400"   // time stamp
-                                + "05E8329BFD06";    // "hello"
+    + "04"  // SMS-DELIVER
+    + "0B91" + "3176983210F5"  // 11 digits, international
+    + "00" + "00"  // PID, DCS 7-bit
+    + "62211141255400"  // time stamp
+    + "05E8329BFD06";  // "hello"
 
 // The same as a stored sent message (SMS-SUBMIT with a relative validity).
-const std::string kSubmitPdu = std::string("00")          // no service centre
-                               + "11" + "00"               // SMS-SUBMIT, message reference
-                               + "0B91" + "3176983210F5"   // destination
-                               + "00" + "00" + "AA"        // PID, DCS 7-bit, validity
-                               + "05E8329BFD06";           // "hello"
+const std::string kSubmitPdu = std::string("00")  // no service centre
+    + "11" + "00"  // SMS-SUBMIT, message reference
+    + "0B91" + "3176983210F5"  // destination
+    + "00" + "00" + "AA"  // PID, DCS 7-bit, validity
+    + "05E8329BFD06";  // "hello"
 
 TEST_F(ServicesFake, MessageFileWithHeaderRewrittenForFreshCounts)
 {
     device->AnswerOnce("AT+CPMS?\r", "\r\n+CPMS: \"SM\",9,50,\"SM\",9,50\r\n" + kOk);
     device->AnswerOnce("AT+CPMS?\r", "\r\n+CPMS: \"SM\",10,50,\"SM\",10,50\r\n" + kOk);
-    device->Answer("AT+CMGL=4\r", "\r\n+CMGL: 1,1,,20\r\n" + kDeliverPdu + "\r\n+CMGL: 2,3,,19\r\n" + kSubmitPdu +
-                                      "\r\n+CMGL: 3,0,,20\r\n" + kDeliverPdu + "\r\n" + kOk);
+    device->Answer("AT+CMGL=4\r",
+                   "\r\n+CMGL: 1,1,,20\r\n" + kDeliverPdu + "\r\n+CMGL: 2,3,,19\r\n" + kSubmitPdu +
+                       "\r\n+CMGL: 3,0,,20\r\n" + kDeliverPdu + "\r\n" + kOk);
     const auto path = (dir / "sms.sim").string();
     Run(REQ_READ_MESSAGES, path);
-    EXPECT_EQ(ReadFile(path), "50,10"
-                              "\r\n 1,REC READ,+13678923015,26/12/11,14:52:45,hello"
-                              "\r\n 2,STO SENT,+13678923015,hello"  // stored: no time stamp
-                              "\r\n 3,REC UNREAD,+13678923015,26/12/11,14:52:45,hello"
-                              "\r\n");
+    EXPECT_EQ(ReadFile(path),
+              "50,10"
+              "\r\n 1,REC READ,+13678923015,26/12/11,14:52:45,hello"
+              "\r\n 2,STO SENT,+13678923015,hello"  // stored: no time stamp
+              "\r\n 3,REC UNREAD,+13678923015,26/12/11,14:52:45,hello"
+              "\r\n");
     EXPECT_EQ(Progress(REQ_READ_MESSAGES), Pairs({{1, 9}, {2, 9}, {3, 9}}));
     EXPECT_EQ(Finals(REQ_READ_MESSAGES), Pairs({{LINK_SUCCEEDED, 0}}));
 }
@@ -411,13 +413,13 @@ TEST_F(ServicesFake, MessageIsSentInSevenBitOrUcs2ByItsBytes)
 {
     device->Answer("AT+CSCA?\r", "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk);
     const std::string head = std::string("08916831081000") + "05F0"  // service centre 8613800100500
-                             + "1100" + "0D91683119325476F8";         // SUBMIT, 8613912345678
+        + "1100" + "0D91683119325476F8";  // SUBMIT, 8613912345678
     struct Case {
         std::string text;
         std::string pdu;
     } cases[] = {
-        {"hi", head + "00" + "00" + "00" + "02E834"},                 // 7-bit
-        {"\xC4\xE3", head + "00" + "08" + "00" + "024F60"},           // a byte >= 0x80: UCS2
+        {"hi", head + "00" + "00" + "00" + "02E834"},  // 7-bit
+        {"\xC4\xE3", head + "00" + "08" + "00" + "024F60"},  // a byte >= 0x80: UCS2
     };
     for (const auto& c : cases) {
         device->Answer("AT+CMGS=17\r", "\r\n> ");
@@ -456,20 +458,19 @@ TEST_F(ServicesFake, NumbersTooLongForTheMessageRecordAreRefusedNotCut)
         std::string destination;
         bool sent;
     } cases[] = {
-        {"8612345678901", true},      // 13 digits with the country prefix: fits
-        {"+123456789012345", true},   // 15 digits once the "+" is gone: fits
-        {"+1234567890123456", false}, // 16 digits
-        {"1234567890123", true},      // 15 with "86" in front: fits
-        {"12345678901234", false},    // 16 with "86" in front
+        {"8612345678901", true},  // 13 digits with the country prefix: fits
+        {"+123456789012345", true},  // 15 digits once the "+" is gone: fits
+        {"+1234567890123456", false},  // 16 digits
+        {"1234567890123", true},  // 15 with "86" in front: fits
+        {"12345678901234", false},  // 16 with "86" in front
     };
     for (const auto& c : cases) {
         Forget();
         const size_t before = device->Written().size();
         Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage(c.destination, "hi")));
         const auto written = device->Written();
-        const bool commandSent =
-            std::any_of(written.begin() + static_cast<long>(before), written.end(),
-                        [](const std::string& w) { return w.rfind("AT+CMGS=", 0) == 0; });
+        const bool commandSent = std::any_of(written.begin() + static_cast<long>(before), written.end(),
+                                             [](const std::string& w) { return w.rfind("AT+CMGS=", 0) == 0; });
         EXPECT_EQ(commandSent, c.sent) << c.destination;
         if (!c.sent) {
             EXPECT_EQ(Finals(REQ_SEND_MESSAGE), Pairs({{LINK_FAILED, 0}})) << c.destination;

@@ -27,12 +27,12 @@ TEST(TransferParsers, GetReplyFields)
         std::string_view data;
     } cases[] = {
         {"*GET: 3,QUJD,QQ==", true, 3, "QUJD"},
-        {"*GET:3,QUJD", true, 3, "QUJD"},            // no check field
-        {"*GET: 0,", true, 0, ""},                   // end of file
-        {"*GET: 0,QUJD,xx", true, 0, "QUJD"},        // data on the end line (ignored by the caller)
-        {"*GET: 12", true, 12, ""},                  // no comma at all
-        {"*GET: ,QUJD", false, 0, ""},               // no count
-        {"*GET QUJD", false, 0, ""},                 // no colon
+        {"*GET:3,QUJD", true, 3, "QUJD"},  // no check field
+        {"*GET: 0,", true, 0, ""},  // end of file
+        {"*GET: 0,QUJD,xx", true, 0, "QUJD"},  // data on the end line (ignored by the caller)
+        {"*GET: 12", true, 12, ""},  // no comma at all
+        {"*GET: ,QUJD", false, 0, ""},  // no count
+        {"*GET QUJD", false, 0, ""},  // no colon
         {"*GET: 1024,AAAA,AAAA,extra", true, 1024, "AAAA"},
     };
     for (const auto& c : cases) {
@@ -48,7 +48,11 @@ TEST(TransferParsers, GetReplyFields)
 TEST(TransferParsers, StartUploadSize)
 {
     const std::pair<std::string_view, long> cases[] = {
-        {"*STARTUL: 100000", 100000}, {"*STARTUL:7", 7}, {"*STARTUL", 0}, {"*STARTUL: x", 0}, {"*STARTUL: 12,3", 12},
+        {"*STARTUL: 100000", 100000},
+        {"*STARTUL:7", 7},
+        {"*STARTUL", 0},
+        {"*STARTUL: x", 0},
+        {"*STARTUL: 12,3", 12},
         {"*STARTUL: 99999999999999999999", 2147483647}};  // held to what a record can carry
     for (const auto& [line, size] : cases)
         EXPECT_EQ(StartUploadSize(line), size) << line;
@@ -151,18 +155,16 @@ TEST(VersionList, EntriesArePrefixesWithoutCase)
         std::string_view version, list;
         bool accepted;
     } cases[] = {
-        {"V318_R1.2", "V318", true},
-        {"v318_r1.2", "V317\rV318_R", true},
-        {"V318_R1.2", "V317\rV319", false},
-        {"V3", "V318", false},      // the version must be at least as long as the entry
-        {"V318", "V317\r", true},   // a trailing carriage return leaves an empty entry
+        {"V318_R1.2", "V318", true}, {"v318_r1.2", "V317\rV318_R", true}, {"V318_R1.2", "V317\rV319", false},
+        {"V3", "V318", false},  // the version must be at least as long as the entry
+        {"V318", "V317\r", true},  // a trailing carriage return leaves an empty entry
         {"anything", "", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(VersionAccepted(c.version, c.list), c.accepted) << c.version;
 }
 
-class HeaderRewrite : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
+class HeaderRewrite : public ::testing::TestWithParam<std::pair<std::string, std::string>> { };
 
 TEST_P(HeaderRewrite, KeepsEveryMessageLine)
 {
@@ -178,9 +180,9 @@ TEST_P(HeaderRewrite, KeepsEveryMessageLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, HeaderRewrite,
-                         ::testing::Values(std::pair{std::string("50,9"), std::string("50,8")},     // same digits
-                                           std::pair{std::string("50,9"), std::string("50,10")},    // one more
-                                           std::pair{std::string("50,10"), std::string("50,9")},    // one fewer
+                         ::testing::Values(std::pair{std::string("50,9"), std::string("50,8")},  // same digits
+                                           std::pair{std::string("50,9"), std::string("50,10")},  // one more
+                                           std::pair{std::string("50,10"), std::string("50,9")},  // one fewer
                                            std::pair{std::string("0,0"), std::string("250,120")}));
 
 TEST(HeaderRewriteAlone, FileWithoutMessages)

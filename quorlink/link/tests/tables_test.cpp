@@ -20,13 +20,34 @@ TEST(ResponseKeywords, ClassifiesFirstMatchCaseInsensitively)
         const char* line;
         int code;
     } cases[] = {
-        {"OK", 0},          {"ok", 0},         {"OKAY", 0},          {"ERROR", 1},
-        {"error: 4", 1},    {"+CME ERROR: 3", 2}, {"+cme", 2},       {"+CMS ERROR: 500", 50},
-        {"*STARTUL: 1", 3}, {"*GET: 0,ABC", 4}, {"*END", 5},          {"*STARTDL", 6},
-        {"*PUT", 7},        {"*REMOVE", 8},    {"*LIST: a", 9},      {"*VOLUME: 9", 10},
-        {"*CONNECT", 11},   {"*DISCONNECT", 12}, {"*FILEINFO: x", 13}, {"*MKDIR", 14},
-        {"*RMDIR", 15},     {"SWITCHOFF", 52}, {"switchoff", 52},    {"", 50},
-        {"O", 50},          {"AT*CONNECT", 50}, {"RING", 50},        {"*GE", 50},
+        {"OK", 0},
+        {"ok", 0},
+        {"OKAY", 0},
+        {"ERROR", 1},
+        {"error: 4", 1},
+        {"+CME ERROR: 3", 2},
+        {"+cme", 2},
+        {"+CMS ERROR: 500", 50},
+        {"*STARTUL: 1", 3},
+        {"*GET: 0,ABC", 4},
+        {"*END", 5},
+        {"*STARTDL", 6},
+        {"*PUT", 7},
+        {"*REMOVE", 8},
+        {"*LIST: a", 9},
+        {"*VOLUME: 9", 10},
+        {"*CONNECT", 11},
+        {"*DISCONNECT", 12},
+        {"*FILEINFO: x", 13},
+        {"*MKDIR", 14},
+        {"*RMDIR", 15},
+        {"SWITCHOFF", 52},
+        {"switchoff", 52},
+        {"", 50},
+        {"O", 50},
+        {"AT*CONNECT", 50},
+        {"RING", 50},
+        {"*GE", 50},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ClassifyLine(c.line), c.code) << c.line;
@@ -58,9 +79,9 @@ TEST(CmeErrors, ReadsTheNumberAfterTheColon)
         const char* line;
         int number;
     } cases[] = {
-        {"+CME ERROR: 21", 21}, {"+CME ERROR:3", 3},     {"+CME ERROR: 100\r", 100},
-        {"+CME ERROR:", -1},    {"+CME ERROR: ", -1},    {"+CME ERROR: x\r5", -1},
-        {"+CME ERROR", -1},     {"+CME ERROR: 7a", 7},   {"+CME ERROR: 99999999999", 2147483647},
+        {"+CME ERROR: 21", 21}, {"+CME ERROR:3", 3},   {"+CME ERROR: 100\r", 100},
+        {"+CME ERROR:", -1},    {"+CME ERROR: ", -1},  {"+CME ERROR: x\r5", -1},
+        {"+CME ERROR", -1},     {"+CME ERROR: 7a", 7}, {"+CME ERROR: 99999999999", 2147483647},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CmeErrorNumber(c.line), c.number) << c.line;

@@ -104,8 +104,8 @@ TEST_F(WorkerTest, ScanFindsThePhoneSwitchesEchoOffAndInitialises)
         EXPECT_EQ(got[i].total, expected[i].total) << i;
     }
     const auto written = device->Written();
-    const std::vector<std::string> connect = {kProbe, "ATE0\r", "AT+CMGF=0\r", "AT+CSMP=,,,8\r",
-                                              "AT+CSCS=\"GSM\"\r", "AT+CSDH=1\r", "AT+CNMI=2,2,0,0\r"};
+    const std::vector<std::string> connect = {
+        kProbe, "ATE0\r", "AT+CMGF=0\r", "AT+CSMP=,,,8\r", "AT+CSCS=\"GSM\"\r", "AT+CSDH=1\r", "AT+CNMI=2,2,0,0\r"};
     ASSERT_GE(written.size(), connect.size());
     EXPECT_EQ(std::vector<std::string>(written.begin(), written.begin() + connect.size()), connect);
     EXPECT_EQ(device->purges(), 1);
@@ -249,9 +249,11 @@ TEST_F(WorkerTest, KeepAliveWithoutAnswerReportsTheLossOnce)
 {
     Connect(2);
     device->Answer(kProbe, "");  // the phone went silent
-    ASSERT_TRUE(sink.WaitUntil([](const auto& all) {
-        return std::any_of(all.begin(), all.end(), [](const Posted& p) { return p.message == WM_LINK_LOST; });
-    }, 60000));
+    ASSERT_TRUE(sink.WaitUntil(
+        [](const auto& all) {
+            return std::any_of(all.begin(), all.end(), [](const Posted& p) { return p.message == WM_LINK_LOST; });
+        },
+        60000));
     // Closed: no more keep-alives, no second notice. A request answered
     // after the notice shows the worker has finished closing by then.
     device->SetPresent({});

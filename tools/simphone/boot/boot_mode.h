@@ -16,8 +16,8 @@ namespace simphone {
 
 struct BootOptions {
     std::string chip = "pcf5087";  // pcf5085 | pcf5086 | pcf5087 | pcf5087-uart1
-    std::string flashImage;        // empty or missing: an erased flash
-    bool hasFlashId = false;       // false: the sample phone's flash
+    std::string flashImage;  // empty or missing: an erased flash
+    bool hasFlashId = false;  // false: the sample phone's flash
     uint8_t manufacturer = 0, device = 0;
 };
 

@@ -43,7 +43,7 @@ constexpr ChipSelectSet kSets5087[] = {
 struct ChipProfile {
     std::string_view name;
     uint8_t acknowledge;
-    bool uart1;   // boots over UART1: the loader is resident, no download
+    bool uart1;  // boots over UART1: the loader is resident, no download
     bool is5087;  // PCF5087 loaders: extra start bytes and 0xC2
 };
 
@@ -71,8 +71,7 @@ constexpr std::string_view StateName(State s)
 class BootDevice final : public Device {
 public:
     BootDevice(const ChipProfile& chip, const BootOptions& options)
-        : chip_(chip),
-          manufacturer_(options.hasFlashId ? options.manufacturer : 0x89),
+        : chip_(chip), manufacturer_(options.hasFlashId ? options.manufacturer : 0x89),
           device_(options.hasFlashId ? options.device : 0x18),
           flash_(options.flashImage, FlashSizeOf(manufacturer_, device_)),
           loader_(flash_, manufacturer_, device_, chip.is5087)
@@ -99,11 +98,8 @@ public:
                 pending_.push_back(byte);
                 RunCommands(out);
                 break;
-            case State::Loader:
-                loader_.Receive(in.subspan(i), out);
-                return;
-            case State::Halted:
-                return;
+            case State::Loader: loader_.Receive(in.subspan(i), out); return;
+            case State::Halted: return;
             }
         }
     }
@@ -161,17 +157,25 @@ private:
         if (const std::string answer = loader_.Control(verb, what, words); !answer.empty())
             return answer;
         if (verb == "fault") {
-            if (what == "silent") silent_ = true;
-            else if (what == "no-loader") noLoader_ = true;
-            else if (what == "bad-identification") faults_.badIdentificationAck = true;
-            else if (what == "no-identification") faults_.silentIdentification = true;
-            else if (what == "none") { silent_ = noLoader_ = false; faults_ = {}; silentUntilMs_ = -1; silentForMs_ = 0; }
-            else return "ERROR unknown fault";
+            if (what == "silent")
+                silent_ = true;
+            else if (what == "no-loader")
+                noLoader_ = true;
+            else if (what == "bad-identification")
+                faults_.badIdentificationAck = true;
+            else if (what == "no-identification")
+                faults_.silentIdentification = true;
+            else if (what == "none") {
+                silent_ = noLoader_ = false;
+                faults_ = {};
+                silentUntilMs_ = -1;
+                silentForMs_ = 0;
+            } else
+                return "ERROR unknown fault";
             return "OK";
         }
         if (verb == "status") {
-            std::string s = "OK state=" + std::string(StateName(state_)) + " variant=" +
-                            std::to_string(variant_);
+            std::string s = "OK state=" + std::string(StateName(state_)) + " variant=" + std::to_string(variant_);
             return s;
         }
         if (verb == "peek") {
@@ -272,7 +276,7 @@ private:
                     return;
                 }
                 address_ = (uint32_t{pending_[2]} << 24) | (uint32_t{pending_[3]} << 16) |
-                           (uint32_t{pending_[4]} << 8) | pending_[5];
+                    (uint32_t{pending_[4]} << 8) | pending_[5];
                 pending_.erase(pending_.begin(), pending_.begin() + 6);
             } else if ((c & 0xE0) == 0x40 || (c & 0xE0) == 0x80) {
                 if (pending_.size() < 2 || pending_.size() < 2 + BlockLength(pending_))

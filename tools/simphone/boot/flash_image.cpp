@@ -13,20 +13,10 @@ struct KnownFlash {
 
 constexpr KnownFlash kKnownFlashes[] = {
     {0x89, 0x18, 16u << 20},  // 128 sectors of 128 KiB: the sample phone
-    {0x89, 0x17, 8u << 20},
-    {0x89, 0xC5, 4u << 20},
-    {0x89, 0xC4, 4u << 20},
-    {0x01, 0x49, 2u << 20},
-    {0x01, 0x53, 4u << 20},
-    {0x01, 0xE3, 8u << 20},
-    {0x01, 0xE4, 8u << 20},
-    {0x04, 0x95, 4u << 20},
-    {0x04, 0x28, 4u << 20},
-    {0x20, 0xB7, 8u << 20},
-    {0x20, 0xCB, 4u << 20},
-    {0x2C, 0x16, 4u << 20},
-    {0x98, 0x9C, 4u << 20},
-    {0x07, 0x01, 1u << 20},
+    {0x89, 0x17, 8u << 20},  {0x89, 0xC5, 4u << 20}, {0x89, 0xC4, 4u << 20}, {0x01, 0x49, 2u << 20},
+    {0x01, 0x53, 4u << 20},  {0x01, 0xE3, 8u << 20}, {0x01, 0xE4, 8u << 20}, {0x04, 0x95, 4u << 20},
+    {0x04, 0x28, 4u << 20},  {0x20, 0xB7, 8u << 20}, {0x20, 0xCB, 4u << 20}, {0x2C, 0x16, 4u << 20},
+    {0x98, 0x9C, 4u << 20},  {0x07, 0x01, 1u << 20},
 };
 }  // namespace
 
@@ -38,7 +28,7 @@ uint32_t KnownFlashSize(uint8_t manufacturer, uint8_t device)
     return 0;
 }
 
-FlashImage::FlashImage(std::string path, uint32_t size) : path_(std::move(path)), size_(size) {}
+FlashImage::FlashImage(std::string path, uint32_t size) : path_(std::move(path)), size_(size) { }
 
 std::vector<uint8_t>& FlashImage::bytes()
 {

@@ -114,7 +114,7 @@ private:
     bool simlockStored_ = false;
 
     // Faults.
-    std::map<uint32_t, int> checksumFaults_;                 // sector -> times left
+    std::map<uint32_t, int> checksumFaults_;  // sector -> times left
     std::map<uint32_t, std::pair<uint8_t, int>> sectorErrors_;  // sector -> status, times left
     int readChecksumFaults_ = 0;
     int eraseStatus_ = -1;

@@ -12,7 +12,8 @@
 namespace simphone::testing {
 namespace {
 
-void BM_Download100000At115200(benchmark::State& st) {
+void BM_Download100000At115200(benchmark::State& st)
+{
     const auto dir = std::filesystem::temp_directory_path() / ("simphone-bench-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::string error;
@@ -22,7 +23,8 @@ void BM_Download100000At115200(benchmark::State& st) {
     }
     std::vector<uint8_t> data(100000);
     std::mt19937 g(1);
-    for (auto& b : data) b = static_cast<uint8_t>(g());
+    for (auto& b : data)
+        b = static_cast<uint8_t>(g());
     if (!WriteFileBytes(dir / "state/app/mms/big.bin", data)) {
         st.SkipWithError("write");
         return;
@@ -49,13 +51,15 @@ void BM_Download100000At115200(benchmark::State& st) {
             auto exchange = [&](const std::string& cmd) {
                 auto lines = c.at(cmd);
                 wire += cmd.size() + 1;
-                for (const auto& l : lines) wire += l.size() + 4;  // each line arrives as CR LF text CR LF
+                for (const auto& l : lines)
+                    wire += l.size() + 4;  // each line arrives as CR LF text CR LF
                 return lines;
             };
             exchange("AT*STARTUL=/app/mms/big.bin");
             for (;;) {
                 auto r = exchange("AT*GET");
-                if (r.empty() || r[0] == "*GET: 0,") break;
+                if (r.empty() || r[0] == "*GET: 0,")
+                    break;
             }
             exchange("AT*END");
             const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -12,15 +12,13 @@
 namespace simphone {
 namespace {
 
-TEST(TextTest, MixedTextRoundTrips) {
+TEST(TextTest, MixedTextRoundTrips)
+{
     struct Case {
         std::u16string text;
         std::string mixed;
     } cases[] = {
-        {u"abc", "abc"},
-        {u"a$@_", "a\x02\x80\x11"},
-        {u"中", "\xD6\xD0"},
-        {u"Hi 你好", "Hi \xC4\xE3\xBA\xC3"},
+        {u"abc", "abc"}, {u"a$@_", "a\x02\x80\x11"}, {u"中", "\xD6\xD0"}, {u"Hi 你好", "Hi \xC4\xE3\xBA\xC3"},
         {u"~", "?"},
     };
     for (const auto& c : cases) {
@@ -33,14 +31,16 @@ TEST(TextTest, MixedTextRoundTrips) {
 
 // The septets of a PDU: code 0 is "@", the escape 0x1B and characters outside
 // the default alphabet have no code (such text goes out as UCS2).
-TEST(TextTest, GsmSeptetsBothWays) {
+TEST(TextTest, GsmSeptetsBothWays)
+{
     struct Case {
         char16_t unicode;
         std::optional<uint8_t> code;
     } cases[] = {
-        {u'@', 0x00}, {u'$', 0x02}, {u'_', 0x11}, {u'ç', 0x09}, {u'Ç', 0x09}, {u'A', 0x41}, {u'¡', 0x40},
-        {u'§', 0x5F}, {u'à', 0x7F}, {u'Ω', 0x15}, {u'\n', 0x0A}, {u'€', std::nullopt}, {0x00A0, std::nullopt},
-        {0x0000, std::nullopt}, {u'中', std::nullopt}, {u'~', std::nullopt},
+        {u'@', 0x00},           {u'$', 0x02},           {u'_', 0x11},          {u'ç', 0x09},
+        {u'Ç', 0x09},           {u'A', 0x41},           {u'¡', 0x40},          {u'§', 0x5F},
+        {u'à', 0x7F},           {u'Ω', 0x15},           {u'\n', 0x0A},         {u'€', std::nullopt},
+        {0x00A0, std::nullopt}, {0x0000, std::nullopt}, {u'中', std::nullopt}, {u'~', std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.unicode));
@@ -55,7 +55,8 @@ TEST(TextTest, GsmSeptetsBothWays) {
     EXPECT_TRUE(FitsGsm7(u"a@b$c_ç"));
 }
 
-TEST(TextTest, Utf8AndHex) {
+TEST(TextTest, Utf8AndHex)
+{
     EXPECT_EQ(Utf8ToUcs2("a\xC3\xA9\xE4\xB8\xAD"), u"aé中");
     EXPECT_EQ(Ucs2ToUtf8(u"aé中"), "a\xC3\xA9\xE4\xB8\xAD");
     EXPECT_EQ(Utf8ToUcs2("\xF0\x9F\x98\x80"), u"\uFFFD");
@@ -65,7 +66,8 @@ TEST(TextTest, Utf8AndHex) {
     EXPECT_FALSE(HexToUcs2("4E2G"));
 }
 
-TEST(TextTest, FileNamesAndDialStrings) {
+TEST(TextTest, FileNamesAndDialStrings)
+{
     EXPECT_EQ(EncodeFileName("a").size(), 3u);
     EXPECT_EQ(EncodeFileName("ab").size(), 6u);
     EXPECT_EQ(EncodeFileName("abc").size(), 8u);
@@ -85,26 +87,30 @@ TEST(TextTest, FileNamesAndDialStrings) {
         std::string expected;
     } shorts[] = {
         {{}, ""},
-        {{9}, ""},                  // a count and no digits
-        {{20, 0x12}, "12"},         // the one byte holds two digits
+        {{9}, ""},  // a count and no digits
+        {{20, 0x12}, "12"},  // the one byte holds two digits
         {{4, 0x12, 0x34}, "1234"},  // an even count filling the field exactly
     };
-    for (const auto& c : shorts) EXPECT_EQ(UnpackDialString(c.field), c.expected);
+    for (const auto& c : shorts)
+        EXPECT_EQ(UnpackDialString(c.field), c.expected);
 }
 
-TEST(Base64Test, StrictDecodeAndBlockCheck) {
+TEST(Base64Test, StrictDecodeAndBlockCheck)
+{
     const std::vector<uint8_t> abc = {'a', 'b', 'c'};
     EXPECT_EQ(Base64Encode(abc), "YWJj");
     EXPECT_EQ(Base64Decode("YWJj"), abc);
     EXPECT_EQ(Base64Decode("YQ=="), (std::vector<uint8_t>{'a'}));
     EXPECT_EQ(Base64Decode(""), std::vector<uint8_t>{});
-    for (const char* bad : {"YWJ", "YW!j", "Y===", "YQ=a", "=YWJ", "YW=j", "Y\xC3==", "AAAA-AAA"}) EXPECT_FALSE(Base64Decode(bad)) << bad;
+    for (const char* bad : {"YWJ", "YW!j", "Y===", "YQ=a", "=YWJ", "YW=j", "Y\xC3==", "AAAA-AAA"})
+        EXPECT_FALSE(Base64Decode(bad)) << bad;
     EXPECT_EQ(BlockCheck(abc), 'a' ^ 'b' ^ 'c');
     const std::vector<uint8_t> cancel = {0x5A, 0x5A};
     EXPECT_EQ(BlockCheck(cancel), 0);
 }
 
-TEST(PduTest, SevenBitPackingOfHello) {
+TEST(PduTest, SevenBitPackingOfHello)
+{
     SmsMessage m;
     m.submit = true;
     m.address = "+8613912345678";
@@ -114,20 +120,18 @@ TEST(PduTest, SevenBitPackingOfHello) {
     ASSERT_TRUE(pdu);
     const std::string hex = BytesToHex(*pdu);
     EXPECT_EQ(hex.substr(hex.size() - 12), "05E8329BFD06");  // length 5, then the packed septets
-    EXPECT_EQ(tpdu, pdu->size() - 1);                         // no service centre: one length octet
+    EXPECT_EQ(tpdu, pdu->size() - 1);  // no service centre: one length octet
 }
 
-TEST(PduTest, DeliverPartsDecodeWithTheClientCodec) {
+TEST(PduTest, DeliverPartsDecodeWithTheClientCodec)
+{
     struct Case {
         std::u16string text;
         size_t parts;
         unsigned dcs;
     } cases[] = {
-        {u"Short text", 1, 0},
-        {std::u16string(160, u'a'), 1, 0},
-        {std::u16string(161, u'b'), 2, 0},
-        {u"中文短信", 1, 8},
-        {std::u16string(71, u'中'), 2, 8},
+        {u"Short text", 1, 0}, {std::u16string(160, u'a'), 1, 0}, {std::u16string(161, u'b'), 2, 0},
+        {u"中文短信", 1, 8},   {std::u16string(71, u'中'), 2, 8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.parts);
@@ -162,7 +166,8 @@ TEST(PduTest, DeliverPartsDecodeWithTheClientCodec) {
     }
 }
 
-TEST(PduTest, SubmitFromTheClientCodecDecodes) {
+TEST(PduTest, SubmitFromTheClientCodecDecodes)
+{
     struct Case {
         const char* text;
         unsigned char dcs;
@@ -187,16 +192,17 @@ TEST(PduTest, SubmitFromTheClientCodecDecodes) {
     }
 }
 
-TEST(PduTest, MalformedPdusAreRejected) {
+TEST(PduTest, MalformedPdusAreRejected)
+{
     const char* const bad[] = {
-        "",                                          // nothing
-        "07",                                        // service centre cut short
-        "0002",                                      // status report type
-        "0011000B916831",                            // address cut short
-        "0011000B916831214365F70000AA",              // no user-data length
-        "0011000B916831214365F70000AA05E832",        // user data cut short
-        "0051000B916831214365F70000AA020509",        // header longer than the data
-        "0011000B916831214365F70008AA03000102",      // odd UCS2 length
+        "",  // nothing
+        "07",  // service centre cut short
+        "0002",  // status report type
+        "0011000B916831",  // address cut short
+        "0011000B916831214365F70000AA",  // no user-data length
+        "0011000B916831214365F70000AA05E832",  // user data cut short
+        "0051000B916831214365F70000AA020509",  // header longer than the data
+        "0011000B916831214365F70008AA03000102",  // odd UCS2 length
     };
     for (const char* h : bad) {
         auto bytes = HexToBytes(h);

@@ -13,11 +13,13 @@
 namespace simphone::testing {
 namespace {
 
-class ControlTest : public PhoneFixture {};
+class ControlTest : public PhoneFixture { };
 
-TEST_F(ControlTest, SwitchOffSendsSwitchoffAndStopsAnsweringUntilPowerOn) {
+TEST_F(ControlTest, SwitchOffSendsSwitchoffAndStopsAnsweringUntilPowerOn)
+{
     ASSERT_EQ(control("switchoff"), "OK");
-    ASSERT_TRUE(client_->readUntil([](const std::string& b) { return b.find("\r\nSWITCHOFF\r\n") != std::string::npos; }));
+    ASSERT_TRUE(
+        client_->readUntil([](const std::string& b) { return b.find("\r\nSWITCHOFF\r\n") != std::string::npos; }));
     client_->take();
     EXPECT_EQ(control("switchoff"), "ERROR already off");
     EXPECT_EQ(control("sms 10086 hi"), "ERROR phone is off");
@@ -28,7 +30,8 @@ TEST_F(ControlTest, SwitchOffSendsSwitchoffAndStopsAnsweringUntilPowerOn) {
     EXPECT_EQ(client_->at("AT"), (std::vector<std::string>{"AT", "OK"}));
 }
 
-TEST_F(ControlTest, UnplugRemovesTheLinkAndPlugBringsItBack) {
+TEST_F(ControlTest, UnplugRemovesTheLinkAndPlugBringsItBack)
+{
     const auto link = transport_->linkPath();
     ASSERT_EQ(control("unplug"), "OK");
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
@@ -44,16 +47,17 @@ TEST_F(ControlTest, UnplugRemovesTheLinkAndPlugBringsItBack) {
 // A phone whose cable is pulled, or whose line dies, mid-transfer abandons
 // that transfer and the half-typed command: the client's first commands after
 // the reconnect work instead of meeting "transfer already open" (error 1).
-TEST_F(ControlTest, ALineThatDiesAbandonsTheOpenTransferAndTheHalfTypedLine) {
+TEST_F(ControlTest, ALineThatDiesAbandonsTheOpenTransferAndTheHalfTypedLine)
+{
     const auto table = phonePath("/app/dir/smpbtab");
     const auto original = ReadFileBytes(table);
     ASSERT_TRUE(original);
     struct Case {
         const char* what;
         std::vector<std::string> opening;  // each answers OK
-        std::string before;                // bytes sent before the fault: half a line
-        std::string fault;                 // control command that kills the line
-        std::string after;                 // bytes sent after it: a reply to cut, then half a line
+        std::string before;  // bytes sent before the fault: half a line
+        std::string fault;  // control command that kills the line
+        std::string after;  // bytes sent after it: a reply to cut, then half a line
     } cases[] = {
         {"download, cable pulled", {"AT*STARTUL=/app/dir/smpbtab", "AT*GET"}, "AT+CGM", "unplug", ""},
         {"download, line dies in a reply", {"AT*STARTUL=/app/dir/smpbtab"}, "", "fault drop-after 8", "AT*GET\rAT+CG"},
@@ -61,7 +65,8 @@ TEST_F(ControlTest, ALineThatDiesAbandonsTheOpenTransferAndTheHalfTypedLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        for (const auto& command : c.opening) ASSERT_EQ(last(command), "OK") << command;
+        for (const auto& command : c.opening)
+            ASSERT_EQ(last(command), "OK") << command;
         client_->write(c.before);
         ASSERT_EQ(control(c.fault), "OK");
         client_->write(c.after);
@@ -77,7 +82,8 @@ TEST_F(ControlTest, ALineThatDiesAbandonsTheOpenTransferAndTheHalfTypedLine) {
     }
 }
 
-TEST_F(ControlTest, PortSurvivesCloseAndReopen) {
+TEST_F(ControlTest, PortSurvivesCloseAndReopen)
+{
     for (int i = 0; i < 3; ++i) {
         client_ = std::make_unique<LineClient>(transport_->linkPath());
         ASSERT_TRUE(client_->ok());
@@ -85,7 +91,8 @@ TEST_F(ControlTest, PortSurvivesCloseAndReopen) {
     }
 }
 
-TEST_F(ControlTest, FaultErrorFailsTheNextMatchingCommandOnce) {
+TEST_F(ControlTest, FaultErrorFailsTheNextMatchingCommandOnce)
+{
     ASSERT_EQ(control("fault error AT+CGMI"), "OK");
     EXPECT_EQ(last("AT+CGMM"), "OK");
     EXPECT_EQ(last("AT+CGMI"), "ERROR");
@@ -95,7 +102,8 @@ TEST_F(ControlTest, FaultErrorFailsTheNextMatchingCommandOnce) {
     EXPECT_EQ(control("fault error"), "ERROR unknown command");
 }
 
-TEST_F(ControlTest, FaultGarbageSendsThatManyBytesAndServingGoesOn) {
+TEST_F(ControlTest, FaultGarbageSendsThatManyBytesAndServingGoesOn)
+{
     ASSERT_EQ(control("fault garbage 300"), "OK");
     ASSERT_TRUE(client_->readUntil([](const std::string& b) { return b.size() >= 300; }));
     EXPECT_EQ(client_->take().size(), 300u);
@@ -103,7 +111,8 @@ TEST_F(ControlTest, FaultGarbageSendsThatManyBytesAndServingGoesOn) {
     EXPECT_EQ(control("fault garbage x"), "ERROR bad byte count");
 }
 
-TEST_F(ControlTest, FaultSilenceDropsEverythingForItsDuration) {
+TEST_F(ControlTest, FaultSilenceDropsEverythingForItsDuration)
+{
     ASSERT_EQ(control("fault silence 1"), "OK");
     client_->write("AT+CGMI\r");
     EXPECT_EQ(client_->drainFor(1300), "");  // for the length of the fault itself
@@ -111,7 +120,8 @@ TEST_F(ControlTest, FaultSilenceDropsEverythingForItsDuration) {
     EXPECT_EQ(control("fault silence -3"), "ERROR bad seconds");
 }
 
-TEST_F(ControlTest, FaultDropAfterKillsTheLineAfterThatManyBytes) {
+TEST_F(ControlTest, FaultDropAfterKillsTheLineAfterThatManyBytes)
+{
     ASSERT_EQ(control("fault drop-after 10"), "OK");
     client_->write("AT*LIST=/app/dir\r");
     client_->readUntil([](const std::string&) { return false; }, kDeadlineMs);
@@ -123,13 +133,15 @@ TEST_F(ControlTest, FaultDropAfterKillsTheLineAfterThatManyBytes) {
     EXPECT_EQ(client_->at("AT").back(), "OK");
 }
 
-TEST_F(ControlTest, UnknownCommandsAreRefused) {
+TEST_F(ControlTest, UnknownCommandsAreRefused)
+{
     EXPECT_EQ(control("frobnicate"), "ERROR unknown command");
     EXPECT_EQ(control("poweron boot"), "ERROR boot mode not available");
     EXPECT_EQ(last("AT"), "OK");  // the handset is still there
 }
 
-TEST_F(ControlTest, TranscriptRecordsBothDirections) {
+TEST_F(ControlTest, TranscriptRecordsBothDirections)
+{
     ASSERT_EQ(last("AT+CGMM"), "OK");
     ASSERT_EQ(control("fault garbage 1"), "OK");
     std::ifstream in(state_ / "simphone.log");
@@ -150,19 +162,25 @@ namespace {
 // A bare pseudo-terminal pair, both ends open.
 struct PtyPair {
     int master = -1, slave = -1;
-    PtyPair() {
+    PtyPair()
+    {
         master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
+            slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
     }
-    ~PtyPair() {
-        if (slave >= 0) ::close(slave);
-        if (master >= 0) ::close(master);
+    ~PtyPair()
+    {
+        if (slave >= 0)
+            ::close(slave);
+        if (master >= 0)
+            ::close(master);
     }
 };
 
 // The pacing follows the speed the client sets on its side of the terminal,
 // whether a standard rate through termios or any rate set by the emulator.
-TEST(LineSpeedTest, MasterReportsTheSpeedSetOnTheClientSide) {
+TEST(LineSpeedTest, MasterReportsTheSpeedSetOnTheClientSide)
+{
     PtyPair pty;
     ASSERT_GE(pty.slave, 0);
     for (auto [code, baud] : {std::pair{B9600, 9600}, std::pair{B115200, 115200}, std::pair{B460800, 460800}}) {
@@ -181,18 +199,20 @@ TEST(LineSpeedTest, MasterReportsTheSpeedSetOnTheClientSide) {
 }
 
 // The program as the demo runs it: init-state, serve, answer, stop on SIGTERM.
-TEST(ExecutableTest, ServesTheLinkAndExitsCleanlyOnSigterm) {
+TEST(ExecutableTest, ServesTheLinkAndExitsCleanlyOnSigterm)
+{
     const auto dir = ScratchDir("exe");
     const std::string exe = SIMPHONE_EXE;
     ASSERT_EQ(std::system((exe + " init-state " + (dir / "state").string() + " --seed 2").c_str()), 0);
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        const std::string state = (dir / "state").string(), serial = (dir / "serial").string(), ctl = (dir / "ctl").string();
+        const std::string state = (dir / "state").string(), serial = (dir / "serial").string(),
+                          ctl = (dir / "ctl").string();
         const int devnull = ::open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
-        execl(exe.c_str(), exe.c_str(), "--state", state.c_str(), "--serial-dir", serial.c_str(), "--control", ctl.c_str(),
-              "--line-rate", "115200", static_cast<char*>(nullptr));
+        execl(exe.c_str(), exe.c_str(), "--state", state.c_str(), "--serial-dir", serial.c_str(), "--control",
+              ctl.c_str(), "--line-rate", "115200", static_cast<char*>(nullptr));
         _exit(127);
     }
     const auto link = dir / "serial" / "COM1";
@@ -200,7 +220,8 @@ TEST(ExecutableTest, ServesTheLinkAndExitsCleanlyOnSigterm) {
     // Wait for the link to appear (bounded; a missing link fails the test).
     for (int i = 0; i < 500 && !c; ++i) {
         std::error_code ec;
-        if (std::filesystem::exists(link, ec)) c = std::make_unique<LineClient>(link);
+        if (std::filesystem::exists(link, ec))
+            c = std::make_unique<LineClient>(link);
         else {
             pollfd none{-1, 0, 0};
             ::poll(&none, 0, 10);

@@ -14,7 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> Read(const fs::path& p) { return ReadFileBytes(p).value_or(std::vector<uint8_t>{}); }
+std::vector<uint8_t> Read(const fs::path& p)
+{
+    return ReadFileBytes(p).value_or(std::vector<uint8_t>{});
+}
 
 struct JpegInfo {
     int width = 0, height = 0;
@@ -24,10 +27,14 @@ struct JpegError {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
 };
-void OnJpegError(j_common_ptr c) { std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1); }
+void OnJpegError(j_common_ptr c)
+{
+    std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1);
+}
 
 // Decodes the whole picture; nullopt when libjpeg refuses it.
-std::optional<JpegInfo> DecodeJpeg(const std::vector<uint8_t>& data) {
+std::optional<JpegInfo> DecodeJpeg(const std::vector<uint8_t>& data)
+{
     jpeg_decompress_struct d;
     JpegError err;
     d.err = jpeg_std_error(&err.pub);
@@ -53,7 +60,8 @@ std::optional<JpegInfo> DecodeJpeg(const std::vector<uint8_t>& data) {
 
 class InitStateTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         dir_ = ScratchDir("init");
         std::string error;
         ASSERT_TRUE(InitState(dir_ / "a", 5, error)) << error;
@@ -66,44 +74,53 @@ protected:
     std::unique_ptr<PhoneFs> pfs_;
 };
 
-TEST_F(InitStateTest, SameSeedSameFilesOtherSeedOtherFiles) {
+TEST_F(InitStateTest, SameSeedSameFilesOtherSeedOtherFiles)
+{
     std::string error;
     ASSERT_TRUE(InitState(dir_ / "b", 5, error));
     ASSERT_TRUE(InitState(dir_ / "c", 6, error));
     size_t files = 0, differ = 0;
     for (const auto& e : fs::recursive_directory_iterator(dir_ / "a")) {
-        if (!e.is_regular_file()) continue;
+        if (!e.is_regular_file())
+            continue;
         const auto rel = fs::relative(e.path(), dir_ / "a");
         ++files;
         EXPECT_EQ(Read(e.path()), Read(dir_ / "b" / rel)) << rel;
-        if (Read(e.path()) != Read(dir_ / "c" / rel)) ++differ;
+        if (Read(e.path()) != Read(dir_ / "c" / rel))
+            ++differ;
     }
     EXPECT_GT(files, 40u);
     EXPECT_GT(differ, 10u);
 }
 
-TEST_F(InitStateTest, SimHoldsAboutThirtyEntriesSomeChinese) {
+TEST_F(InitStateTest, SimHoldsAboutThirtyEntriesSomeChinese)
+{
     SimStore sim(dir_ / "a");
     EXPECT_EQ(sim.contacts().size(), 30u);
-    const auto chinese = std::count_if(sim.contacts().begin(), sim.contacts().end(), [](const auto& kv) { return !FitsGsm7(kv.second.name); });
+    const auto chinese = std::count_if(sim.contacts().begin(), sim.contacts().end(),
+                                       [](const auto& kv) { return !FitsGsm7(kv.second.name); });
     EXPECT_GE(chinese, 5);
-    for (const auto& [i, c] : sim.contacts()) EXPECT_EQ(CheckSimContact(c), 0) << i;
+    for (const auto& [i, c] : sim.contacts())
+        EXPECT_EQ(CheckSimContact(c), 0) << i;
     size_t concatenated = 0;
     for (const auto& [i, m] : sim.messages()) {
         auto msg = DecodePdu(m.pdu);
         ASSERT_TRUE(msg) << i;
-        if (msg->concat.total) ++concatenated;
+        if (msg->concat.total)
+            ++concatenated;
     }
     EXPECT_EQ(concatenated, 2u);
 }
 
-TEST_F(InitStateTest, HandsetPhonebookUsesEveryNumberKind) {
+TEST_F(InitStateTest, HandsetPhonebookUsesEveryNumberKind)
+{
     const auto tab = app("dir/smpbtab");
     ASSERT_EQ(tab.size(), 12000u);
     int used = 0, maxSlot = 0;
     for (size_t i = 0; i < 500; ++i) {
         const int slot = GetBe16(&tab[i * 24]);
-        if (slot == 0xFFFF) break;
+        if (slot == 0xFFFF)
+            break;
         ++used;
         maxSlot = std::max(maxSlot, slot);
     }
@@ -115,33 +132,40 @@ TEST_F(InitStateTest, HandsetPhonebookUsesEveryNumberKind) {
         ASSERT_EQ(data.size(), 7400u);
         for (int k = 0; k < 20; ++k) {
             const auto r = FromBytes<PhonebookRecord>(std::span(data).subspan(k * 370));
-            if (!r.name[0]) continue;
+            if (!r.name[0])
+                continue;
             for (const auto& n : r.numbers)
                 if (n.bcd[0]) {
                     kinds.insert(n.kind);
                     EXPECT_FALSE(UnpackDialString(n.bcd).empty());
                 }
             groups.insert(r.group);
-            if (r.detail6[0] || r.detail7[0] || r.detail8[0]) ++withDetails;
-            if (r.defaultField) ++defaults;
+            if (r.detail6[0] || r.detail7[0] || r.detail8[0])
+                ++withDetails;
+            if (r.defaultField)
+                ++defaults;
             EXPECT_EQ(r.detail10[0] != 0, r.detail11[0] != 0);
         }
     }
-    for (int kind = 1; kind <= 5; ++kind) EXPECT_TRUE(kinds.count(kind)) << kind;
+    for (int kind = 1; kind <= 5; ++kind)
+        EXPECT_TRUE(kinds.count(kind)) << kind;
     EXPECT_EQ(groups.size(), 6u);
     EXPECT_GT(withDetails, 20);
     EXPECT_EQ(defaults, 60);
 }
 
-TEST_F(InitStateTest, HandsetMessagesIncludeAConcatenationWithAMissingPart) {
-    for (int f = 0; f < 5; ++f) EXPECT_EQ(app("sms/smstab" + std::to_string(f)).size(), 3600u);
+TEST_F(InitStateTest, HandsetMessagesIncludeAConcatenationWithAMissingPart)
+{
+    for (int f = 0; f < 5; ++f)
+        EXPECT_EQ(app("sms/smstab" + std::to_string(f)).size(), 3600u);
     const auto concat = app("sms/smsconcattab");
     ASSERT_EQ(concat.size(), 2316u);
     const auto tab = app("sms/smstab0");
     int singles = 0, joined = 0, withGap = 0;
     for (size_t i = 0; i < 300; ++i) {
         const auto e = FromBytes<SmsTabEntry>(std::span(tab).subspan(i * 12));
-        if (!(GetBe16(e.item) & 0x8000)) continue;
+        if (!(GetBe16(e.item) & 0x8000))
+            continue;
         if (!e.concatenated) {
             ++singles;
             continue;
@@ -166,7 +190,8 @@ TEST_F(InitStateTest, HandsetMessagesIncludeAConcatenationWithAMissingPart) {
     EXPECT_EQ(withGap, 1);
 }
 
-TEST_F(InitStateTest, SlotsHoldRealJpegAndMidi) {
+TEST_F(InitStateTest, SlotsHoldRealJpegAndMidi)
+{
     struct Table {
         const char* dir;
         const char* ext;
@@ -207,13 +232,15 @@ TEST_F(InitStateTest, SlotsHoldRealJpegAndMidi) {
     }
 }
 
-TEST_F(InitStateTest, CameraWapAndMmsIndexesPointAtRealFiles) {
+TEST_F(InitStateTest, CameraWapAndMmsIndexesPointAtRealFiles)
+{
     const auto cam = app("camera/cam.idx");
     ASSERT_EQ(cam.size(), 60u * 48);
     int photos = 0;
     for (int i = 0; i < 60; ++i) {
         const auto r = FromBytes<CameraRecord>(std::span(cam).subspan(i * 48));
-        if (!r.fileName[0]) continue;
+        if (!r.fileName[0])
+            continue;
         ++photos;
         const auto f = app("camera/" + GetText(r.fileName));
         EXPECT_EQ(GetBe32(r.size), f.size());
@@ -234,7 +261,8 @@ TEST_F(InitStateTest, CameraWapAndMmsIndexesPointAtRealFiles) {
     EXPECT_EQ(mmsImg.size() % 108, 0u);
 }
 
-TEST_F(InitStateTest, ClipsJoinIntoMotionJpegWithTimeStamps) {
+TEST_F(InitStateTest, ClipsJoinIntoMotionJpegWithTimeStamps)
+{
     const auto index = app("camera/VideoIndex");
     ASSERT_EQ(index.size(), 280u);
     int clips = 0;
@@ -242,7 +270,8 @@ TEST_F(InitStateTest, ClipsJoinIntoMotionJpegWithTimeStamps) {
     for (int i = 0; i < 10; ++i) {
         const auto r = FromBytes<VideoRecord>(std::span(index).subspan(i * 28));
         const uint32_t size = GetBe32(r.size);
-        if (!size) continue;
+        if (!size)
+            continue;
         ++clips;
         const int c = GetBe16(r.number);
         const size_t parts = size / 20480 + (size % 20480 ? 1 : 0);
@@ -250,8 +279,10 @@ TEST_F(InitStateTest, ClipsJoinIntoMotionJpegWithTimeStamps) {
         std::vector<uint8_t> mjp;
         for (size_t p = 0; p < parts; ++p) {
             char name[32];
-            if (p == 0) std::snprintf(name, sizeof name, "Video%02d", c - 1);
-            else std::snprintf(name, sizeof name, "Video%02d_%zu", c - 1, p);
+            if (p == 0)
+                std::snprintf(name, sizeof name, "Video%02d", c - 1);
+            else
+                std::snprintf(name, sizeof name, "Video%02d_%zu", c - 1, p);
             const auto part = app(std::string("camera/") + name);
             EXPECT_EQ(part.size(), p + 1 < parts ? 20480u : size - 20480 * p) << name;
             mjp.insert(mjp.end(), part.begin(), part.end());
@@ -263,9 +294,11 @@ TEST_F(InitStateTest, ClipsJoinIntoMotionJpegWithTimeStamps) {
         size_t firstSos = 0, frames = 0, stamps = 0;
         std::vector<int> times;
         for (size_t k = 0; k + 1 < mjp.size(); ++k) {
-            if (mjp[k] != 0xFF) continue;
+            if (mjp[k] != 0xFF)
+                continue;
             if (mjp[k + 1] == 0xDA) {
-                if (!firstSos) firstSos = k;
+                if (!firstSos)
+                    firstSos = k;
                 ++frames;
             }
             if (mjp[k + 1] == 0xE8 && k + 5 < mjp.size() && mjp[k + 2] == 0 && mjp[k + 3] == 4) {
@@ -278,13 +311,16 @@ TEST_F(InitStateTest, ClipsJoinIntoMotionJpegWithTimeStamps) {
         EXPECT_GT(times[1] - times[0], 0);
         const std::vector<uint8_t> header(mjp.begin(), mjp.begin() + static_cast<std::ptrdiff_t>(firstSos - 6));
         bool sof = false;
-        for (size_t k = 0; k + 1 < header.size(); ++k) sof |= header[k] == 0xFF && header[k + 1] == 0xC0;
+        for (size_t k = 0; k + 1 < header.size(); ++k)
+            sof |= header[k] == 0xFF && header[k + 1] == 0xC0;
         EXPECT_TRUE(sof);
         // A frame rebuilt the way the client does it decodes.
         size_t sos = firstSos, eoi = sos;
-        while (eoi + 1 < mjp.size() && !(mjp[eoi] == 0xFF && mjp[eoi + 1] == 0xD9)) ++eoi;
+        while (eoi + 1 < mjp.size() && !(mjp[eoi] == 0xFF && mjp[eoi + 1] == 0xD9))
+            ++eoi;
         std::vector<uint8_t> frame = header;
-        frame.insert(frame.end(), mjp.begin() + static_cast<std::ptrdiff_t>(sos), mjp.begin() + static_cast<std::ptrdiff_t>(eoi + 2));
+        frame.insert(frame.end(), mjp.begin() + static_cast<std::ptrdiff_t>(sos),
+                     mjp.begin() + static_cast<std::ptrdiff_t>(eoi + 2));
         auto info = DecodeJpeg(frame);
         ASSERT_TRUE(info);
         EXPECT_EQ(info->width, 128);

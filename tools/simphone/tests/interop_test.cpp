@@ -9,21 +9,25 @@ namespace {
 class InteropTest : public PhoneFixture {
 protected:
     // Sends a command and collects bytes until "OK\r\n" (bounded).
-    static std::string Exchange(plat::SerialPort& port, std::string_view command) {
+    static std::string Exchange(plat::SerialPort& port, std::string_view command)
+    {
         const auto w = port.Write({reinterpret_cast<const uint8_t*>(command.data()), command.size()});
         EXPECT_TRUE(w.ok()) << w.status.message;
         std::string got;
-        for (int i = 0; i < 2000 && got.find("OK\r\n") == std::string::npos && got.find("ERROR") == std::string::npos; ++i) {
+        for (int i = 0; i < 2000 && got.find("OK\r\n") == std::string::npos && got.find("ERROR") == std::string::npos;
+             ++i) {
             uint8_t buf[512];
             const auto r = port.Read(buf, 5);
-            if (!r.ok()) break;
+            if (!r.ok())
+                break;
             got.append(reinterpret_cast<const char*>(buf), r.bytes);
         }
         return got;
     }
 };
 
-TEST_F(InteropTest, ClientSerialLayerConnectsClosesAndReopens) {
+TEST_F(InteropTest, ClientSerialLayerConnectsClosesAndReopens)
+{
     client_.reset();
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);

@@ -30,10 +30,11 @@ namespace simphone::testing {
 // Upper bound for any single wait, so a broken emulator fails a test instead of hanging it.
 inline constexpr int kDeadlineMs = 10000;
 
-inline std::filesystem::path ScratchDir(const std::string& tag) {
+inline std::filesystem::path ScratchDir(const std::string& tag)
+{
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     auto dir = std::filesystem::temp_directory_path() /
-               ("simphone-" + tag + "-" + std::to_string(getpid()) + "-" + (info ? info->name() : "x"));
+        ("simphone-" + tag + "-" + std::to_string(getpid()) + "-" + (info ? info->name() : "x"));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -41,9 +42,11 @@ inline std::filesystem::path ScratchDir(const std::string& tag) {
 
 class LineClient {
 public:
-    explicit LineClient(const std::filesystem::path& link, speed_t speed = B115200) {
+    explicit LineClient(const std::filesystem::path& link, speed_t speed = B115200)
+    {
         fd_ = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd_ < 0) return;
+        if (fd_ < 0)
+            return;
         termios t{};
         tcgetattr(fd_, &t);
         cfmakeraw(&t);
@@ -52,8 +55,10 @@ public:
         tcsetattr(fd_, TCSANOW, &t);
         tcflush(fd_, TCIOFLUSH);
     }
-    ~LineClient() {
-        if (fd_ >= 0) ::close(fd_);
+    ~LineClient()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     LineClient(const LineClient&) = delete;
     LineClient& operator=(const LineClient&) = delete;
@@ -61,11 +66,13 @@ public:
     bool ok() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
-    void write(std::string_view s) {
+    void write(std::string_view s)
+    {
         size_t off = 0;
         while (off < s.size()) {
             const ssize_t n = ::write(fd_, s.data() + off, s.size() - off);
-            if (n > 0) off += static_cast<size_t>(n);
+            if (n > 0)
+                off += static_cast<size_t>(n);
             else {
                 pollfd p{fd_, POLLOUT, 0};
                 ::poll(&p, 1, 100);
@@ -75,16 +82,21 @@ public:
 
     // Reads until `done` says the bytes so far are complete, the deadline passes, or the line dies.
     template <typename Done>
-    bool readUntil(Done done, int deadlineMs = kDeadlineMs) {
+    bool readUntil(Done done, int deadlineMs = kDeadlineMs)
+    {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
         while (!done(buf_)) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-            if (left <= 0) return false;
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+            if (left <= 0)
+                return false;
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(std::min<long>(left, 100))) <= 0) continue;
+            if (::poll(&p, 1, static_cast<int>(std::min<long>(left, 100))) <= 0)
+                continue;
             char tmp[8192];
             const ssize_t n = ::read(fd_, tmp, sizeof tmp);
-            if (n > 0) buf_.append(tmp, static_cast<size_t>(n));
+            if (n > 0)
+                buf_.append(tmp, static_cast<size_t>(n));
             else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 dead_ = true;
                 return done(buf_);
@@ -95,7 +107,8 @@ public:
     bool dead() const { return dead_; }
 
     // Collects bytes for ms milliseconds (only to show that nothing arrives).
-    std::string drainFor(int ms) {
+    std::string drainFor(int ms)
+    {
         readUntil([](const std::string&) { return false; }, ms);
         return take();
     }
@@ -105,11 +118,13 @@ public:
     // Sends one command line and returns the lines of its answer up to and
     // including the final result ("OK", "ERROR", "+CME ERROR: n", "+CMS ERROR: n")
     // or the "> " prompt. Empty lines are dropped.
-    std::vector<std::string> at(std::string_view command) {
+    std::vector<std::string> at(std::string_view command)
+    {
         write(std::string(command) + "\r");
         return answer();
     }
-    std::vector<std::string> answer() {
+    std::vector<std::string> answer()
+    {
         size_t consumed = 0;
         std::vector<std::string> lines;
         bool final = false;
@@ -125,10 +140,12 @@ public:
                     break;
                 }
                 // A line ends with CR LF: wait for the LF so that it is not left behind.
-                if (b[eol] == '\r' && eol + 1 >= b.size()) break;
+                if (b[eol] == '\r' && eol + 1 >= b.size())
+                    break;
                 std::string l = b.substr(consumed, eol - consumed);
                 consumed = eol + 1 + (b[eol] == '\r' && b[eol + 1] == '\n' ? 1 : 0);
-                if (l.empty()) continue;
+                if (l.empty())
+                    continue;
                 lines.push_back(l);
                 final = l == "OK" || l == "ERROR" || l.rfind("+CME ERROR:", 0) == 0 || l.rfind("+CMS ERROR:", 0) == 0;
             }
@@ -149,7 +166,8 @@ protected:
     void SetUp() override { startPhone(0); }
     void TearDown() override { stopPhone(); }
 
-    void startPhone(int lineRate) {
+    void startPhone(int lineRate)
+    {
         dir_ = ScratchDir("phone");
         state_ = dir_ / "state";
         std::string error;
@@ -161,7 +179,8 @@ protected:
         opt.lineRate = lineRate;
         const auto st = state_;
         opt.makeDevice = [st](bool boot) -> std::unique_ptr<Device> {
-            if (boot) return nullptr;
+            if (boot)
+                return nullptr;
             return std::make_unique<AtPhone>(st);
         };
         transport_ = std::make_unique<Transport>(opt);
@@ -172,23 +191,28 @@ protected:
         ASSERT_EQ(at("ATE0").back(), "OK");
     }
 
-    void stopPhone() {
+    void stopPhone()
+    {
         client_.reset();
-        if (transport_) transport_->stop();
-        if (thread_.joinable()) thread_.join();
+        if (transport_)
+            transport_->stop();
+        if (thread_.joinable())
+            thread_.join();
         transport_.reset();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
 
     std::vector<std::string> at(std::string_view c) { return client_->at(c); }
-    std::string last(std::string_view c) {
+    std::string last(std::string_view c)
+    {
         auto l = at(c);
         return l.empty() ? "<nothing>" : l.back();
     }
 
     // One control-socket command; returns its answer line.
-    std::string control(const std::string& cmd) {
+    std::string control(const std::string& cmd)
+    {
         const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
@@ -202,7 +226,8 @@ protected:
         std::string answer;
         char c;
         pollfd p{s, POLLIN, 0};
-        while (::poll(&p, 1, kDeadlineMs) > 0 && ::read(s, &c, 1) == 1 && c != '\n') answer.push_back(c);
+        while (::poll(&p, 1, kDeadlineMs) > 0 && ::read(s, &c, 1) == 1 && c != '\n')
+            answer.push_back(c);
         ::close(s);
         return answer;
     }

@@ -18,21 +18,28 @@ namespace {
 
 class ServicesTest : public PhoneFixture {
 protected:
-    std::string upload(const std::string& phone, std::span<const uint8_t> data) {
-        if (last("AT*STARTDL=" + phone + "," + std::to_string(data.size())) != "OK") return "start";
+    std::string upload(const std::string& phone, std::span<const uint8_t> data)
+    {
+        if (last("AT*STARTDL=" + phone + "," + std::to_string(data.size())) != "OK")
+            return "start";
         for (size_t off = 0, i = 0; off < data.size(); off += 108, ++i) {
             const auto block = data.subspan(off, std::min<size_t>(108, data.size() - off));
             const uint8_t check = BlockCheck(block);
             const auto r = last("AT*PUT=" + std::to_string(i) + "," + std::to_string(block.size()) + "," +
                                 Base64Encode(block) + "," + Base64Encode(std::span(&check, 1)));
-            if (r != "OK") return r;
+            if (r != "OK")
+                return r;
         }
         return last("AT*END");
     }
-    std::vector<uint8_t> file(const std::string& phone) { return ReadFileBytes(phonePath(phone)).value_or(std::vector<uint8_t>{}); }
+    std::vector<uint8_t> file(const std::string& phone)
+    {
+        return ReadFileBytes(phonePath(phone)).value_or(std::vector<uint8_t>{});
+    }
 };
 
-TEST_F(ServicesTest, IdentityComesFromTheSettings) {
+TEST_F(ServicesTest, IdentityComesFromTheSettings)
+{
     EXPECT_EQ(at("AT+CGMI"), (std::vector<std::string>{"Telvane", "OK"}));
     EXPECT_EQ(at("AT+CGMM"), (std::vector<std::string>{"V318", "OK"}));
     EXPECT_EQ(at("AT+CGSN").front(), "356938035643809");
@@ -48,7 +55,8 @@ TEST_F(ServicesTest, IdentityComesFromTheSettings) {
     EXPECT_EQ(at("AT*SAFEBOXSTAT").front(), "*SAFEBOXSTAT: PIC,SMS");
 }
 
-TEST_F(ServicesTest, ClientInitialisationSequenceIsAccepted) {
+TEST_F(ServicesTest, ClientInitialisationSequenceIsAccepted)
+{
     for (const char* c : {"AT*CONNECT", "AT+CMGF=0", "AT+CSMP=,,,8", "AT+CSCS=\"GSM\"", "AT+CSDH=1", "AT+CNMI=2,2,0,0",
                           "AT*MASKCALL=1", "AT*MASKCALL=0", "AT+CPBS=\"SM\"", "AT+CPBW=?"})
         EXPECT_EQ(last(c), "OK") << c;
@@ -58,7 +66,8 @@ TEST_F(ServicesTest, ClientInitialisationSequenceIsAccepted) {
     EXPECT_EQ(last("AT+CPBS=\"XX\""), "+CME ERROR: 4");
 }
 
-TEST_F(ServicesTest, ErrorReportingChainingAndStandardQueries) {
+TEST_F(ServicesTest, ErrorReportingChainingAndStandardQueries)
+{
     struct Case {
         const char* command;
         std::vector<std::string> expected;
@@ -77,10 +86,12 @@ TEST_F(ServicesTest, ErrorReportingChainingAndStandardQueries) {
         {"ATZ", {"OK"}},
         {"AT+CSCS?", {"AT+CSCS?", "+CSCS: \"GSM\"", "OK"}},  // ATZ reset the set and turned echo on
     };
-    for (const auto& c : cases) EXPECT_EQ(at(c.command), c.expected) << c.command;
+    for (const auto& c : cases)
+        EXPECT_EQ(at(c.command), c.expected) << c.command;
 }
 
-TEST_F(ServicesTest, TextModeSendAndWrite) {
+TEST_F(ServicesTest, TextModeSendAndWrite)
+{
     ASSERT_EQ(last("AT+CMGF=1"), "OK");
     EXPECT_EQ(at("AT+CMGW=\"+8613900000001\"").back(), "> ");
     client_->write("Note to self\x1a");
@@ -98,7 +109,8 @@ TEST_F(ServicesTest, TextModeSendAndWrite) {
     EXPECT_EQ(last("AT+CMGS=\"12ab\""), "+CMS ERROR: 304");
 }
 
-TEST_F(ServicesTest, SimPhonebookInBothCharacterSets) {
+TEST_F(ServicesTest, SimPhonebookInBothCharacterSets)
+{
     SimStore sim(state_);
     const auto& [index, contact] = *std::find_if(sim.contacts().begin(), sim.contacts().end(),
                                                  [](const auto& kv) { return !FitsGsm7(kv.second.name); });
@@ -107,7 +119,9 @@ TEST_F(ServicesTest, SimPhonebookInBothCharacterSets) {
     ASSERT_EQ(last("AT+CSCS=\"UCS2\""), "OK");
     const auto ucs2 = at("AT+CPBR=" + std::to_string(index));
     ASSERT_EQ(ucs2.size(), 2u);
-    EXPECT_EQ(ucs2[0], "+CPBR: " + std::to_string(index) + ",\"" + contact.number + "\",129,\"" + Ucs2ToHex(contact.name) + "\"");
+    EXPECT_EQ(ucs2[0],
+              "+CPBR: " + std::to_string(index) + ",\"" + contact.number + "\",129,\"" + Ucs2ToHex(contact.name) +
+                  "\"");
     // The client's own conversion of that hex gives the GBK name.
     std::string hex = Ucs2ToHex(contact.name);
     char gbk[64] = {};
@@ -116,7 +130,8 @@ TEST_F(ServicesTest, SimPhonebookInBothCharacterSets) {
 
     ASSERT_EQ(last("AT+CSCS=\"GSM\""), "OK");
     EXPECT_EQ(at("AT+CPBR=" + std::to_string(index))[0],
-              "+CPBR: " + std::to_string(index) + ",\"" + contact.number + "\",129,\"" + Ucs2ToMixed(contact.name) + "\"");
+              "+CPBR: " + std::to_string(index) + ",\"" + contact.number + "\",129,\"" + Ucs2ToMixed(contact.name) +
+                  "\"");
 
     const auto all = at("AT+CPBR=1,250");
     EXPECT_EQ(all.size(), sim.contacts().size() + 1);
@@ -125,7 +140,8 @@ TEST_F(ServicesTest, SimPhonebookInBothCharacterSets) {
     EXPECT_EQ(last("AT+CPBR=9,3"), "+CME ERROR: 21");
 }
 
-TEST_F(ServicesTest, SimPhonebookWritesChangeTheSim) {
+TEST_F(ServicesTest, SimPhonebookWritesChangeTheSim)
+{
     ASSERT_EQ(last("AT+CSCS=\"UCS2\""), "OK");
     const std::u16string name = u"中文名";
     ASSERT_EQ(last("AT+CPBW=200,\"13900001111\",129,\"" + Ucs2ToHex(name) + "\""), "OK");
@@ -141,7 +157,8 @@ TEST_F(ServicesTest, SimPhonebookWritesChangeTheSim) {
     EXPECT_EQ(at("AT+CPBR=200"), (std::vector<std::string>{"OK"}));
 }
 
-TEST_F(ServicesTest, SimMessagesListInPduAndTextMode) {
+TEST_F(ServicesTest, SimMessagesListInPduAndTextMode)
+{
     SimStore sim(state_);
     EXPECT_EQ(at("AT+CPMS?").front(), "+CPMS: \"SM\",7,50,\"SM\",7,50,\"SM\",7,50");
     const auto pdu = at("AT+CMGL=4");
@@ -153,7 +170,8 @@ TEST_F(ServicesTest, SimMessagesListInPduAndTextMode) {
         SM_PARAM p{};
         p.status = static_cast<unsigned char>(stat);
         ASSERT_GT(CPDU::gsmDecodePdu(pdu[i + 1].c_str(), &p), 0) << pdu[i + 1];
-        if (stat <= 1) ++received;
+        if (stat <= 1)
+            ++received;
         if (std::string(p.userData).find("parcel") != std::string::npos) {
             EXPECT_EQ(stat, 0);
         }
@@ -184,7 +202,8 @@ TEST_F(ServicesTest, SimMessagesListInPduAndTextMode) {
     EXPECT_EQ(SimStore(state_).messages().count(1), 0u);
 }
 
-TEST_F(ServicesTest, SentMessageIsStoredAmongTheHandsetsSentMessages) {
+TEST_F(ServicesTest, SentMessageIsStoredAmongTheHandsetsSentMessages)
+{
     // Encode as the PC does.
     SM_PARAM p{};
     std::strcpy(p.serviceCentre, "8613800100500");
@@ -205,7 +224,8 @@ TEST_F(ServicesTest, SentMessageIsStoredAmongTheHandsetsSentMessages) {
     const SmsTabEntry* best = nullptr;
     for (size_t i = 0; i < 300; ++i) {
         const auto* e = reinterpret_cast<const SmsTabEntry*>(tab.data() + i * 12);
-        if ((GetBe16(e->item) & 0x8000) && (!best || GetBe32(e->sequence) > GetBe32(best->sequence))) best = e;
+        if ((GetBe16(e->item) & 0x8000) && (!best || GetBe32(e->sequence) > GetBe32(best->sequence)))
+            best = e;
     }
     ASSERT_NE(best, nullptr);
     EXPECT_EQ(best->status, 5);
@@ -226,7 +246,8 @@ TEST_F(ServicesTest, SentMessageIsStoredAmongTheHandsetsSentMessages) {
     EXPECT_EQ(client_->answer().back(), "OK");
 }
 
-TEST_F(ServicesTest, IncomingMessageArrivesAsCmtWithItsPdu) {
+TEST_F(ServicesTest, IncomingMessageArrivesAsCmtWithItsPdu)
+{
     ASSERT_EQ(last("AT+CNMI=2,2,0,0"), "OK");
     struct Case {
         std::string utf8;
@@ -246,7 +267,8 @@ TEST_F(ServicesTest, IncomingMessageArrivesAsCmtWithItsPdu) {
             for (size_t p = b.find("+CMT: "); p != std::string::npos; p = b.find("+CMT: ", p + 1)) {
                 const auto e1 = b.find("\r\n", p);
                 const auto e2 = e1 == std::string::npos ? e1 : b.find("\r\n", e1 + 2);
-                if (e2 == std::string::npos) break;
+                if (e2 == std::string::npos)
+                    break;
                 out.emplace_back(b.substr(p, e1 - p), b.substr(e1 + 2, e2 - e1 - 2));
             }
             return out;
@@ -271,10 +293,13 @@ TEST_F(ServicesTest, IncomingMessageArrivesAsCmtWithItsPdu) {
     EXPECT_EQ(control("sms +86137"), "ERROR usage: sms FROM TEXT");
 }
 
-TEST_F(ServicesTest, IncomingMessageIsStoredWhenNotRouted) {
+TEST_F(ServicesTest, IncomingMessageIsStoredWhenNotRouted)
+{
     ASSERT_EQ(last("AT+CNMI=2,1,0,0"), "OK");
     ASSERT_EQ(control("sms 10086 Your balance is low"), "OK");
-    ASSERT_TRUE(client_->readUntil([](const std::string& b) { return b.find("+CMTI: \"SM\",") != std::string::npos && b.find("\r\n", b.find("+CMTI")) != std::string::npos; }));
+    ASSERT_TRUE(client_->readUntil([](const std::string& b) {
+        return b.find("+CMTI: \"SM\",") != std::string::npos && b.find("\r\n", b.find("+CMTI")) != std::string::npos;
+    }));
     const std::string b = client_->take();
     const int idx = std::stoi(b.substr(b.find(',') + 1));
     EXPECT_EQ(at("AT+CPMS?").front(), "+CPMS: \"SM\",8,50,\"SM\",8,50,\"SM\",8,50");
@@ -285,7 +310,8 @@ TEST_F(ServicesTest, IncomingMessageIsStoredWhenNotRouted) {
     EXPECT_EQ(r[1], "Your balance is low");
 }
 
-PhonebookRecord MakeRecord(const std::string& name, const std::string& number) {
+PhonebookRecord MakeRecord(const std::string& name, const std::string& number)
+{
     PhonebookRecord r{};
     PutText(r.name, name);
     auto packed = PackDialString(number);
@@ -298,12 +324,14 @@ PhonebookRecord MakeRecord(const std::string& name, const std::string& number) {
 
 // Used slots of smpbtab with their list places; fails the test when entry i
 // does not name slot i + 1 or the places are not 0..n-1.
-std::map<int, int> TablePlaces(const std::vector<uint8_t>& tab) {
+std::map<int, int> TablePlaces(const std::vector<uint8_t>& tab)
+{
     std::map<int, int> places;
     std::set<int> seen;
     for (size_t i = 0; i + 24 <= tab.size(); i += 24) {
         const int slot = GetBe16(&tab[i]);
-        if (slot == 0xFFFF) continue;
+        if (slot == 0xFFFF)
+            continue;
         EXPECT_EQ(slot, static_cast<int>(i / 24 + 1));
         places[slot] = GetBe16(&tab[i + 2]);
         seen.insert(places[slot]);
@@ -315,7 +343,8 @@ std::map<int, int> TablePlaces(const std::vector<uint8_t>& tab) {
     return places;
 }
 
-TEST_F(ServicesTest, SyphAddModifyDeleteChangeTableAndRecords) {
+TEST_F(ServicesTest, SyphAddModifyDeleteChangeTableAndRecords)
+{
     auto places = TablePlaces(file("/app/dir/smpbtab"));
     ASSERT_EQ(places.size(), 60u);
 
@@ -364,7 +393,8 @@ TEST_F(ServicesTest, SyphAddModifyDeleteChangeTableAndRecords) {
     EXPECT_EQ(TablePlaces(file("/app/dir/smpbtab"))[5], 0);
 }
 
-TEST_F(ServicesTest, SyphOnSimMemoryUsesTheSimDropRecord) {
+TEST_F(ServicesTest, SyphOnSimMemoryUsesTheSimDropRecord)
+{
     SimDropRecord d{};
     PutText(d.name, "Dr Who");
     PutText(d.number, "+8613000000001");
@@ -377,7 +407,8 @@ TEST_F(ServicesTest, SyphOnSimMemoryUsesTheSimDropRecord) {
     EXPECT_EQ(SimStore(state_).contacts().count(100), 0u);
 }
 
-TEST_F(ServicesTest, SyfileRegistersAndClearsSlots) {
+TEST_F(ServicesTest, SyfileRegistersAndClearsSlots)
+{
     const std::string index = "/app/jpeg/" + EncodeFileName("index");
     const std::string slot3 = "/app/jpeg/" + EncodeFileName("user003.jpg");
     const std::vector<uint8_t> jpeg(777, 0xAB);

@@ -8,57 +8,70 @@
 namespace simphone::testing {
 namespace {
 
-std::vector<uint8_t> Pattern(size_t n, uint32_t seed) {
+std::vector<uint8_t> Pattern(size_t n, uint32_t seed)
+{
     std::mt19937 g(seed);
     std::vector<uint8_t> v(n);
-    for (auto& b : v) b = static_cast<uint8_t>(g());
+    for (auto& b : v)
+        b = static_cast<uint8_t>(g());
     return v;
 }
 
-std::string PutCommand(int index, std::span<const uint8_t> block) {
+std::string PutCommand(int index, std::span<const uint8_t> block)
+{
     const uint8_t check = BlockCheck(block);
     return "AT*PUT=" + std::to_string(index) + "," + std::to_string(block.size()) + "," + Base64Encode(block) + "," +
-           Base64Encode(std::span(&check, 1));
+        Base64Encode(std::span(&check, 1));
 }
 
 class TransferTest : public PhoneFixture {
 protected:
     // PC to phone in 108-byte blocks, as the client sends them; returns the first failure line or "OK".
-    std::string upload(const std::string& phone, std::span<const uint8_t> data) {
+    std::string upload(const std::string& phone, std::span<const uint8_t> data)
+    {
         auto start = at("AT*STARTDL=" + phone + "," + std::to_string(data.size()));
-        if (start.back() != "OK") return start.back();
+        if (start.back() != "OK")
+            return start.back();
         for (size_t off = 0, i = 0; off < data.size(); off += 108, ++i) {
             auto r = at(PutCommand(static_cast<int>(i), data.subspan(off, std::min<size_t>(108, data.size() - off))));
-            if (r.back() != "OK") return r.back();
+            if (r.back() != "OK")
+                return r.back();
         }
         return last("AT*END");
     }
 
     // Phone to PC; nullopt when the phone refuses or the blocks do not add up.
-    std::optional<std::vector<uint8_t>> download(const std::string& phone) {
+    std::optional<std::vector<uint8_t>> download(const std::string& phone)
+    {
         auto start = at("AT*STARTUL=" + phone);
-        if (start.back() != "OK" || start.size() != 2 || start[0].rfind("*STARTUL: ", 0) != 0) return std::nullopt;
+        if (start.back() != "OK" || start.size() != 2 || start[0].rfind("*STARTUL: ", 0) != 0)
+            return std::nullopt;
         const size_t size = std::stoul(start[0].substr(10));
         std::vector<uint8_t> data;
         for (int guard = 0; guard < 10000; ++guard) {
             auto r = at("AT*GET");
-            if (r.size() != 2 || r[1] != "OK" || r[0].rfind("*GET: ", 0) != 0) return std::nullopt;
+            if (r.size() != 2 || r[1] != "OK" || r[0].rfind("*GET: ", 0) != 0)
+                return std::nullopt;
             const std::string body = r[0].substr(6);
             const size_t c1 = body.find(',');
             const size_t count = std::stoul(body.substr(0, c1));
-            if (count == 0) break;
+            if (count == 0)
+                break;
             const size_t c2 = body.find(',', c1 + 1);
             auto block = Base64Decode(body.substr(c1 + 1, c2 - c1 - 1));
             auto check = Base64Decode(body.substr(c2 + 1));
-            if (!block || block->size() != count || !check || check->size() != 1 || (*check)[0] != BlockCheck(*block)) return std::nullopt;
+            if (!block || block->size() != count || !check || check->size() != 1 || (*check)[0] != BlockCheck(*block))
+                return std::nullopt;
             data.insert(data.end(), block->begin(), block->end());
         }
-        if (last("AT*END") != "OK" || data.size() != size) return std::nullopt;
+        if (last("AT*END") != "OK" || data.size() != size)
+            return std::nullopt;
         return data;
     }
 };
 
-TEST_F(TransferTest, UploadsAndDownloadsAreByteIdentical) {
+TEST_F(TransferTest, UploadsAndDownloadsAreByteIdentical)
+{
     for (size_t size : {0u, 1u, 108u, 109u, 100000u}) {
         SCOPED_TRACE(size);
         const auto data = Pattern(size, static_cast<uint32_t>(size) + 1);
@@ -69,7 +82,8 @@ TEST_F(TransferTest, UploadsAndDownloadsAreByteIdentical) {
     }
 }
 
-TEST_F(TransferTest, GetBlocksFollowTheDocumentedSize) {
+TEST_F(TransferTest, GetBlocksFollowTheDocumentedSize)
+{
     const auto data = Pattern(AtPhone::kGetBlockSize + 5, 9);
     ASSERT_EQ(upload("/app/mms/blocks", data), "OK");
     ASSERT_EQ(at("AT*STARTUL=/app/mms/blocks").front(), "*STARTUL: " + std::to_string(data.size()));
@@ -80,7 +94,8 @@ TEST_F(TransferTest, GetBlocksFollowTheDocumentedSize) {
     EXPECT_EQ(last("AT*END"), "OK");
 }
 
-TEST_F(TransferTest, ListShowsEntriesWithNameAndSize) {
+TEST_F(TransferTest, ListShowsEntriesWithNameAndSize)
+{
     ASSERT_EQ(last("AT*MKDIR=/app/test"), "OK");
     ASSERT_EQ(upload("/app/test/b.bin", Pattern(300, 1)), "OK");
     ASSERT_EQ(upload("/app/test/a.bin", Pattern(12, 2)), "OK");
@@ -100,7 +115,8 @@ TEST_F(TransferTest, ListShowsEntriesWithNameAndSize) {
     EXPECT_EQ(last("AT*LIST=/app/nowhere"), "+CME ERROR: 22");
 }
 
-TEST_F(TransferTest, MalformedTransferCommandsGetPhoneErrors) {
+TEST_F(TransferTest, MalformedTransferCommandsGetPhoneErrors)
+{
     const auto block = Pattern(108, 5);
     const uint8_t check = BlockCheck(block);
     const std::string b64 = Base64Encode(block);
@@ -141,7 +157,8 @@ TEST_F(TransferTest, MalformedTransferCommandsGetPhoneErrors) {
     EXPECT_FALSE(std::filesystem::exists(phonePath("/app/mms/x.bin")));
 }
 
-TEST_F(TransferTest, FailedUploadKeepsThePreviousFile) {
+TEST_F(TransferTest, FailedUploadKeepsThePreviousFile)
+{
     const auto old = Pattern(50, 3);
     ASSERT_EQ(upload("/app/mms/keep", old), "OK");
     ASSERT_EQ(last("AT*STARTDL=/app/mms/keep,200"), "OK");
@@ -151,13 +168,15 @@ TEST_F(TransferTest, FailedUploadKeepsThePreviousFile) {
     EXPECT_EQ(ReadFileBytes(phonePath("/app/mms/keep")), old);
 }
 
-TEST_F(TransferTest, OverlongLineIsRefusedAndTheLineRecovers) {
+TEST_F(TransferTest, OverlongLineIsRefusedAndTheLineRecovers)
+{
     client_->write(std::string(AtPhone::kMaxLine + 500, 'A') + "\r");
     EXPECT_EQ(client_->answer().back(), "ERROR");
     EXPECT_EQ(last("AT+CGMI"), "OK");
 }
 
-TEST_F(TransferTest, EchoIsOnUntilAte0) {
+TEST_F(TransferTest, EchoIsOnUntilAte0)
+{
     ASSERT_EQ(last("ATE1"), "OK");
     client_->write("AT+CGMM\r");
     ASSERT_TRUE(client_->readUntil([](const std::string& b) { return b.find("OK\r\n") != std::string::npos; }));

@@ -21,10 +21,10 @@ public:
     bool phoneModeConnected() const override { return phone; }
     std::string text(int id) const override { return std::to_string(id); }
     void showStatus(const std::string& t) override { (void)shell::ShortenStatusText(t); }
-    void showProgress(int, const std::string&) override {}
-    void showCancelButton(bool) override {}
-    void showError(int) override {}
-    void finished(int) override {}
+    void showProgress(int, const std::string&) override { }
+    void showCancelButton(bool) override { }
+    void showError(int) override { }
+    void finished(int) override { }
     bool phone = false;
 };
 

@@ -9,7 +9,7 @@
 
 namespace linktest {
 
-FakeDevice::FakeDevice() : eventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+FakeDevice::FakeDevice() : eventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) { }
 
 FakeDevice::~FakeDevice()
 {
@@ -21,8 +21,7 @@ void FakeDevice::SignalLocked()
 {
     // The eventfd is readable exactly while input is waiting.
     uint64_t v;
-    while (::read(eventFd_, &v, sizeof v) == sizeof v) {
-    }
+    while (::read(eventFd_, &v, sizeof v) == sizeof v) { }
     if (!input_.empty() && open_ != 0) {
         v = 1;
         (void)::write(eventFd_, &v, sizeof v);

@@ -70,7 +70,7 @@ private:
 
 class FakePort final : public quorlink::link::LinkPort {
 public:
-    explicit FakePort(std::shared_ptr<FakeDevice> device) : device_(std::move(device)) {}
+    explicit FakePort(std::shared_ptr<FakeDevice> device) : device_(std::move(device)) { }
     bool Open(int comNumber) override { return device_->Open(comNumber); }
     void Close() override { device_->Close(); }
     [[nodiscard]] bool IsOpen() const override { return device_->openPort() != 0; }
@@ -84,7 +84,7 @@ public:
         return device_->Write(std::string(data.begin(), data.end()));
     }
     void PurgeBoth() override { device_->Purge(); }
-    void ClearErrors() override {}
+    void ClearErrors() override { }
     [[nodiscard]] int WaitFd() const override { return IsOpen() ? device_->eventFd() : -1; }
 
 private:

@@ -96,8 +96,7 @@ void PtyPeer::Handle(const std::string& command)
         return;
     std::string reply = echo_ ? command + "\r" : std::string();
     const bool known = command == "AT*CONNECT" || command == "ATE0" ||
-                       std::find(std::begin(kSetupCommands), std::end(kSetupCommands), command) !=
-                           std::end(kSetupCommands);
+        std::find(std::begin(kSetupCommands), std::end(kSetupCommands), command) != std::end(kSetupCommands);
     reply += known ? "\r\nOK\r\n" : "\r\nERROR\r\n";
     if (command == "ATE0")
         echo_ = false;

@@ -30,10 +30,7 @@ struct Posted {
 
 class ResultSink {
 public:
-    ResultSink()
-        : window_(plat::RegisterWindow([this](const plat::Message& m) { Take(m); }))
-    {
-    }
+    ResultSink() : window_(plat::RegisterWindow([this](const plat::Message& m) { Take(m); })) { }
     ~ResultSink() { plat::UnregisterWindow(window_); }
     ResultSink(const ResultSink&) = delete;
     ResultSink& operator=(const ResultSink&) = delete;

@@ -157,9 +157,9 @@ void UiTest::stringsInBothLanguages()
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         const QStringList cols = line.split('\t');
-        QVERIFY2(cols.size() == 3, qPrintable(line));
-        QVERIFY2(!cols[1].isEmpty() && !cols[2].isEmpty(), qPrintable(line));
-        QCOMPARE(FormatSpecs(cols[2]), FormatSpecs(cols[1]));
+        QVERIFY2(cols.size() == 4, qPrintable(line));
+        QVERIFY2(!cols[2].isEmpty() && !cols[3].isEmpty(), qPrintable(line));
+        QCOMPARE(FormatSpecs(cols[3]), FormatSpecs(cols[2]));
         ++rows;
     }
     QVERIFY(rows > 150);

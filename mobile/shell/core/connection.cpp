@@ -1,4 +1,5 @@
 #include "mobile/shell/core/connection.h"
+#include "resources/strings.h"
 
 #include "mobile/shell/core/cable_detect.h"
 #include "platform/clock.h"
@@ -9,20 +10,6 @@ namespace shell {
 
 namespace {
 
-constexpr int kStrPhoneMode = 57666;
-constexpr int kStrNotConnected = 57667;
-constexpr int kStrMp3Mode = 57936;
-constexpr int kStrSearchTitle = 57928;
-constexpr int kStrHandshakeTitle = 57932;
-constexpr int kStrIndexTitle = 57695;
-constexpr int kStrBeforeMp3 = 57987;
-constexpr int kStrPhoneWhileMp3 = 57988;
-constexpr int kStrNoPhone = 57989;
-constexpr int kStrNoCable = 57990;
-constexpr int kStrTooManyCables = 57991;
-constexpr int kStrEndConnection = 57992;
-constexpr int kStrHandshakeFailed = 57947;
-constexpr int kStrIndexFailed = 57697;
 constexpr int kDialogLeaveMp3 = 258;
 constexpr int kDialogEnterMp3 = 257;
 
@@ -80,15 +67,15 @@ bool ConnectionController::connectionDialogLoop(int initialChoice)
     while (choice) {
         const int mode = *choice;
         if (mode == kModeMp3)
-            ui_.message(kStrBeforeMp3, Icon::Information);
+            ui_.message(res::IDS_MP3_MODE_SWITCH_PHONE, Icon::Information);
         const bool scanned = connectAttempt(mode);
         if (st_.connected())
             return true;
         // The answered flag only means something right after a scan.
         if (scanned && st_.phoneAnswered && mode == kModeMp3)
-            ui_.message(kStrPhoneWhileMp3, Icon::Error);
+            ui_.message(res::IDS_PHONE_ANSWERED_PHONE_MODE, Icon::Error);
         if (scanned && !st_.phoneAnswered && mode == kModePhone)
-            ui_.message(kStrNoPhone, Icon::Error);
+            ui_.message(res::IDS_NO_PHONE_ANSWERED_CHECK, Icon::Error);
         plat::Sleep(10);
         if (st_.connected())
             return true;
@@ -107,17 +94,17 @@ bool ConnectionController::connectAttempt(int mode)
 {
     const std::string detection = env_.detectCable ? env_.detectCable() : std::string();
     if (detection == kTooManyCables) {
-        ui_.message(kStrTooManyCables, Icon::Error);
+        ui_.message(res::IDS_MORE_THAN_ONE_DATA, Icon::Error);
         return false;
     }
     const std::optional<int> port = PortNumber(detection);
     if (!port) {
         // No cable, or none whose port could be found.
-        ui_.message(kStrNoCable, Icon::Error);
+        ui_.message(res::IDS_NO_DATA_CABLE_WAS, Icon::Error);
         return false;
     }
     if (st_.phoneMode) {
-        if (!ui_.ask(kStrEndConnection))
+        if (!ui_.ask(res::IDS_END_CURRENT_CONNECTION))
             return false;
         disconnectPhone();
         (void)connectionDialogLoop(kModeMp3);
@@ -125,7 +112,7 @@ bool ConnectionController::connectAttempt(int mode)
         return false;
     }
     if (st_.mp3Mode) {
-        if (!ui_.ask(kStrEndConnection))
+        if (!ui_.ask(res::IDS_END_CURRENT_CONNECTION))
             return false;
         endMp3Mode();
         st_.mp3Mode = false;
@@ -144,7 +131,7 @@ bool ConnectionController::connectAttempt(int mode)
     }
 
     BatchPlan scan;
-    scan.titleId = kStrSearchTitle;
+    scan.titleId = res::IDS_LOOKING_PHONE;
     scan.steps.push_back(BatchStep::Request(REQ_SCAN_AND_CONNECT, NewRequest(env_.guiThread, {}, uint32_t(*port))));
     scan.effects.onScanResult = [this](bool answered, uint8_t ports) {
         st_.phoneAnswered = answered;
@@ -164,7 +151,7 @@ bool ConnectionController::connectAttempt(int mode)
 BatchPlan ConnectionController::mediaIndexPlan() const
 {
     BatchPlan plan;
-    plan.titleId = kStrIndexTitle;
+    plan.titleId = res::IDS_READING_PHONES_MEDIA_LISTS;
     plan.stepCount = 10;
     plan.steps.push_back(BatchStep::Request(REQ_RECONNECT, NewRequest(env_.guiThread)));
     plan.steps.push_back(BatchStep::Request(REQ_COMMAND, NewRequest(env_.guiThread, "AT*MASKCALL=1\r")));
@@ -185,13 +172,13 @@ BatchPlan ConnectionController::mediaIndexPlan() const
 void ConnectionController::runMediaIndexBatch()
 {
     if (ui_.runBatch(mediaIndexPlan()) == kBatchOk) {
-        ui_.setStatusText(kStrPhoneMode);
+        ui_.setStatusText(res::IDS_CONNECTED_PHONE_MODE);
         st_.phoneMode = true;
         ui_.phoneModeConnected();
         return;
     }
-    ui_.message(kStrIndexFailed, Icon::Error);
-    ui_.setStatusText(kStrNotConnected);
+    ui_.message(res::IDS_MEDIA_LISTS_FAILED, Icon::Error);
+    ui_.setStatusText(res::IDS_NOT_CONNECTED);
     disconnectPhone();
     st_.phoneMode = false;
 }
@@ -199,7 +186,7 @@ void ConnectionController::runMediaIndexBatch()
 void ConnectionController::runMp3Handshake(int port)
 {
     BatchPlan plan;
-    plan.titleId = kStrHandshakeTitle;
+    plan.titleId = res::IDS_STARTING_MP3_MODE;
     plan.stepCount = 4;
     plan.showCancelOnHandshake = true;
     for (int32_t code : kHandshakeCodes) {
@@ -207,17 +194,17 @@ void ConnectionController::runMp3Handshake(int port)
         plan.steps.push_back(BatchStep::Request(code, NewRequest(env_.guiThread, {}, argument)));
     }
     if (ui_.runBatch(std::move(plan)) == kBatchOk) {
-        ui_.setStatusText(kStrMp3Mode);
+        ui_.setStatusText(res::IDS_CONNECTED_MP3_MODE);
         st_.mp3Mode = true;
         ui_.mp3ModeConnected();
         return;
     }
-    ui_.message(kStrHandshakeFailed, Icon::Error);
+    ui_.message(res::IDS_MP3_MODE_FAILED, Icon::Error);
 }
 
 void ConnectionController::linkLost()
 {
-    ui_.setStatusText(kStrNotConnected);
+    ui_.setStatusText(res::IDS_NOT_CONNECTED);
     st_.phoneMode = false;
     st_.mp3Mode = false;
     ui_.phoneGone();

@@ -1,4 +1,5 @@
 #include "mobile/shell/core/control_modes.h"
+#include "resources/strings.h"
 
 namespace shell {
 
@@ -9,20 +10,13 @@ struct ModeRow {
     PathField field;
 };
 
-constexpr int kLabelPicture = 57693;
-constexpr int kLabelSound = 57694;
-constexpr int kLabelMp3 = 57940;
-constexpr int kBrowsePicture = 1039;
-constexpr int kBrowseSound = 1040;
-constexpr int kBrowseMp3 = 57976;
-
 constexpr ModeRow kModes[] = {
-    {kModePictureWap, {true, PathSource::Empty, kLabelPicture, kBrowsePicture}},
-    {kModePictureSlots, {true, PathSource::Picture, kLabelPicture, kBrowsePicture}},
-    {kModeSoundMp3List, {true, PathSource::Empty, kLabelMp3, kBrowsePicture}},
-    {kModeSoundWap, {true, PathSource::Empty, kLabelSound, kBrowseSound}},
-    {kModeSoundSlots, {true, PathSource::Sound, kLabelSound, kBrowseSound}},
-    {kModePictureCamera, {true, PathSource::Empty, kLabelPicture, kBrowsePicture}},
+    {kModePictureWap, {true, PathSource::Empty, res::IDS_PICTURE, res::IDS_BROWSE_PICTURE}},
+    {kModePictureSlots, {true, PathSource::Picture, res::IDS_PICTURE, res::IDS_BROWSE_PICTURE}},
+    {kModeSoundMp3List, {true, PathSource::Empty, res::IDS_MP3_FILE, res::IDS_BROWSE_PICTURE}},
+    {kModeSoundWap, {true, PathSource::Empty, res::IDS_SOUND, res::IDS_BROWSE_SOUND}},
+    {kModeSoundSlots, {true, PathSource::Sound, res::IDS_SOUND, res::IDS_BROWSE_SOUND}},
+    {kModePictureCamera, {true, PathSource::Empty, res::IDS_PICTURE, res::IDS_BROWSE_PICTURE}},
     {kModePhonebook, {false, PathSource::Empty, 0, 0}},
     {kModeMessages, {false, PathSource::Empty, 0, 0}},
     {kModeVideo, {false, PathSource::Empty, 0, 0}},
@@ -59,8 +53,8 @@ std::optional<PathField> PathFieldFor(uint32_t mode, bool mp3Mode)
             continue;
         PathField f = row.field;
         if (mode == kModeSoundSlots && mp3Mode) {
-            f.labelId = kLabelMp3;
-            f.browseTooltipId = kBrowseMp3;
+            f.labelId = res::IDS_MP3_FILE;
+            f.browseTooltipId = res::IDS_BROWSE_MP3_FILE;
         }
         return f;
     }

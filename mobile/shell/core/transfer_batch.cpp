@@ -1,4 +1,5 @@
 #include "mobile/shell/core/transfer_batch.h"
+#include "resources/strings.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,11 +14,6 @@ constexpr int32_t kList = 86;
 constexpr int32_t kLongCommand = 93;
 constexpr int32_t kVersion = 98;
 constexpr int32_t kStorage = 99;
-
-constexpr int kStrDiskFull = 57912;
-constexpr int kStrWriteFailed = 57913;
-constexpr int kStrRestoring = 57915;
-constexpr int kStrBackingUp = 57916;
 
 // Status texts of the flash-bridge steps, shown on their success.
 struct BridgeStatusRow {
@@ -213,9 +209,9 @@ void TransferBatch::onResult(int32_t kind, LinkResult* record)
     // Any other status is a failure: the rest of the batch is dropped unsent.
     discardRemaining();
     if (code == 57)
-        host_.showError(kStrDiskFull);
+        host_.showError(res::IDS_DISK_FULL);
     else if (code == 56)
-        host_.showError(kStrWriteFailed);
+        host_.showError(res::IDS_FILE_WRITE_FAILED);
     close(kBatchCancel);
 }
 
@@ -281,10 +277,10 @@ int32_t TransferBatch::backupLines(int32_t kind, int32_t status, const LinkResul
         engine.countRestoredFile();
     } else if (status == LINK_INTERMEDIATE && kind == REQ_UPLOAD) {
         fileLine_ = FileLine(engine.currentUploadName(), r.progress.current, r.progress.total);
-        host_.showStatus(host_.text(kStrRestoring) + fileLine_);
+        host_.showStatus(host_.text(res::IDS_RESTORING) + fileLine_);
     } else if (status == LINK_INTERMEDIATE && kind == REQ_DOWNLOAD) {
         fileLine_ = FileLine(engine.downloadNameAt(fileIndex_), r.progress.current, r.progress.total);
-        host_.showStatus(host_.text(kStrBackingUp) + fileLine_);
+        host_.showStatus(host_.text(res::IDS_BACKING_UP) + fileLine_);
     }
     return status;
 }

@@ -1,4 +1,5 @@
 #include "mobile/shell/ui/control_view.h"
+#include "resources/strings.h"
 
 #include "mobile/shell/core/control_modes.h"
 #include "mobile/shell/ui/resource_bundle.h"
@@ -13,7 +14,6 @@ namespace shellui {
 namespace {
 
 constexpr int kPathFieldId = 1010;
-constexpr int kConnectTooltip = 59030;
 
 // Tooltips of the buttons after the connect button, per mode, in bar order.
 struct TooltipRow {
@@ -73,7 +73,7 @@ CControlView::CControlView(std::function<void(int, const QString&)> command, QWi
         connect(b, &QToolButton::clicked, this, [this, id] { command_(id, QString()); });
         buttons_[id] = b;
     }
-    buttons_[shell::kFirstControlButton]->setToolTip(Str(kConnectTooltip));
+    buttons_[shell::kFirstControlButton]->setToolTip(Str(res::IDS_TIP_CONNECT));
 }
 
 void CControlView::setMode(uint32_t mode, bool mp3Mode, const QString& path)

@@ -1,4 +1,5 @@
 #include "mobile/shell/ui/main_frame.h"
+#include "resources/strings.h"
 
 #include "mobile/shell/core/cable_detect.h"
 #include "mobile/shell/core/control_modes.h"
@@ -48,11 +49,6 @@ constexpr int kCmdEndMp3 = 32789;
 constexpr int kCmdBackup = 32788;
 constexpr int kCmdConnect = 1042;
 constexpr int kCmdPathConfirmed = 1010;
-constexpr int kStrLeave = 1043;
-constexpr int kStrNeedsPhone = 57698;
-constexpr int kStrTitle = 57344;
-constexpr int kStrBatchEnded = 57345;
-constexpr int kStrNotConnected = 57667;
 
 // What each page shows: panes (left, right; right 0 = single pane) and the
 // control bar mode for its first category.
@@ -63,9 +59,12 @@ struct PageRow {
     uint32_t mode;
 };
 constexpr PageRow kPages[] = {
-    {kCmdPictures, 59061, 59060, kModePictureSlots},   {kCmdRingtones, 59063, 59062, kModeSoundSlots},
-    {kCmdMp3Ringtones, 59063, 59064, kModeSoundSlots}, {kCmdPhonebook, 59065, 0, kModePhonebook},
-    {kCmdMessages, 59066, 0, kModeMessages},           {kCmdVideo, 59067, 0, kModeVideo},
+    {kCmdPictures, res::IDS_PICTURE_PC, res::IDS_PICTURES_PHONE, kModePictureSlots},
+    {kCmdRingtones, res::IDS_SOUND_PC, res::IDS_RINGTONES_PHONE, kModeSoundSlots},
+    {kCmdMp3Ringtones, res::IDS_SOUND_PC, res::IDS_MP3_RINGTONES_PHONES_FLASH, kModeSoundSlots},
+    {kCmdPhonebook, res::IDS_PANE_PHONEBOOK, 0, kModePhonebook},
+    {kCmdMessages, res::IDS_PANE_MESSAGES, 0, kModeMessages},
+    {kCmdVideo, res::IDS_VIDEO_CLIPS, 0, kModeVideo},
 };
 
 // A pane changed its category: the control bar follows (the path field
@@ -160,13 +159,13 @@ CMainFrame::CMainFrame(FrameOptions options, QWidget* parent)
 {
     setObjectName("frame_root");
     setFixedSize(kWidth, kHeight);
-    setWindowTitle(Str(kStrTitle));
+    setWindowTitle(Str(res::IDS_TELVANE));
     setWindowIcon(QIcon(Res().bitmap("icons/telvane-256.png")));
     setProperty("Mobile", 1);
 
     buildRebar();
     buildWorkArea();
-    status_ = new QLabel(Str(kStrNotConnected), this);
+    status_ = new QLabel(Str(res::IDS_NOT_CONNECTED), this);
     status_->setContentsMargins(8, 0, 8, 0);
     status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     status_->setFixedHeight(kStatusHeight - 4);
@@ -232,8 +231,8 @@ void CMainFrame::buildRebar()
         }
     }
     top->addWidget(menu_, 1);
-    for (auto [id, glyph, tip] : {std::tuple{kCmdMinimise, QStringLiteral("\u2013"), 59074},
-                                  std::tuple{kCmdExit, QStringLiteral("\u00d7"), 59075}}) {
+    for (auto [id, glyph, tip] : {std::tuple{kCmdMinimise, QStringLiteral("\u2013"), res::IDS_TRAY_MINIMISE},
+                                  std::tuple{kCmdExit, QStringLiteral("\u00d7"), res::IDS_TRAY_EXIT}}) {
         auto* b = new QToolButton(rebar_);
         b->setObjectName("captionButton");
         b->setText(glyph);
@@ -336,7 +335,7 @@ void CMainFrame::command(int id, const QString& text)
         break;
     case kCmdExit:
     case kCmdExitMenu:
-        if (ask(kStrLeave))
+        if (ask(res::IDS_LEAVE_QUESTION))
             close();
         break;
     case kCmdMinimise: showMinimized(); break;
@@ -355,7 +354,7 @@ void CMainFrame::command(int id, const QString& text)
         break;
     case 1044:
         if (!st_.phoneMode)
-            message(kStrNeedsPhone, Icon::Error);
+            message(res::IDS_NEEDS_PHONE_MODE, Icon::Error);
         break;
     case kCmdPathConfirmed:
         (void)text;  // the page that loads the file keeps or restores the field
@@ -455,7 +454,7 @@ int CMainFrame::runBatch(BatchPlan plan)
     progress.batch().setShowCancelOnHandshake(plan.showCancelOnHandshake);
     progress.batch().setTitle(plan.titleId);
     const int result = progress.run();
-    setStatus(Str(kStrBatchEnded));
+    setStatus(Str(res::IDS_READY));
     return result;
 }
 
@@ -477,7 +476,7 @@ void CMainFrame::message(int stringId, Icon icon)
 
 void CMainFrame::portPermissionDenied(const std::string& device)
 {
-    (void)ShowMessage(this, MessageKind::Error, Str(59081).arg(QString::fromStdString(device)));
+    (void)ShowMessage(this, MessageKind::Error, Str(res::IDS_PHONE_CABLES_PORT_1).arg(QString::fromStdString(device)));
 }
 
 bool CMainFrame::ask(int stringId)

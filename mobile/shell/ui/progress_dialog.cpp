@@ -1,4 +1,5 @@
 #include "mobile/shell/ui/progress_dialog.h"
+#include "resources/strings.h"
 
 #include "mobile/shell/core/status_text.h"
 #include "mobile/shell/ui/dialogs.h"
@@ -16,7 +17,6 @@
 namespace shellui {
 
 namespace {
-constexpr int kCancelCaption = 57765;
 }
 
 CProgressBar::CProgressBar(ProgressContext context, shell::BatchEffects effects, QWidget* parent)
@@ -50,7 +50,7 @@ CProgressBar::CProgressBar(ProgressContext context, shell::BatchEffects effects,
     percent_->setText("0%");
     bar_->setRange(0, 100);
     bar_->setValue(0);
-    cancel_->setText(Str(kCancelCaption));
+    cancel_->setText(Str(res::IDS_CANCEL));
     cancel_->setAutoDefault(false);
     connect(cancel_, &QPushButton::clicked, this, [this] { batch_->cancel(); });
     installEventFilter(this);

@@ -155,7 +155,8 @@ BundleError ResourceBundle::parse()
     QFile tsv(":/strings/strings.tsv");
     if (!tsv.open(QIODevice::ReadOnly))
         return BundleError::Incomplete;
-    const int column = language_ == "zh" ? 2 : 1;
+    // Columns: id, name, English, Chinese.
+    const int column = language_ == "zh" ? 3 : 2;
     QTextStream in(&tsv);
     in.setEncoding(QStringConverter::Utf8);
     while (!in.atEnd()) {
@@ -165,11 +166,11 @@ BundleError ResourceBundle::parse()
         const QStringList cols = line.split('\t');
         bool ok = false;
         const int id = cols.value(0).toInt(&ok);
-        if (!ok || cols.size() < 3)
+        if (!ok || cols.size() < 4)
             continue;
         QString t = cols.value(column);
         if (t.isEmpty())
-            t = cols.value(1);
+            t = cols.value(2);
         strings_.insert(id, Unescape(t));
     }
     if (strings_.isEmpty())

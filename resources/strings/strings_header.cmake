@@ -1,0 +1,47 @@
+# Writes the header of string resource ids from strings.tsv:
+#   cmake -DTSV=strings.tsv -DOUT=strings.h -P strings_header.cmake
+# Each row "id<TAB>NAME<TAB>English<TAB>Chinese" becomes
+# "inline constexpr int NAME = id;" in namespace res. Fails on a row with
+# a missing text, a malformed name, or an id or name used twice, so the
+# bundle and the code can never disagree about a number.
+cmake_minimum_required(VERSION 3.25)
+file(STRINGS "${TSV}" lines ENCODING UTF-8)
+set(body "")
+set(ids "")
+set(names "")
+set(n 0)
+foreach(line IN LISTS lines)
+  if(line STREQUAL "" OR line MATCHES "^#")
+    continue()
+  endif()
+  # Texts may hold ";" (file-dialog filters), so no CMake list splitting.
+  if(NOT line MATCHES "^([^\t]*)\t([^\t]*)\t([^\t]*)\t([^\t]*)$")
+    message(FATAL_ERROR "strings.tsv: expected id, name, English, Chinese: ${line}")
+  endif()
+  set(id "${CMAKE_MATCH_1}")
+  set(name "${CMAKE_MATCH_2}")
+  set(en "${CMAKE_MATCH_3}")
+  set(zh "${CMAKE_MATCH_4}")
+  if(NOT id MATCHES "^[0-9]+$" OR NOT name MATCHES "^IDS_[A-Z0-9_]+$")
+    message(FATAL_ERROR "strings.tsv: bad id or name: ${line}")
+  endif()
+  if(en STREQUAL "" OR zh STREQUAL "")
+    message(FATAL_ERROR "strings.tsv: string ${id} lacks a text")
+  endif()
+  if(id IN_LIST ids OR name IN_LIST names)
+    message(FATAL_ERROR "strings.tsv: ${id} ${name} is used twice")
+  endif()
+  list(APPEND ids ${id})
+  list(APPEND names ${name})
+  string(APPEND body "inline constexpr int ${name} = ${id};\n")
+  math(EXPR n "${n} + 1")
+endforeach()
+set(text "#pragma once\n// Generated from resources/strings/strings.tsv at build time; do not edit.\n// The numbers of the program's string resources.\n\nnamespace res {\n\n${body}\ninline constexpr int kStringCount = ${n};\n\n}  // namespace res\n")
+# Rewrite only on change, so that a text edit does not rebuild the tree.
+if(EXISTS "${OUT}")
+  file(READ "${OUT}" old)
+  if(old STREQUAL text)
+    return()
+  endif()
+endif()
+file(WRITE "${OUT}" "${text}")

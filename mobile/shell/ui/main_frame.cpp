@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -49,6 +50,10 @@ constexpr int kCmdEndMp3 = 32789;
 constexpr int kCmdBackup = 32788;
 constexpr int kCmdConnect = 1042;
 constexpr int kCmdPathConfirmed = 1010;
+// Control-bar buttons forwarded to the page; 1044 needs phone mode first.
+constexpr int kFirstPageButton = 1043;
+constexpr int kCmdSaveOrRefresh = 1044;
+constexpr int kLastPageButton = 1052;
 
 // What each page shows: panes (left, right; right 0 = single pane) and the
 // control bar mode for its first category.
@@ -285,8 +290,14 @@ void CMainFrame::buildWorkArea()
     outer_->setHandleWidth(1);
     inner_ = new QSplitter(Qt::Horizontal, outer_);
     inner_->setHandleWidth(2);
-    left_ = new PagePane(inner_);
-    right_ = new PagePane(inner_);
+    // Each pane is a stack: the placeholder, then the views of the pages
+    // that have been shown.
+    leftStack_ = new QStackedWidget(inner_);
+    rightStack_ = new QStackedWidget(inner_);
+    left_ = new PagePane(leftStack_);
+    right_ = new PagePane(rightStack_);
+    leftStack_->addWidget(left_);
+    rightStack_->addWidget(right_);
     control_ = new CControlView([this](int id, const QString& text) { command(id, text); }, outer_);
     outer_->addWidget(inner_);
     outer_->addWidget(control_);
@@ -352,19 +363,29 @@ void CMainFrame::command(int id, const QString& text)
         else
             (void)ctl_->connectionDialogLoop(kModeMp3);
         break;
-    case 1044:
+    case kCmdSaveOrRefresh:
         if (!st_.phoneMode)
             message(res::IDS_NEEDS_PHONE_MODE, Icon::Error);
+        else if (PageViews* v = currentViews())
+            v->command(id, {});
         break;
     case kCmdPathConfirmed:
-        (void)text;  // the page that loads the file keeps or restores the field
+        // The page that loads the file keeps or restores the field.
+        if (PageViews* v = currentViews())
+            v->command(id, text);
         break;
     default:
-        for (const auto& row : kCategoryCommands) {
-            if (row.command == id)
-                control_->setMode(row.mode, st_.mp3Mode, control_->pathText());
+        if (id >= kFirstPageButton && id <= kLastPageButton) {
+            if (PageViews* v = currentViews())
+                v->command(id, {});
+            break;
         }
-        break;  // anything else is forwarded to the page's pane
+        for (const auto& reg : options_.commands) {
+            if (reg.command == id && reg.run)
+                reg.run(*this);
+        }
+        categoryChanged(id);
+        break;
     }
     updateCommandStates();
 }
@@ -431,7 +452,7 @@ void CMainFrame::checkPageButton(int command)
 
 bool CMainFrame::secondColumnVisible() const
 {
-    return !right_->isHidden();
+    return !rightStack_->isHidden();
 }
 
 void CMainFrame::bringToFront()
@@ -505,10 +526,77 @@ void CMainFrame::showPage(int command)
     if (!page)
         return;
     checkPageButton(command);
-    right_->setVisible(page->rightTitle != 0);
-    control_->setMode(page->mode, st_.mp3Mode);
     st_.currentCommand = command;
+    PageViews* views = pageViews(command);
+    if (!views) {
+        for (const auto& reg : options_.pages) {
+            if (reg.command == command && reg.make) {
+                auto made = reg.make(static_cast<PageHost&>(*this), inner_);
+                if (!made)
+                    break;
+                leftStack_->addWidget(made->left());
+                if (made->right())
+                    rightStack_->addWidget(made->right());
+                views = made.get();
+                views_[command] = std::move(made);
+                break;
+            }
+        }
+    }
+    if (views) {
+        leftStack_->setCurrentWidget(views->left());
+        rightStack_->setVisible(views->right() != nullptr);
+        if (views->right())
+            rightStack_->setCurrentWidget(views->right());
+        control_->setMode(views->controlMode(), st_.mp3Mode, control_->pathText());
+        views->shown();
+        return;
+    }
+    leftStack_->setCurrentWidget(left_);
+    rightStack_->setCurrentWidget(right_);
+    rightStack_->setVisible(page->rightTitle != 0);
+    control_->setMode(page->mode, st_.mp3Mode);
     refreshPanes();
+}
+
+PageViews* CMainFrame::pageViews(int command) const
+{
+    const auto it = views_.find(command);
+    return it == views_.end() ? nullptr : it->second.get();
+}
+
+PageViews* CMainFrame::currentViews() const
+{
+    return pageViews(st_.currentCommand);
+}
+
+plat::ThreadId CMainFrame::workerThread() const
+{
+    return worker_ ? worker_->threadId() : plat::ThreadId(0);
+}
+
+void CMainFrame::categoryChanged(int command)
+{
+    for (const auto& row : kCategoryCommands) {
+        if (row.command == command)
+            control_->setMode(row.mode, st_.mp3Mode, control_->pathText());
+    }
+}
+
+QString CMainFrame::pathText() const
+{
+    return control_->pathText();
+}
+
+void CMainFrame::setPathText(const QString& text)
+{
+    control_->setPathText(text);
+}
+
+void CMainFrame::connectionChangedForPages()
+{
+    for (const auto& [command, views] : views_)
+        views->connectionChanged();
 }
 
 void CMainFrame::refreshPanes()
@@ -536,20 +624,24 @@ void CMainFrame::refreshPanes()
 void CMainFrame::phoneModeConnected()
 {
     refreshPanes();
+    connectionChangedForPages();
     updateCommandStates();
 }
 
 void CMainFrame::mp3ModeConnected()
 {
     ctl_->showPageDirect(kCmdMp3Ringtones);
-    control_->setMode(kModeSoundSlots, true);
+    if (!currentViews())
+        control_->setMode(kModeSoundSlots, true);
     refreshPanes();
+    connectionChangedForPages();
     updateCommandStates();
 }
 
 void CMainFrame::phoneGone()
 {
     refreshPanes();
+    connectionChangedForPages();
     updateCommandStates();
 }
 

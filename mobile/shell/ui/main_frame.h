@@ -8,6 +8,7 @@
 #include "mobile/shell/core/connection.h"
 #include "mobile/shell/core/link_thread.h"
 #include "mobile/shell/ui/link_window.h"
+#include "mobile/shell/ui/page.h"
 
 #include <QMainWindow>
 
@@ -18,6 +19,7 @@
 class QLabel;
 class QMenuBar;
 class QSplitter;
+class QStackedWidget;
 class QToolButton;
 
 namespace shellui {
@@ -30,9 +32,13 @@ struct FrameOptions {
     std::function<std::unique_ptr<shell::LinkThread>(plat::ThreadId, plat::WindowHandle)> startWorker;
     std::function<std::string()> detectCable;  // default: sysfs
     bool splash = true;
+    // The pages' views and the commands areas handle themselves; a page
+    // without a registration shows a placeholder pane.
+    std::vector<PageRegistration> pages;
+    std::vector<CommandRegistration> commands;
 };
 
-class CMainFrame final : public QMainWindow, private shell::ConnectionUi {
+class CMainFrame final : public QMainWindow, private shell::ConnectionUi, private PageHost {
 public:
     explicit CMainFrame(FrameOptions options = {}, QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -55,6 +61,8 @@ public:
     void bringToFront();
     // Runs a batch in the progress window (the pages use this too).
     int runBatch(shell::BatchPlan plan) override;
+    // The views of a page once it has been shown (tests drive them).
+    [[nodiscard]] PageViews* pageViews(int command) const;
 
 protected:
     bool event(QEvent* e) override;
@@ -75,6 +83,18 @@ private:
     void mp3ModeConnected() override;
     void phoneGone() override;
 
+    // PageHost
+    [[nodiscard]] const shell::ConnectionState& connection() const override { return st_; }
+    [[nodiscard]] plat::ThreadId workerThread() const override;
+    [[nodiscard]] plat::WindowHandle mainWindow() const override { return link_->handle(); }
+    void categoryChanged(int command) override;
+    [[nodiscard]] QString pathText() const override;
+    void setPathText(const QString& text) override;
+    [[nodiscard]] QWidget* dialogParent() override { return this; }
+
+    [[nodiscard]] PageViews* currentViews() const;
+    void connectionChangedForPages();
+
     void buildRebar();
     void buildWorkArea();
     void updateCommandStates();
@@ -93,8 +113,11 @@ private:
     std::map<int, QAction*> actions_;
     QSplitter* outer_ = nullptr;
     QSplitter* inner_ = nullptr;
+    QStackedWidget* leftStack_ = nullptr;
+    QStackedWidget* rightStack_ = nullptr;
     PagePane* left_ = nullptr;
     PagePane* right_ = nullptr;
+    std::map<int, std::unique_ptr<PageViews>> views_;
     CControlView* control_ = nullptr;
     QLabel* status_ = nullptr;
     bool closing_ = false;

@@ -5,6 +5,7 @@
 // Exit codes: 0 normal end (or a second start handed over to the first),
 // 2 usage, 3 resource bundle missing or damaged, 4 demo phone not started.
 
+#include "mobile/app/pages.h"
 #include "mobile/shell/ui/demo.h"
 #include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/main_frame.h"
@@ -133,6 +134,8 @@ int main(int argc, char** argv)
     {
         FrameOptions options;
         options.splash = splash;
+        options.pages = app::AllPages();
+        options.commands = app::AllCommands();
         CMainFrame frame(options);
         QObject::connect(&instance, &SingleInstance::raiseRequested, &frame, [&frame] { frame.bringToFront(); });
         g_frame = &frame;

@@ -71,8 +71,8 @@ JpegResult Failure(const char* text)
 // in the caller's frame (cinfo); this function's own locals are trivial, as
 // setjmp requires.
 JpegResult DecodeInto(jpeg_decompress_struct& cinfo, ErrorManager& err, Progress& progress,
-                      std::span<const uint8_t> data, bool headerOnly, JpegHeader* header, JpegPixels pixels,
-                      int width, int height, uint8_t* firstRow, ptrdiff_t stride)
+                      std::span<const uint8_t> data, bool headerOnly, JpegHeader* header, JpegPixels pixels, int width,
+                      int height, uint8_t* firstRow, ptrdiff_t stride)
 {
     if (setjmp(err.jump))
         return Failure(err.message[0] ? err.message : "damaged JPEG data");
@@ -110,9 +110,8 @@ JpegResult DecodeInto(jpeg_decompress_struct& cinfo, ErrorManager& err, Progress
     return {true, {}};
 }
 
-JpegResult EncodeFrom(jpeg_compress_struct& cinfo, ErrorManager& err, unsigned char*& buffer,
-                      unsigned long& size, const uint8_t* firstRow, ptrdiff_t stride, int width, int height,
-                      JpegPixels pixels, int quality)
+JpegResult EncodeFrom(jpeg_compress_struct& cinfo, ErrorManager& err, unsigned char*& buffer, unsigned long& size,
+                      const uint8_t* firstRow, ptrdiff_t stride, int width, int height, JpegPixels pixels, int quality)
 {
     if (setjmp(err.jump))
         return Failure(err.message[0] ? err.message : "JPEG compression failed");
@@ -140,9 +139,9 @@ JpegResult ReadJpegHeader(std::span<const uint8_t> data, JpegHeader& header)
 {
     if (data.empty())
         return Failure("empty JPEG file");
-    jpeg_decompress_struct cinfo {};
-    ErrorManager err {};
-    Progress progress {};
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    Progress progress{};
     InitErrors(err);
     cinfo.err = &err.pub;
     JpegResult r = DecodeInto(cinfo, err, progress, data, true, &header, JpegPixels::Bgr24, 0, 0, nullptr, 0);
@@ -157,9 +156,9 @@ JpegResult DecodeJpeg(std::span<const uint8_t> data, JpegPixels pixels, int widt
         return Failure("empty JPEG file");
     if (!firstRow || width <= 0 || height <= 0)
         return Failure("no rows to decode into");
-    jpeg_decompress_struct cinfo {};
-    ErrorManager err {};
-    Progress progress {};
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    Progress progress{};
     InitErrors(err);
     cinfo.err = &err.pub;
     JpegResult r = DecodeInto(cinfo, err, progress, data, false, nullptr, pixels, width, height, firstRow, stride);
@@ -167,15 +166,15 @@ JpegResult DecodeJpeg(std::span<const uint8_t> data, JpegPixels pixels, int widt
     return r;
 }
 
-JpegResult EncodeJpeg(const uint8_t* firstRow, ptrdiff_t stride, int width, int height, JpegPixels pixels,
-                      int quality, std::vector<uint8_t>& out)
+JpegResult EncodeJpeg(const uint8_t* firstRow, ptrdiff_t stride, int width, int height, JpegPixels pixels, int quality,
+                      std::vector<uint8_t>& out)
 {
     if (!firstRow || width <= 0 || height <= 0 || width > 65500 || height > 65500)
         return Failure("no picture to compress");
     if (quality < 1 || quality > 100)
         return Failure("JPEG quality outside 1-100");
-    jpeg_compress_struct cinfo {};
-    ErrorManager err {};
+    jpeg_compress_struct cinfo{};
+    ErrorManager err{};
     InitErrors(err);
     cinfo.err = &err.pub;
     unsigned char* buffer = nullptr;

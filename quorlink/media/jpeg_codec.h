@@ -50,7 +50,7 @@ inline constexpr int64_t kJpegMaxPixels = int64_t(1) << 26;
 
 // Encodes rows laid out as above into a baseline JFIF picture at the given
 // quality (1-100).
-[[nodiscard]] JpegResult EncodeJpeg(const uint8_t* firstRow, ptrdiff_t stride, int width, int height,
-                                    JpegPixels pixels, int quality, std::vector<uint8_t>& out);
+[[nodiscard]] JpegResult EncodeJpeg(const uint8_t* firstRow, ptrdiff_t stride, int width, int height, JpegPixels pixels,
+                                    int quality, std::vector<uint8_t>& out);
 
 }  // namespace quorlink::media

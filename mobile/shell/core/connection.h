@@ -8,7 +8,7 @@
 // affinity: the GUI thread. Modal steps (the dialog, a batch) are nested
 // loops inside ConnectionUi calls.
 
-#include "mobile/shell/core/transfer_batch.h"
+#include "mobile/shell/core/batch_runner.h"
 
 #include <cstdint>
 #include <functional>
@@ -45,15 +45,7 @@ struct ConnectionState {
     [[nodiscard]] bool connected() const { return phoneMode || mp3Mode; }
 };
 
-struct BatchPlan {
-    int titleId = 0;
-    int stepCount = 1;
-    bool showCancelOnHandshake = false;
-    std::vector<BatchStep> steps;
-    BatchEffects effects;
-};
-
-class ConnectionUi {
+class ConnectionUi : public BatchRunner {
 public:
     virtual ~ConnectionUi() = default;
     // The connection dialog; nothing when the user cancels.
@@ -65,8 +57,6 @@ public:
     [[nodiscard]] virtual bool ask(int stringId) = 0;
     // OK/Cancel question by dialog template (257, 258); true for OK.
     [[nodiscard]] virtual bool askDialog(int dialogId) = 0;
-    // Runs a batch modally; kBatchOk or kBatchCancel.
-    virtual int runBatch(BatchPlan plan) = 0;
     virtual void setStatusText(int stringId) = 0;
     // Asks the main window to close (the program ends).
     virtual void closeMainWindow() = 0;

@@ -25,12 +25,10 @@ class QWidget;
 
 namespace shellui {
 
-class PageHost {
+class PageHost : public shell::BatchRunner {
 public:
-    virtual ~PageHost() = default;
     [[nodiscard]] virtual const shell::ConnectionState& connection() const = 0;
-    // Runs a batch in the progress window: kBatchOk or kBatchCancel.
-    virtual int runBatch(shell::BatchPlan plan) = 0;
+    // runBatch (BatchRunner) runs a plan in the progress window.
     [[nodiscard]] virtual plat::ThreadId workerThread() const = 0;
     // The frame's window handle (reply window of requests whose records
     // nobody reads, such as the closing MASKCALL).

@@ -57,7 +57,7 @@ TEST(JpegCodec, ColourRoundTripKeepsChannelOrderAndRowOrder)
     std::vector<uint8_t> flipped(picture.size());
     ASSERT_TRUE(DecodeJpeg(jpeg, JpegPixels::Bgr24, w, h, flipped.data() + (h - 1) * stride, -stride).ok);
     EXPECT_LT(std::abs(int(flipped[(h - 1) * stride + 1]) - int(picture[1])), 16);  // green of the top row
-    EXPECT_GT(int(flipped[1]), 200);                                                  // green of the bottom row
+    EXPECT_GT(int(flipped[1]), 200);  // green of the bottom row
 }
 
 TEST(JpegCodec, GreyPicturesDecodeToGreyOrToEqualChannels)

@@ -1,0 +1,8 @@
+// Any bytes as BMP files of every header form and depth: a picture or a refusal, never a crash.
+#include "fuzz_dib_load.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    ExerciseDib(quorlink::media::CDIB::DecodeBmp({data, size}));
+    return 0;
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "quorlink/codecs/code_page.h"
 #include "quorlink/codecs/gbk_tables.h"
 #include "quorlink/codecs/pdu.h"
+#include "quorlink/codecs/pdu_text.h"
 #include "quorlink/codecs/phone_strings.h"
 #include "quorlink/codecs/ucs2.h"
 
@@ -46,52 +48,49 @@ std::string Escaped(std::string_view s)
     return out;
 }
 
-// The decoded text as UTF-8: 7-bit text holds GSM codes, the other
-// alphabets PC code page (GBK) bytes.
-std::string TextAsUtf8(const SM_PARAM& p, int length)
-{
-    const auto n = static_cast<std::size_t>(std::clamp(length, 0, 160));
-    if ((p.dataCoding & 0x0C) == 0) {
-        std::u16string wide;
-        for (std::size_t i = 0; i < n; ++i)
-            wide.push_back(CUcs2::Gsm0338ToUcs2(static_cast<unsigned char>(p.userData[i])));
-        return qc::Ucs2ToUtf8(wide);
-    }
-    return qc::Ucs2ToUtf8(qc::AnsiToUcs2(std::string_view(p.userData, n)));
-}
-
-// An address holds digits and "+", or GSM codes for an alphanumeric sender.
+// An address holds digits and "+", or GSM text for an alphanumeric sender.
 std::string AddressAsUtf8(const SM_PARAM& p)
 {
-    std::u16string wide;
-    for (std::size_t i = 0; i < sizeof p.address && p.address[i] != 0; ++i)
-        wide.push_back(CUcs2::Gsm0338ToUcs2(static_cast<unsigned char>(p.address[i])));
-    return qc::Ucs2ToUtf8(wide);
+    return qc::Ucs2ToUtf8(qc::PhoneTextToUcs2(std::string_view(p.address, strnlen(p.address, sizeof p.address))));
 }
+
+constexpr const char* kTypeNames[] = {"deliver", "submit", "status-report"};
 
 int PduDecode(const Args& args, const Io& io)
 {
     const std::string& hex = args.positional[0];
     if (!IsHex(hex) || hex.size() % 2 != 0)
         return Fail(io, "the PDU must be an even number of hexadecimal digits");
-    int status = 0;
+    // The message type comes from the PDU's first octet; --status files the
+    // PDU as received (0, 1), stored (2, 3) and reads it in that layout.
+    std::optional<qc::TpduType> layout;
+    int status = -1;
     if (auto s = args.Get("status")) {
         if (s->size() != 1 || (*s)[0] < '0' || (*s)[0] > '4') {
             std::fprintf(io.err, "telvane: --status must be 0 to 4\n");
             return kExitUsage;
         }
         status = (*s)[0] - '0';
+        if (status <= 1)
+            layout = qc::TpduType::Deliver;
+        else if (status <= 3)
+            layout = qc::TpduType::Submit;
     }
     SM_PARAM p;
     std::memset(&p, 0, sizeof p);
-    p.status = static_cast<unsigned char>(status);
-    const int length = CPDU::gsmDecodePdu(hex.c_str(), &p);
+    p.status = static_cast<unsigned char>(status < 0 ? 0 : status);
+    const qc::PduDecode d = qc::DecodePdu(hex.c_str(), p, layout);
+    if (!d.complete)
+        return Fail(io, "the PDU ends before the fields and user data it announces");
+    const qc::TpduType type = layout.value_or(qc::TpduTypeOf(p.firstOctet));
+    const std::string text = qc::Ucs2ToUtf8(qc::AnsiToUcs2(qc::DecodedText(p, d.length)));
     std::fprintf(io.out,
-                 "service_centre=%s\nfirst_octet=%02X\naddress=%s\nprotocol_id=%02X\ndata_coding=%02X\n"
-                 "time_stamp=%s\ntext=%s\nconcat_reference=%u\nconcat_total=%u\nconcat_sequence=%u\nlength=%d\n",
-                 p.serviceCentre, p.firstOctet, Escaped(AddressAsUtf8(p)).c_str(), p.protocolId, p.dataCoding,
-                 p.timeStamp, Escaped(TextAsUtf8(p, length)).c_str(), p.concatReference, p.concatTotal,
-                 p.concatSequence, length);
+                 "service_centre=%s\nmessage_type=%s\nfirst_octet=%02X\naddress=%s\nprotocol_id=%02X\n"
+                 "data_coding=%02X\ntime_stamp=%s\ntext=%s\nconcat_reference=%u\nconcat_total=%u\n"
+                 "concat_sequence=%u\nlength=%d\n",
+                 p.serviceCentre, kTypeNames[static_cast<int>(type)], p.firstOctet, Escaped(AddressAsUtf8(p)).c_str(),
+                 p.protocolId, p.dataCoding, p.timeStamp, Escaped(text).c_str(), p.concatReference, p.concatTotal,
+                 p.concatSequence, d.length);
     return kExitOk;
 }
 
@@ -112,8 +111,13 @@ int PduEncode(const Args& args, const Io& io)
         return Fail(io, "numbers have at most 15 digits");
 
     const std::u16string wide = qc::Utf8ToUcs2(*text);
+    if (wide.find(u'\0') != std::u16string::npos)
+        return Fail(io, "the text contains a NUL");
+    // By default the text goes as the phone link sends it: GSM 7-bit when
+    // every character has a GSM form, else UCS2.
     const std::string gbk = qc::Ucs2ToAnsi(wide);
-    int dcs = std::any_of(gbk.begin(), gbk.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ? 8 : 0;
+    const std::optional<std::string> gsm = qc::Ucs2ToGsmText(wide);
+    int dcs = gsm ? 0 : 8;
     if (auto d = args.Get("dcs")) {
         if (*d != "0" && *d != "8") {
             std::fprintf(io.err, "telvane: --dcs must be 0 or 8\n");
@@ -128,17 +132,15 @@ int PduEncode(const Args& args, const Io& io)
     std::memcpy(p.address, toDigits.data(), toDigits.size());
     p.dataCoding = static_cast<unsigned char>(dcs);
     if (dcs == 0) {
-        if (wide.size() > 160)
-            return Fail(io, "a 7-bit message holds at most 160 characters");
-        for (std::size_t i = 0; i < wide.size(); ++i) {
-            if (wide[i] == 0)
-                return Fail(io, "the text contains a NUL");
-            p.userData[i] = static_cast<char>(CUcs2::Ucs2ToGsm0338(wide[i]));
-        }
+        if (!gsm)
+            return Fail(io, "the text has characters that GSM 7-bit cannot carry (use --dcs 8)");
+        if (gsm->size() > qc::kSingleSeptets)
+            return Fail(io, "a 7-bit message holds at most 160 septets (an extension character takes two)");
+        std::memcpy(p.userData, gsm->data(), gsm->size());
     } else {
-        if (wide.size() > 70)
+        if (wide.size() > qc::kSingleUcs2)
             return Fail(io, "a UCS2 message holds at most 70 characters");
-        if (gbk.size() > 160 || gbk.find('\0') != std::string::npos)
+        if (gbk.size() > 160)
             return Fail(io, "the text does not fit");
         std::memcpy(p.userData, gbk.data(), gbk.size());
     }
@@ -226,7 +228,8 @@ constexpr OptionSpec kPduEncodeOptions[] = {{"sca", true}, {"to", true}, {"text"
 
 constexpr Command kCodecCommands[] = {
     {"pdu-decode",
-     "decode an SMS PDU (status 0/1 received, 2 stored unsent, 3 stored sent) into field=value lines",
+     "decode an SMS PDU into field=value lines (the layout by its message type, or by --status: 0/1 received, "
+     "2/3 stored)",
      "HEX [--status N]",
      kPduDecodeOptions,
      1,

@@ -67,6 +67,7 @@ TEST(CliCodec, PduDecodeFieldByField)
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.out,
               "service_centre=+31624000000\n"
+              "message_type=deliver\n"
               "first_octet=04\n"
               "address=+31641600986\n"
               "protocol_id=00\n"
@@ -147,6 +148,28 @@ TEST(CliCodec, PduEncode)
         const Result r = RunTelvane(c.args);
         EXPECT_EQ(r.exit, 0) << r.err;
         EXPECT_EQ(r.out, c.out);
+    }
+}
+
+// What pdu-encode writes, pdu-decode reads back without being told the
+// message type; a PDU that ends early is an error.
+TEST(CliCodec, PduDecodeTakesTheTypeFromTheFirstOctetAndRefusesCutOffPdus)
+{
+    const Result enc = RunTelvane({"codec", "pdu-encode", "--sca", "+8613800100500", "--to", "8613912345678", "--text",
+                                   "pay $5 [ok] \xE2\x82\xAC"});
+    ASSERT_EQ(enc.exit, 0) << enc.err;
+    const std::string pdu = enc.out.substr(0, enc.out.find('\n'));
+    const Result dec = RunTelvane({"codec", "pdu-decode", pdu});
+    EXPECT_EQ(dec.exit, 0) << dec.err;
+    EXPECT_NE(dec.out.find("message_type=submit\n"), std::string::npos) << dec.out;
+    EXPECT_NE(dec.out.find("address=+8613912345678\n"), std::string::npos) << dec.out;
+    EXPECT_NE(dec.out.find("text=pay $5 [ok] \xE2\x82\xAC\n"), std::string::npos) << dec.out;
+
+    for (const std::string& cut : {std::string("0891"), pdu.substr(0, pdu.size() - 2)}) {
+        const Result r = RunTelvane({"codec", "pdu-decode", cut});
+        EXPECT_EQ(r.exit, 1) << cut;
+        EXPECT_EQ(r.out, "") << cut;
+        EXPECT_NE(r.err.find("ends before"), std::string::npos) << r.err;
     }
 }
 

@@ -33,6 +33,8 @@ std::u16string AnsiToUcs2(std::string_view ansi)
         const auto b = static_cast<unsigned char>(ansi[i]);
         if (b < 0x80) {
             out.push_back(b);
+        } else if (b == kEuroByte) {
+            out.push_back(kEuro);
         } else if (IsGbkLead(b) && i + 1 < ansi.size() && IsGbkTrail(static_cast<unsigned char>(ansi[i + 1]))) {
             out.push_back(GbkToUcs2(static_cast<std::uint16_t>(b << 8 | static_cast<unsigned char>(ansi[i + 1]))));
             ++i;
@@ -47,6 +49,10 @@ int Ucs2ToAnsiChar(std::uint16_t ucs2, char out[2])
 {
     if (ucs2 < 0x80) {
         out[0] = static_cast<char>(ucs2);
+        return 1;
+    }
+    if (ucs2 == kEuro) {
+        out[0] = static_cast<char>(kEuroByte);
         return 1;
     }
     const std::uint16_t code = Ucs2ToGbk(ucs2);

@@ -12,6 +12,9 @@
 namespace quorlink::codecs {
 
 inline constexpr char16_t kReplacement = u'?';
+// Code page 936 has the euro sign as the single byte 0x80.
+inline constexpr unsigned char kEuroByte = 0x80;
+inline constexpr char16_t kEuro = u'\u20AC';
 
 // True for a GBK lead byte followed by a valid trail byte.
 [[nodiscard]] constexpr bool IsGbkLead(unsigned char b)
@@ -28,11 +31,12 @@ inline constexpr char16_t kReplacement = u'?';
 // UCS2 to GBK code; 0xFFFF when the character has none.
 [[nodiscard]] std::uint16_t Ucs2ToGbk(std::uint16_t ucs2);
 
-// ANSI (GBK) text to UCS2: bytes below 0x80 are themselves, a lead byte with
-// a valid trail is one character, anything else is '?'.
+// ANSI (GBK) text to UCS2: bytes below 0x80 are themselves, 0x80 is the
+// euro sign, a lead byte with a valid trail is one character, anything else
+// is '?'.
 [[nodiscard]] std::u16string AnsiToUcs2(std::string_view ansi);
-// UCS2 to ANSI (GBK): values below 0x80 are one byte, others two bytes, and
-// characters without a GBK code become '?'.
+// UCS2 to ANSI (GBK): values below 0x80 and the euro sign are one byte,
+// others two bytes, and characters without a GBK code become '?'.
 [[nodiscard]] std::string Ucs2ToAnsi(std::u16string_view ucs2);
 
 // Writes the ANSI bytes of one UCS2 value into out (room for 2); returns

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "quorlink/codecs/code_page.h"
+#include "quorlink/codecs/pdu_text.h"
 
 namespace qc = quorlink::codecs;
 
@@ -30,7 +31,8 @@ constexpr int HexValue(char c)
 }
 
 // Reads a PDU's hexadecimal text front to back. Reads past the end give
-// zeros or short strings; nothing is ever read beyond the text.
+// zeros or short strings and mark the PDU as cut off; nothing is ever read
+// beyond the text.
 class HexReader {
 public:
     explicit HexReader(std::string_view text) : text_(text) { }
@@ -39,6 +41,7 @@ public:
     {
         if (text_.size() - pos_ < 2) {
             pos_ = text_.size();
+            short_ = true;
             return 0;
         }
         const unsigned v = static_cast<unsigned>(HexValue(text_[pos_]) << 4 | HexValue(text_[pos_ + 1]));
@@ -47,17 +50,24 @@ public:
     }
     std::string_view Chars(std::size_t n)
     {
-        n = std::min(n, text_.size() - pos_);
+        if (n > text_.size() - pos_) {
+            short_ = true;
+            n = text_.size() - pos_;
+        }
         std::string_view s = text_.substr(pos_, n);
         pos_ += n;
         return s;
     }
     void Skip(std::size_t octets) { Chars(2 * octets); }
     std::size_t OctetsLeft() const { return (text_.size() - pos_) / 2; }
+    // True once a read wanted more than the text held.
+    bool CutOff() const { return short_; }
+    void MarkCutOff() { short_ = true; }
 
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    bool short_ = false;
 };
 
 // Writes swapped digits as a number into a fixed field: "+" first when the
@@ -316,8 +326,33 @@ int CPDU::gsmEncodePdu(const SM_PARAM* src, char* dst)
         out.SwappedDigits(sca);
     }
 
+    // One part of a concatenated message carries a header naming its
+    // reference, the number of parts and its own number: 8-bit references
+    // in the short element, larger ones in the 16-bit element.
+    const bool concatenated = src->concatTotal > 1 && src->concatSequence >= 1;
+    unsigned char header[7];
+    std::size_t headerOctets = 0;  // with its length octet
+    if (concatenated) {
+        if (src->concatReference > 0xFF) {
+            const unsigned char h[] = {6,
+                                       0x08,
+                                       4,
+                                       static_cast<unsigned char>(src->concatReference >> 8),
+                                       static_cast<unsigned char>(src->concatReference & 0xFF),
+                                       src->concatTotal,
+                                       src->concatSequence};
+            std::memcpy(header, h, sizeof h);
+            headerOctets = sizeof h;
+        } else {
+            const unsigned char h[] = {
+                5, 0x00, 3, static_cast<unsigned char>(src->concatReference), src->concatTotal, src->concatSequence};
+            std::memcpy(header, h, sizeof h);
+            headerOctets = sizeof h;
+        }
+    }
+
     const std::string_view to = NumberDigits(src->address, sizeof src->address);
-    out.Octet(0x11);  // SMS-SUBMIT, relative validity period
+    out.Octet(concatenated ? 0x51 : 0x11);  // SMS-SUBMIT, relative validity period, header indicator
     out.Octet(0x00);  // message reference chosen by the phone
     out.Octet(static_cast<unsigned>(to.size()));
     out.Octet(0x91);
@@ -328,21 +363,37 @@ int CPDU::gsmEncodePdu(const SM_PARAM* src, char* dst)
     out.Octet(0x00);  // validity period
 
     const int textLength = static_cast<int>(strnlen(src->userData, kMaxText));
-    unsigned char data[2 * 128];
+    unsigned char data[kMaxUserDataOctets + 8] = {};
+    std::memcpy(data, header, headerOctets);
+    const auto room = static_cast<int>(kMaxUserDataOctets - headerOctets);
     int octets = 0;
     int udl = 0;
-    switch (src->dataCoding & 0x0C) {
-    case 0x00:
-        // The terminator flushes the last carry: ceil(7 * length / 8) octets.
-        octets = gsmEncode7bit(src->userData, data, textLength + 1);
-        udl = textLength;
+    switch (qc::AlphabetOf(src->dataCoding)) {
+    case qc::SmsAlphabet::Gsm7: {
+        // The header fills whole septets (fill bits after it); the text's
+        // septets follow. Packing from septet 0 of a zeroed buffer leaves the
+        // header octets as they are.
+        const std::size_t first = (headerOctets * 8 + 6) / 7;
+        const std::size_t septets = std::min<std::size_t>(textLength, 160 - first);
+        for (std::size_t i = 0; i < septets; ++i) {
+            const unsigned septet = static_cast<unsigned char>(src->userData[i]) & 0x7F;
+            const std::size_t bit = 7 * (first + i);
+            data[bit / 8] |= static_cast<unsigned char>(septet << (bit % 8));
+            if (bit % 8 > 1)
+                data[bit / 8 + 1] |= static_cast<unsigned char>(septet >> (8 - bit % 8));
+        }
+        udl = static_cast<int>(first + septets);
+        octets = (udl * 7 + 7) / 8;
         break;
-    case 0x08:
-        octets = EncodeUcs2Limited(src->userData, data, textLength, kMaxUserDataOctets / 2);
+    }
+    case qc::SmsAlphabet::Ucs2:
+        octets = static_cast<int>(headerOctets) +
+            EncodeUcs2Limited(src->userData, data + headerOctets, textLength, static_cast<std::size_t>(room / 2));
         udl = octets;
         break;
-    default:
-        octets = gsmEncode8bit(src->userData, data, std::min(textLength, kMaxUserDataOctets));
+    case qc::SmsAlphabet::EightBit:
+        octets = static_cast<int>(headerOctets) +
+            gsmEncode8bit(src->userData, data + headerOctets, std::min(textLength, room));
         udl = octets;
         break;
     }
@@ -351,11 +402,14 @@ int CPDU::gsmEncodePdu(const SM_PARAM* src, char* dst)
     return out.Finish();
 }
 
-int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst)
+namespace {
+
+// Decodes a PDU into dst. The layout follows `layout`: the first octet's
+// message type unless the caller forces one. Sets *complete to whether the
+// text held every field and octet the PDU announced.
+int DecodeInto(std::string_view src, SM_PARAM* dst, std::optional<qc::TpduType> layout, bool* complete)
 {
-    HexReader in(std::string_view(src, std::strlen(src)));
-    const unsigned status = dst->status;
-    const bool stored = status == 2 || status == 3;
+    HexReader in(src);
 
     // 1. Service centre.
     const unsigned scaLength = in.Octet();
@@ -365,12 +419,14 @@ int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst)
         StoreNumber(digits, type, dst->serviceCentre, sizeof dst->serviceCentre);
     }
 
-    // 2-3. First octet (and, for stored messages, the message reference),
-    // then the originating or destination address.
+    // 2-3. First octet (and, for a submit, the message reference), then the
+    // originating or destination address. The first octet's message type
+    // says which fields follow, whatever box the message is stored in.
     const unsigned firstOctet = in.Octet();
     dst->firstOctet = static_cast<unsigned char>(firstOctet);
-    if (stored)
-        in.Skip(1);
+    const qc::TpduType type = layout.value_or(qc::TpduTypeOf(static_cast<std::uint8_t>(firstOctet)));
+    if (type != qc::TpduType::Deliver)
+        in.Skip(1);  // message reference
     const unsigned addressLength = in.Octet();  // digits, or semi-octets of text
     const unsigned addressType = in.Octet();
     if (addressLength != 0) {
@@ -383,15 +439,26 @@ int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst)
         }
     }
 
+    if (type == qc::TpduType::StatusReport) {
+        // A delivery report: the service centre's time stamp of the message
+        // it reports on, the discharge time and the status; no text.
+        const std::string_view stamp = in.Chars(14);
+        StoreNumber(stamp, 0, dst->timeStamp, sizeof dst->timeStamp);
+        in.Skip(7 + 1);
+        dst->userData[0] = 0;
+        *complete = !in.CutOff();
+        return 0;
+    }
+
     // 4. Protocol identifier and data coding.
     dst->protocolId = static_cast<unsigned char>(in.Octet());
     dst->dataCoding = static_cast<unsigned char>(in.Octet());
 
-    // 5. Time stamp of received messages, validity period of stored ones.
-    if (status == 0 || status == 1) {
+    // 5. Time stamp of a delivery, validity period of a submit.
+    if (type == qc::TpduType::Deliver) {
         const std::string_view stamp = in.Chars(14);
         StoreNumber(stamp, 0, dst->timeStamp, sizeof dst->timeStamp);
-    } else if (stored) {
+    } else {
         switch (firstOctet & 0x18) {
         case 0x00: break;  // no validity period
         case 0x10: in.Skip(1); break;  // relative
@@ -401,19 +468,21 @@ int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst)
 
     // 6. User data, bounded by what the text really holds.
     const unsigned udl = in.Octet();
-    const unsigned alphabet = dst->dataCoding & 0x0C;
-    const bool sevenBit = alphabet == 0x00;
-    const std::size_t declaredOctets = sevenBit ? (udl * 7 + 7) / 8 : udl;
+    const qc::SmsAlphabet alphabet = qc::AlphabetOf(dst->dataCoding);
+    const bool sevenBit = alphabet == qc::SmsAlphabet::Gsm7;
+    const std::size_t declaredOctets = std::min<std::size_t>(sevenBit ? (udl * 7 + 7) / 8 : udl, 255);
     unsigned char ud[255];
     const std::size_t udOctets = std::min(declaredOctets, in.OctetsLeft());
+    if (udOctets < declaredOctets)
+        in.MarkCutOff();
     for (std::size_t i = 0; i < udOctets; ++i)
         ud[i] = static_cast<unsigned char>(in.Octet());
+    *complete = !in.CutOff();
 
     // 7. Concatenation header.
     std::size_t headerOctets = 0;  // octets of header, its length octet included
     bool concatenationSeen = false;
-    const bool hasHeader = (firstOctet & 0x40) != 0 && firstOctet != 0xFF && status <= 3;
-    if (hasHeader) {
+    if ((firstOctet & 0x40) != 0 && firstOctet != 0xFF) {
         if (udOctets == 0) {
             dst->userData[0] = 0;
             return 0;
@@ -461,10 +530,25 @@ int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst)
     }
     const unsigned char* text = ud + headerOctets;
     const std::size_t textOctets = udOctets - headerOctets;
-    if (alphabet == 0x08)
-        return gsmDecodeUcs2(text, dst->userData, static_cast<int>(textOctets));
+    if (alphabet == qc::SmsAlphabet::Ucs2)
+        return CPDU::gsmDecodeUcs2(text, dst->userData, static_cast<int>(textOctets));
     const std::size_t n = std::min<std::size_t>(textOctets, kMaxText);
     std::memcpy(dst->userData, text, n);
     dst->userData[n] = 0;
     return static_cast<int>(n);
+}
+
+}  // namespace
+
+int CPDU::gsmDecodePdu(const char* src, SM_PARAM* dst)
+{
+    bool complete = false;
+    return DecodeInto(std::string_view(src, std::strlen(src)), dst, std::nullopt, &complete);
+}
+
+qc::PduDecode qc::DecodePdu(const char* pdu, SM_PARAM& out, std::optional<TpduType> layout)
+{
+    PduDecode result;
+    result.length = DecodeInto(std::string_view(pdu, std::strlen(pdu)), &out, layout, &result.complete);
+    return result;
 }

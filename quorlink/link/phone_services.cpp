@@ -1,6 +1,8 @@
 #include "quorlink/link/phone_services.h"
 
+#include "quorlink/codecs/code_page.h"
 #include "quorlink/codecs/pdu.h"
+#include "quorlink/codecs/pdu_text.h"
 #include "quorlink/codecs/ucs2.h"
 #include "quorlink/link/file_transfer.h"
 #include "quorlink/link/link_tables.h"
@@ -196,22 +198,72 @@ std::optional<std::string> MessageTimeStamp(std::string_view stamp)
     return out;
 }
 
-std::string MessageFields(const SM_PARAM& message)
+std::string MessageFields(const SM_PARAM& message, int length)
 {
-    std::string out(message.address, strnlen(message.address, sizeof message.address));
+    // An alphanumeric sender is GSM text like 7-bit message text.
+    std::string out = quorlink::codecs::PhoneTextToAnsi(
+        std::string_view(message.address, strnlen(message.address, sizeof message.address)));
     out += ',';
     if (message.status == 0 || message.status == 1) {
+        // Received messages have a date and a time field; a message without
+        // a readable stamp (a submit filed as received) has both empty.
         const std::string_view stamp(message.timeStamp, strnlen(message.timeStamp, sizeof message.timeStamp));
-        out += MessageTimeStamp(stamp).value_or(std::string(stamp));
+        out += MessageTimeStamp(stamp).value_or(",");
         out += ',';
     }
-    std::string_view text(message.userData, strnlen(message.userData, sizeof message.userData));
-    for (size_t at; (at = text.find("\r\n")) != std::string_view::npos;) {
-        out.append(text.substr(0, at));
-        text.remove_prefix(at + 2);
+    // The text in the PC code page. A line of the file ends at CR: line
+    // breaks inside the text are kept as LF alone.
+    const std::string text = quorlink::codecs::DecodedText(message, length);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r')
+            out += text[i];
+        else if (i + 1 >= text.size() || text[i + 1] != '\n')
+            out += '\n';
     }
-    out.append(text);
     return out;
+}
+
+std::string MessagePartText(const MessagePart& part)
+{
+    return "part " + std::to_string(part.reference) + " " + std::to_string(part.total) + " " +
+        std::to_string(part.sequence);
+}
+
+std::optional<MessagePart> ParseMessagePart(std::string_view text)
+{
+    constexpr std::string_view kPrefix = "part ";
+    if (!StartsWith(text, kPrefix))
+        return std::nullopt;
+    text.remove_prefix(kPrefix.size());
+    long values[3] = {};
+    for (long& v : values) {
+        std::size_t digits = 0;
+        while (digits < text.size() && digits < 6 && text[digits] >= '0' && text[digits] <= '9')
+            v = v * 10 + (text[digits++] - '0');
+        if (digits == 0)
+            return std::nullopt;
+        text.remove_prefix(digits);
+        if (!text.empty() && text.front() == ' ')
+            text.remove_prefix(1);
+    }
+    if (!text.empty() || values[0] > 0xFFFF || values[1] < 2 || values[1] > quorlink::codecs::kMaxParts ||
+        values[2] < 1 || values[2] > values[1])
+        return std::nullopt;
+    return MessagePart{static_cast<uint16_t>(values[0]), static_cast<uint8_t>(values[1]),
+                       static_cast<uint8_t>(values[2])};
+}
+
+std::optional<OutgoingText> TextForSend(std::string_view pcText, bool part)
+{
+    namespace qc = quorlink::codecs;
+    const std::u16string wide = qc::AnsiToUcs2(pcText);
+    if (const auto gsm = qc::Ucs2ToGsmText(wide)) {
+        if (gsm->size() <= static_cast<size_t>(part ? qc::kPartSeptets : qc::kSingleSeptets))
+            return OutgoingText{0, *gsm};
+    }
+    if (wide.size() <= static_cast<size_t>(part ? qc::kPartUcs2 : qc::kSingleUcs2))
+        return OutgoingText{8, std::string(pcText)};
+    return std::nullopt;
 }
 
 SendNumbers NumbersForSend(std::string_view serviceCentre, std::string_view destination)
@@ -401,8 +453,11 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
         message.status = static_cast<unsigned char>(awaitingStatus);
         awaitingPdu = false;
         const std::string pdu(line);
-        CPDU::gsmDecodePdu(pdu.c_str(), &message);
-        return WriteAll(file.get(), MessageFields(message));
+        // The PDU's own message type gives its layout; the stored status
+        // only says which box it belongs to (a SIM that has been in other
+        // phones can hold a received message filed as sent).
+        const int length = CPDU::gsmDecodePdu(pdu.c_str(), &message);
+        return WriteAll(file.get(), MessageFields(message, length));
     });
     if (list != Answer::Ok)
         return false;  // the file keeps what was written
@@ -427,8 +482,18 @@ Disposition RunReadMessages(PhoneLink& link, int32_t, LinkRequest& request)
 
 namespace {
 
-bool SendMessage(PhoneLink& link, const MessageBlock& block)
+bool SendMessage(PhoneLink& link, const MessageBlock& block, std::string_view requestText)
 {
+    // The text is judged before anything goes to the phone: one that fits
+    // no message is refused rather than cut.
+    const std::optional<MessagePart> part = ParseMessagePart(requestText);
+    if (!requestText.empty() && !part)
+        return false;
+    const std::string_view text(block.text, strnlen(block.text, sizeof block.text));
+    const std::optional<OutgoingText> outgoing = TextForSend(text, part.has_value());
+    if (!outgoing)
+        return false;
+
     if (!link.Send("AT+CSCA?\r"))
         return false;
     std::string centre;
@@ -441,7 +506,6 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block)
         return false;
 
     const std::string_view destination(block.destination, strnlen(block.destination, sizeof block.destination));
-    const std::string_view text(block.text, strnlen(block.text, sizeof block.text));
     const SendNumbers numbers = NumbersForSend(centre, destination);
 
     SM_PARAM message{};
@@ -455,12 +519,17 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block)
     std::memcpy(message.address, numbers.destination.data(),
                 std::min(numbers.destination.size(), sizeof message.address - 1));
     message.protocolId = 0;
-    bool wide = false;
-    for (const char ch : text)
-        wide = wide || static_cast<unsigned char>(ch) >= 0x80;
-    message.dataCoding = wide ? 8 : 0;
-    std::memcpy(message.userData, block.text, sizeof block.text);
+    // 7-bit text goes as GSM codes, so that "[", "$" or "@" arrive as typed
+    // and not as whatever GSM character shares their PC byte.
+    message.dataCoding = outgoing->dataCoding;
+    std::memcpy(message.userData, outgoing->userData.data(),
+                std::min(outgoing->userData.size(), sizeof message.userData - 1));
     message.userData[sizeof block.text] = static_cast<char>(block.trailer);
+    if (part) {
+        message.concatReference = part->reference;
+        message.concatTotal = part->total;
+        message.concatSequence = part->sequence;
+    }
 
     char pdu[CPDU::kMaxPduText + 1] = {};
     const int length = CPDU::gsmEncodePdu(&message, pdu);
@@ -505,7 +574,7 @@ Disposition RunSendMessage(PhoneLink& link, int32_t, LinkRequest& request)
 {
     std::unique_ptr<MessageBlock, decltype(&std::free)> block(
         static_cast<MessageBlock*>(plat::TakeBlock(request.argument)), &std::free);
-    PostDone(link, block && SendMessage(link, *block));
+    PostDone(link, block && SendMessage(link, *block, RequestText(request)));
     return Disposition::Completed;
 }
 

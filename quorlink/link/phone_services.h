@@ -35,6 +35,30 @@ static_assert(sizeof(MessageBlock) == 182);
 static_assert(offsetof(MessageBlock, text) == 21);
 static_assert(offsetof(MessageBlock, trailer) == 181);
 
+// One part of a long message: request 207 names it in its request text as
+// "part REF TOTAL SEQ" (decimal; reference 0-65535, 2 to 10 parts, sequence
+// 1 to TOTAL), and the worker sends the block's text with a concatenation
+// header. An empty request text sends a message of its own.
+struct MessagePart {
+    uint16_t reference = 0;
+    uint8_t total = 0;
+    uint8_t sequence = 0;
+};
+[[nodiscard]] std::string MessagePartText(const MessagePart& part);
+// Nothing for an empty or malformed text.
+[[nodiscard]] std::optional<MessagePart> ParseMessagePart(std::string_view requestText);
+
+// The user data of a message to send, from the block's PC text: the text
+// converted to GSM codes (the extension table's characters escaped) when
+// every character has a 7-bit form and the septets fit, else the PC text
+// sent in UCS2 when it fits; nothing when it fits neither (sending it would
+// cut it). A part leaves room for its concatenation header.
+struct OutgoingText {
+    uint8_t dataCoding = 0;  // 0 GSM 7-bit, 8 UCS2
+    std::string userData;  // GSM codes ('@' as 0x80), or the PC text
+};
+[[nodiscard]] std::optional<OutgoingText> TextForSend(std::string_view pcText, bool part);
+
 Disposition RunReadPhonebook(PhoneLink& link, int32_t code, LinkRequest& request);  // 205
 Disposition RunReadMessages(PhoneLink& link, int32_t code, LinkRequest& request);  // 206
 Disposition RunSendMessage(PhoneLink& link, int32_t code, LinkRequest& request);  // 207
@@ -59,8 +83,11 @@ Disposition RunPrivacyLock(PhoneLink& link, int32_t code, LinkRequest& request);
 // "YYMMDDhhmmss..." as "YY/MM/DD,hh:mm:ss"; nothing with fewer than 12 digits.
 [[nodiscard]] std::optional<std::string> MessageTimeStamp(std::string_view stamp);
 // The part of a message line after the index and the status word: the
-// address, the time stamp (received messages), the text without "\r\n".
-[[nodiscard]] std::string MessageFields(const SM_PARAM& message);
+// address, the date and time fields (received messages; both empty when
+// the PDU has no stamp), the text in the PC code page (8-bit data in
+// hexadecimal) with its line breaks as LF. length is what the decode
+// returned.
+[[nodiscard]] std::string MessageFields(const SM_PARAM& message, int length);
 
 // The service centre and destination numbers of a message to send, by the
 // phone's rules: the service centre's "+" or its "86", the country prefix

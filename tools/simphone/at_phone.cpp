@@ -1,5 +1,8 @@
 #include "at_phone.h"
 
+#include <map>
+#include <tuple>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -149,6 +152,10 @@ struct AtPhone::Impl {
     int maskCall = 0;
     uint8_t messageRef = 0;
     uint8_t concatRef = 0;
+    // Parts of long messages sent so far, by destination, reference and
+    // part count: the handset files a long message among its sent ones
+    // once every part has gone out.
+    std::map<std::tuple<std::string, uint8_t, uint8_t>, std::map<uint8_t, std::u16string>> sentParts;
 
     // Line assembly.
     std::string line;
@@ -340,6 +347,7 @@ struct AtPhone::Impl {
 
     void messageBody(Prompt p, Reply& r);
     void deliver(const SmsMessage& whole, std::string& result);
+    void deliverPdus(const std::vector<std::vector<uint8_t>>& pdus, std::string& result);
 };
 
 // ---- command table -----------------------------------------------------------
@@ -1300,12 +1308,27 @@ void AtPhone::Impl::messageBody(Prompt p, Reply& r)
         r.lines.push_back("+CMGW: " + std::to_string(idx));
         return;
     }
-    // Sent: the handset keeps a copy among its own sent messages.
+    // Sent: the handset keeps a copy among its own sent messages, a long
+    // message as one concatenated message when its last part has gone.
     auto msg = DecodePdu(pdu);
     const std::string number = msg->address;
-    std::vector<std::string> parts{Ucs2ToMixed(msg->text)};
-    const Outcome kept = StoreHandsetMessage(files, 5, number, parts, NowPlus8());
-    (void)kept;  // the message went out either way; a full memory only loses the copy
+    std::vector<std::string> parts;
+    if (msg->concat.total > 1 && msg->concat.sequence >= 1 && msg->concat.sequence <= msg->concat.total) {
+        const auto key = std::make_tuple(number, msg->concat.reference, msg->concat.total);
+        auto& pending = sentParts[key];
+        pending[msg->concat.sequence] = msg->text;
+        if (pending.size() == msg->concat.total) {
+            for (const auto& [sequence, text] : pending)
+                parts.push_back(MessageTextToMixed(text));
+            sentParts.erase(key);
+        }
+    } else {
+        parts.push_back(MessageTextToMixed(msg->text));
+    }
+    if (!parts.empty()) {
+        const Outcome kept = StoreHandsetMessage(files, 5, number, parts, NowPlus8());
+        (void)kept;  // the message went out either way; a full memory only loses the copy
+    }
     r.lines.push_back("+CMGS: " + std::to_string(messageRef++));
 }
 
@@ -1313,17 +1336,22 @@ void AtPhone::Impl::deliver(const SmsMessage& whole, std::string& result)
 {
     const auto parts = SplitForDelivery(whole, ++concatRef);
     std::vector<std::vector<uint8_t>> pdus;
-    std::vector<size_t> lengths;
     for (const auto& part : parts) {
-        size_t len = 0;
-        auto pdu = EncodePdu(part, &len);
+        auto pdu = EncodePdu(part, nullptr);
         if (!pdu) {
             result = "ERROR bad number";
             return;
         }
         pdus.push_back(std::move(*pdu));
-        lengths.push_back(len);
     }
+    deliverPdus(pdus, result);
+}
+
+void AtPhone::Impl::deliverPdus(const std::vector<std::vector<uint8_t>>& pdus, std::string& result)
+{
+    std::vector<size_t> lengths;
+    for (const auto& pdu : pdus)
+        lengths.push_back(pdu.size() - (pdu[0] + 1u));  // octets after the service-centre part
     for (size_t i = 0; i < pdus.size(); ++i) {
         if (cnmiMt == 2 || cnmiMt == 3) {
             const std::string line = "\r\n+CMT: ," + std::to_string(lengths[i]) + "\r\n" + BytesToHex(pdus[i]) + "\r\n";
@@ -1405,6 +1433,31 @@ std::string AtPhone::control(std::string_view line)
             return "ERROR missing prefix";
         impl_->errorPrefixes.emplace_back(prefix);
         return "OK";
+    }
+    if (line.starts_with("deliver-pdu ")) {
+        // Raw SMS-DELIVER PDUs (service-centre part first), delivered in the
+        // order given: parts out of order, interleaved or never completed.
+        if (off_)
+            return "ERROR phone is off";
+        std::vector<std::vector<uint8_t>> pdus;
+        std::string_view rest = Trim(line.substr(12));
+        while (!rest.empty()) {
+            const size_t space = rest.find(' ');
+            const std::string_view hex = rest.substr(0, space);
+            auto bytes = HexToBytes(hex);
+            if (!bytes || bytes->empty() || bytes->size() < (*bytes)[0] + 1u)
+                return "ERROR not a PDU: " + std::string(hex);
+            const auto msg = DecodePdu(*bytes);
+            if (!msg || msg->submit)
+                return "ERROR not an SMS-DELIVER PDU: " + std::string(hex);
+            pdus.push_back(std::move(*bytes));
+            rest = space == std::string_view::npos ? std::string_view{} : Trim(rest.substr(space));
+        }
+        if (pdus.empty())
+            return "ERROR usage: deliver-pdu HEX [HEX...]";
+        std::string result;
+        impl_->deliverPdus(pdus, result);
+        return result;
     }
     if (line.starts_with("sms ")) {
         if (off_)

@@ -2,10 +2,55 @@
 
 #include "text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace simphone {
 namespace {
 
 constexpr char kDigitNibbles[] = "0123456789*#abc";
+
+// The GSM 03.38 extension table: 0x1B followed by the code.
+struct ExtensionChar {
+    uint8_t code;
+    char16_t u;
+};
+constexpr ExtensionChar kExtension[] = {
+    {0x0A, 0x000C}, {0x14, u'^'}, {0x28, u'{'}, {0x29, u'}'}, {0x2F, u'\\'},
+    {0x3C, u'['},   {0x3D, u'~'}, {0x3E, u']'}, {0x40, u'|'}, {0x65, 0x20AC},
+};
+constexpr uint8_t kEscape = 0x1B;
+
+std::optional<uint8_t> ExtensionCode(char16_t u)
+{
+    for (const auto& e : kExtension)
+        if (e.u == u)
+            return e.code;
+    return std::nullopt;
+}
+
+// The septets of text in the default alphabet and its extension table;
+// "?" for a character neither holds.
+std::vector<uint8_t> Septets(std::u16string_view text)
+{
+    std::vector<uint8_t> out;
+    for (char16_t u : text) {
+        if (const auto code = UnicodeToGsm(u)) {
+            out.push_back(*code);
+        } else if (const auto ext = ExtensionCode(u)) {
+            out.push_back(kEscape);
+            out.push_back(*ext);
+        } else {
+            out.push_back(0x3F);
+        }
+    }
+    return out;
+}
+
+size_t SeptetCount(char16_t u)
+{
+    return (!UnicodeToGsm(u) && ExtensionCode(u)) ? 2 : 1;
+}
 
 // Swapped semi-octets with "F" fill. nullopt for characters other than digits.
 std::optional<std::vector<uint8_t>> SwapDigits(std::string_view digits)
@@ -95,10 +140,13 @@ std::string SemiOctets(std::span<const uint8_t> bytes, size_t digits)
     return s;
 }
 
-// Unpacks count septets starting at bit offset startBit.
+// Unpacks count septets starting at bit offset startBit; an escape takes
+// the next septet from the extension table (an unknown one reads as the
+// default character, as handsets show it).
 std::u16string UnpackSeptets(std::span<const uint8_t> data, size_t startBit, size_t count)
 {
     std::u16string out;
+    bool escaped = false;
     for (size_t i = 0; i < count; ++i) {
         const size_t bit = startBit + 7 * i;
         uint32_t v = 0;
@@ -107,6 +155,19 @@ std::u16string UnpackSeptets(std::span<const uint8_t> data, size_t startBit, siz
             if (b / 8 >= data.size())
                 return out;
             v |= ((data[b / 8] >> (b % 8)) & 1u) << k;
+        }
+        if (v == kEscape && !escaped) {
+            escaped = true;
+            continue;
+        }
+        if (escaped) {
+            escaped = false;
+            const auto ext = std::find_if(std::begin(kExtension), std::end(kExtension),
+                                          [&](const ExtensionChar& e) { return e.code == v; });
+            if (ext != std::end(kExtension)) {
+                out.push_back(ext->u);
+                continue;
+            }
         }
         const char16_t u = GsmToUnicode(static_cast<uint8_t>(v));
         if (u != 0xFFFF)
@@ -142,10 +203,26 @@ bool DecodeAddress(Reader& r, bool serviceCentre, std::string& out)
 
 }  // namespace
 
+std::string MessageTextToMixed(std::u16string_view text)
+{
+    std::string out;
+    for (char16_t u : text) {
+        if (!UnicodeToGsm(u)) {
+            if (const auto ext = ExtensionCode(u)) {
+                out.push_back(static_cast<char>(kEscape));
+                out.push_back(static_cast<char>(*ext));
+                continue;
+            }
+        }
+        out += Ucs2ToMixed(std::u16string_view(&u, 1));
+    }
+    return out;
+}
+
 bool FitsGsm7(std::u16string_view text)
 {
     for (char16_t u : text)
-        if (!UnicodeToGsm(u))
+        if (!UnicodeToGsm(u) && !ExtensionCode(u))
             return false;
     return true;
 }
@@ -157,16 +234,32 @@ std::vector<SmsMessage> SplitForDelivery(const SmsMessage& whole, uint8_t ref)
     const size_t part = gsm ? 153 : 67;
     SmsMessage m = whole;
     m.dcs = gsm ? 0x00 : 0x08;
-    if (whole.text.size() <= single) {
+    auto units = [&](char16_t u) { return gsm ? SeptetCount(u) : 1; };
+    size_t length = 0;
+    for (char16_t u : whole.text)
+        length += units(u);
+    if (length <= single) {
         m.concat = {};
         return {m};
     }
+    // Parts of at most `part` units; an escape never ends a part.
+    std::vector<std::u16string> texts(1);
+    size_t used = 0;
+    for (char16_t u : whole.text) {
+        if (used + units(u) > part) {
+            if (texts.size() == 255)
+                break;
+            texts.emplace_back();
+            used = 0;
+        }
+        texts.back().push_back(u);
+        used += units(u);
+    }
     std::vector<SmsMessage> parts;
-    const size_t total = std::min<size_t>(255, (whole.text.size() + part - 1) / part);
-    for (size_t i = 0; i < total; ++i) {
+    for (size_t i = 0; i < texts.size(); ++i) {
         SmsMessage p = m;
-        p.text = whole.text.substr(i * part, part);
-        p.concat = {ref, static_cast<uint8_t>(total), static_cast<uint8_t>(i + 1)};
+        p.text = texts[i];
+        p.concat = {ref, static_cast<uint8_t>(texts.size()), static_cast<uint8_t>(i + 1)};
         parts.push_back(std::move(p));
     }
     return parts;
@@ -200,7 +293,8 @@ std::optional<std::vector<uint8_t>> EncodePdu(const SmsMessage& m, size_t* tpduL
         udl = ud.size();
     } else {
         const size_t startSeptet = (hdrOctets * 8 + 6) / 7;
-        udl = startSeptet + m.text.size();
+        const std::vector<uint8_t> septets = Septets(m.text);
+        udl = startSeptet + septets.size();
         if (udl > 160)
             return std::nullopt;
         ud.assign((udl * 7 + 7) / 8, 0);
@@ -208,8 +302,8 @@ std::optional<std::vector<uint8_t>> EncodePdu(const SmsMessage& m, size_t* tpduL
             ud[0] = static_cast<uint8_t>(header.size());
             std::copy(header.begin(), header.end(), ud.begin() + 1);
         }
-        for (size_t i = 0; i < m.text.size(); ++i) {
-            const uint8_t sept = UnicodeToGsm(m.text[i]).value_or(0x3F);
+        for (size_t i = 0; i < septets.size(); ++i) {
+            const uint8_t sept = septets[i];
             const size_t bit = (startSeptet + i) * 7;
             for (size_t k = 0; k < 7; ++k)
                 if (sept & (1u << k))

@@ -38,8 +38,14 @@ struct SmsMessage {
 // True when every character is in the GSM default alphabet (7-bit coding).
 [[nodiscard]] bool FitsGsm7(std::u16string_view text);
 
+// Message text as the handset files it: GSM codes, the extension table's
+// characters behind the escape 0x1B, GBK for Chinese ("?" for characters
+// none of them holds).
+[[nodiscard]] std::string MessageTextToMixed(std::u16string_view text);
+
 // Splits text into the parts of one message: a single part when it fits
-// (160 GSM characters / 70 UCS2), else parts of 153 / 67 characters carrying
+// (160 GSM septets / 70 UCS2 characters), else parts of 153 septets (an
+// extension character never split from its escape) / 67 characters carrying
 // reference ref. Texts over 255 parts are cut.
 [[nodiscard]] std::vector<SmsMessage> SplitForDelivery(const SmsMessage& whole, uint8_t ref);
 

@@ -372,6 +372,27 @@ TEST_F(ServicesFake, MessageFileWithHeaderRewrittenForFreshCounts)
     EXPECT_EQ(Finals(REQ_READ_MESSAGES), Pairs({{LINK_SUCCEEDED, 0}}));
 }
 
+// A SIM from other phones: a received message filed as sent, a sent one
+// filed as received, and a WAP push. Each is read in its PDU's own layout
+// and keeps its box; binary data shows as hexadecimal, not as text.
+TEST_F(ServicesFake, MessagesFiledUnderAContradictingStatusReadCorrectly)
+{
+    const std::string wapPush = std::string("00") + "44" + "0B91" + "3176983210F5" + "00F5" + "62211141255400" + "0D" +
+        "0605040B8423F0" + "0006002E0000";
+    device->Answer("AT+CPMS?\r", "\r\n+CPMS: \"SM\",3,50\r\n" + kOk);
+    device->Answer("AT+CMGL=4\r",
+                   "\r\n+CMGL: 1,3,,20\r\n" + kDeliverPdu + "\r\n+CMGL: 2,1,,19\r\n" + kSubmitPdu +
+                       "\r\n+CMGL: 3,0,,27\r\n" + wapPush + "\r\n" + kOk);
+    const auto path = (dir / "sms.sim").string();
+    Run(REQ_READ_MESSAGES, path);
+    EXPECT_EQ(ReadFile(path),
+              "50,3"
+              "\r\n 1,STO SENT,+13678923015,hello"
+              "\r\n 2,REC READ,+13678923015,,,hello"
+              "\r\n 3,REC UNREAD,+13678923015,26/12/11,14:52:45,0006002E0000"
+              "\r\n");
+}
+
 TEST_F(ServicesFake, StatusOutsideTheWordsWritesNoWordButStillTheMessage)
 {
     device->Answer("AT+CPMS?\r", "\r\n+CPMS: \"SM\",1,50\r\n" + kOk);
@@ -427,6 +448,52 @@ TEST_F(ServicesFake, MessageIsSentInSevenBitOrUcs2ByItsBytes)
         Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", c.text)));
         EXPECT_EQ(device->Written().back(), c.pdu + "\x1A");
         EXPECT_EQ(Finals(REQ_SEND_MESSAGE).back(), std::make_pair(LINK_SUCCEEDED, 0)) << c.text;
+    }
+}
+
+// The text arrives as typed: GSM codes (the extension table escaped) when
+// 7-bit can carry it, UCS2 otherwise; the PDUs were checked against an
+// independent decoder.
+TEST_F(ServicesFake, MessageTextIsConvertedToTheGsmAlphabetOrSentInUcs2)
+{
+    device->Answer("AT+CSCA?\r", "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk);
+    const std::string head = "0891683108100005F0";
+    struct Case {
+        std::string requestText;  // a part of a long message, or empty
+        std::string text;  // PC code page
+        std::string pdu;
+    } cases[] = {
+        {"", "mail a@b.cn, pay $5_x [ok]",
+         head + "11000D91683119325476F80000001CED709A0D0A03C4AEB19B058287F320412D82076D78EFF5C607"},
+        {"", "[]{}~^\\|\x80",  // the euro sign is the PC code page's 0x80
+         head + "11000D91683119325476F8000000121BDEC6B7416D529BDE86B2796D809B32"},
+        {"", "a`b", head + "11000D91683119325476F800080006006100600062"},
+        {"part 42 2 1", "part one [x]", head + "51000D91683119325476F8000000150500032A0201E061391DF47697411B1E7EE303"},
+        {"part 4660 2 2", "\xB5\xDA\xB6\xFE\xB2\xBF\xB7\xD6",
+         head + "51000D91683119325476F80008000F060804123402027B2C4E8C90E85206"},
+    };
+    for (const auto& c : cases) {
+        const std::string length = std::to_string(c.pdu.size() / 2 - 9);
+        device->Answer("AT+CMGS=" + length + "\r", "\r\n> ");
+        device->Answer(c.pdu + "\x1A", "\r\n+CMGS: 5\r\n" + kOk);
+        Run(REQ_SEND_MESSAGE, c.requestText, plat::PutBlock(NewMessage("13912345678", c.text)));
+        EXPECT_EQ(device->Written().back(), c.pdu + "\x1A") << c.text;
+        EXPECT_EQ(Finals(REQ_SEND_MESSAGE).back(), std::make_pair(LINK_SUCCEEDED, 0)) << c.text;
+    }
+}
+
+// A text that no single message holds, or a malformed part, is refused
+// before anything goes to the phone rather than sent cut.
+TEST_F(ServicesFake, TextsThatFitNoMessageAreRefusedUnsent)
+{
+    const std::string tooManySeptets(81, '[');  // 162 septets, and 81 characters for UCS2
+    for (const auto& [requestText, text] : std::vector<std::pair<std::string, std::string>>{
+             {"", tooManySeptets}, {"part 1 2 1", std::string(154, 'a')}, {"part 1 11 1", "hi"}, {"bogus", "hi"}}) {
+        Forget();
+        const size_t before = device->Written().size();
+        Run(REQ_SEND_MESSAGE, requestText, plat::PutBlock(NewMessage("13912345678", text)));
+        EXPECT_EQ(device->Written().size(), before) << requestText;
+        EXPECT_EQ(Finals(REQ_SEND_MESSAGE), Pairs({{LINK_FAILED, 0}})) << requestText;
     }
 }
 

@@ -114,16 +114,23 @@ TEST(ServiceParsers, StatusWordsAndTimeStamps)
     EXPECT_FALSE(MessageTimeStamp("26121114524x"));
 }
 
-TEST(ServiceParsers, MessageFieldsDropLineBreaksAndStampOnlyReceived)
+TEST(ServiceParsers, MessageFieldsKeepLineBreaksAsLfAndStampOnlyReceived)
 {
     SM_PARAM m{};
     std::strcpy(m.address, "+8613800001111");
     std::strcpy(m.timeStamp, "26120801020300");
-    std::strcpy(m.userData, "one\r\ntwo\rthree\r\n");
+    std::strcpy(m.userData, "one\r\ntwo\rthre\x04\r\n");  // 7-bit: GSM codes, 0x04 e grave
     m.status = 1;
-    EXPECT_EQ(MessageFields(m), "+8613800001111,26/12/08,01:02:03,onetwo\rthree");
+    const int n = static_cast<int>(std::strlen(m.userData));
+    EXPECT_EQ(MessageFields(m, n), "+8613800001111,26/12/08,01:02:03,one\ntwo\nthre\xA8\xA8\n");
     m.status = 2;
-    EXPECT_EQ(MessageFields(m), "+8613800001111,onetwo\rthree");
+    EXPECT_EQ(MessageFields(m, n), "+8613800001111,one\ntwo\nthre\xA8\xA8\n");
+    // Filed as received without a stamp of its own (a submit): the date and
+    // time fields are there, empty, so the text stays the text.
+    m.status = 0;
+    m.timeStamp[0] = 0;
+    std::strcpy(m.userData, "a,b");
+    EXPECT_EQ(MessageFields(m, 3), "+8613800001111,,,a,b");
 }
 
 TEST(SendNumbers, ServiceCentreAndDestinationRules)

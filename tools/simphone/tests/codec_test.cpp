@@ -51,7 +51,8 @@ TEST(TextTest, GsmSeptetsBothWays)
     }
     EXPECT_EQ(GsmToUnicode(0x1B), char16_t{0xFFFF});
     EXPECT_EQ(GsmToUnicode(0x80), char16_t{0xFFFF});
-    EXPECT_FALSE(FitsGsm7(u"price 5€"));
+    EXPECT_TRUE(FitsGsm7(u"price 5€ [x]"));  // the extension table's characters
+    EXPECT_FALSE(FitsGsm7(u"a`b"));
     EXPECT_TRUE(FitsGsm7(u"a@b$c_ç"));
 }
 

@@ -246,6 +246,68 @@ TEST_F(ServicesTest, SentMessageIsStoredAmongTheHandsetsSentMessages)
     EXPECT_EQ(client_->answer().back(), "OK");
 }
 
+// The parts of a long message the PC sends one by one are filed as one
+// concatenated sent message once the last has gone; extension characters
+// ("[", "~", the euro sign) are read from their escapes and kept as such.
+TEST_F(ServicesTest, LongMessageSentInPartsIsFiledAsOneSentMessage)
+{
+    const std::vector<std::u16string> parts = {u"first [part] ~ \u20AC", u"second part"};
+    for (uint8_t seq : {uint8_t{2}, uint8_t{1}}) {  // in any order
+        SM_PARAM p{};
+        std::strcpy(p.serviceCentre, "8613800100500");
+        std::strcpy(p.address, "8613912345678");
+        const std::string gsm = MessageTextToMixed(parts[seq - 1]);  // GSM codes and escapes, as the PC packs them
+        std::memcpy(p.userData, gsm.data(), gsm.size());
+        p.concatReference = 77;
+        p.concatTotal = 2;
+        p.concatSequence = seq;
+        char hex[CPDU::kMaxPduText] = {};
+        const int len = CPDU::gsmEncodePdu(&p, hex);
+        const int tpdu = len / 2 - (1 + std::stoi(std::string(hex, 2), nullptr, 16));
+        ASSERT_EQ(at("AT+CMGS=" + std::to_string(tpdu)).back(), "> ");
+        client_->write(std::string(hex) + "\x1a");
+        ASSERT_EQ(client_->answer().back(), "OK");
+    }
+    const auto concat = file("/app/sms/smsconcattab");
+    const SmsConcatEntry* entry = nullptr;
+    for (size_t i = 0; i < 30; ++i) {
+        const auto* e = reinterpret_cast<const SmsConcatEntry*>(concat.data() + 4 + i * sizeof(SmsConcatEntry));
+        if (e->used && e->parts == 2)
+            entry = e;  // the sample phone's are three-part messages
+    }
+    ASSERT_NE(entry, nullptr);
+    std::u16string joined;
+    for (const auto& word : {entry->partItems[0], entry->partItems[1]}) {
+        const unsigned item = GetBe16(word) & 0x7FFF;
+        const auto items = file("/app/sms/items" + std::to_string(item / 20));
+        const auto rec = FromBytes<SmsItem>(std::span(items).subspan((item % 20) * sizeof(SmsItem)));
+        joined += MixedToUcs2(GetText(rec.text));
+        if (joined.size() < parts[0].size()) {
+            EXPECT_EQ(GetText(rec.text), "first \x1B<part\x1B> \x1B= \x1B\x65");
+        }
+    }
+    EXPECT_EQ(joined.substr(parts[0].size()), parts[1]);
+}
+
+// Raw PDUs from the control socket reach the line in the order given.
+TEST_F(ServicesTest, RawPdusAreDeliveredInTheOrderGiven)
+{
+    ASSERT_EQ(last("AT+CNMI=2,2,0,0"), "OK");
+    // Two parts of one message, the second first.
+    const std::string second = "0891683108100005F0440D91683117112122F20000626011016225000C0500034C0202E061395D06";
+    const std::string first = "0891683108100005F0440D91683117112122F20000626011016225000C0500034C0201E061393D06";
+    ASSERT_EQ(control("deliver-pdu " + second + " " + first), "OK");
+    ASSERT_TRUE(client_->readUntil([&](const std::string& b) { return b.find(first + "\r\n") != std::string::npos; }));
+    const std::string line = client_->take();
+    EXPECT_LT(line.find("+CMT: ,31\r\n" + second), line.find("+CMT: ,31\r\n" + first)) << line;
+
+    EXPECT_EQ(control("deliver-pdu"), "ERROR unknown command");
+    EXPECT_EQ(control("deliver-pdu 0891"), "ERROR not a PDU: 0891");
+    const std::string submit = "0891683108100005F011000D91683119325476F8000000"
+                               "02E834";
+    EXPECT_EQ(control("deliver-pdu " + submit), "ERROR not an SMS-DELIVER PDU: " + submit);
+}
+
 TEST_F(ServicesTest, IncomingMessageArrivesAsCmtWithItsPdu)
 {
     ASSERT_EQ(last("AT+CNMI=2,2,0,0"), "OK");

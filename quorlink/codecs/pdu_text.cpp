@@ -134,7 +134,8 @@ std::u16string PhoneTextToUcs2(std::string_view text)
         } else if (b < 0x80) {
             out.push_back(static_cast<char16_t>(CUcs2::Gsm0338ToUcs2(b)));
         } else if (IsGbkLead(b) && i + 1 < text.size() && IsGbkTrail(static_cast<unsigned char>(text[i + 1]))) {
-            const std::uint16_t u = GbkToUcs2(static_cast<std::uint16_t>(b << 8 | static_cast<unsigned char>(text[i + 1])));
+            const std::uint16_t u =
+                GbkToUcs2(static_cast<std::uint16_t>(b << 8 | static_cast<unsigned char>(text[i + 1])));
             out.push_back(u == 0xFFFF ? kReplacement : static_cast<char16_t>(u));
             ++i;
         } else {

@@ -39,8 +39,7 @@ const Golden kGolden[] = {
      "0891683108100005F011000D91683119325476F8000000121BDEC6B7416D529BDE86B2796D809B32"},
     {"Chinese in UCS2", "\xE4\xB8\xAD\xE6\x96\x87\xE7\x9F\xAD\xE4\xBF\xA1 ok", 0, 0, 0,
      "0891683108100005F011000D91683119325476F80008000E4E2D658777ED4FE10020006F006B"},
-    {"a backtick has no GSM form", "a`b", 0, 0, 0,
-     "0891683108100005F011000D91683119325476F800080006006100600062"},
+    {"a backtick has no GSM form", "a`b", 0, 0, 0, "0891683108100005F011000D91683119325476F800080006006100600062"},
     {"7-bit part, 8-bit reference", "part one [x]", 42, 2, 1,
      "0891683108100005F051000D91683119325476F8000000150500032A0201E061391DF47697411B1E7EE303"},
     {"UCS2 part, 16-bit reference", "\xE7\xAC\xAC\xE4\xBA\x8C\xE9\x83\xA8\xE5\x88\x86", 0x1234, 2, 2,
@@ -97,11 +96,11 @@ TEST(PduText, AlphabetByCodingGroup)
         unsigned char dcs;
         qc::SmsAlphabet alphabet;
     } cases[] = {
-        {0x00, qc::SmsAlphabet::Gsm7},     {0x08, qc::SmsAlphabet::Ucs2},     {0x04, qc::SmsAlphabet::EightBit},
+        {0x00, qc::SmsAlphabet::Gsm7},     {0x08, qc::SmsAlphabet::Ucs2}, {0x04, qc::SmsAlphabet::EightBit},
         {0x24, qc::SmsAlphabet::EightBit},  // compressed
-        {0x48, qc::SmsAlphabet::Ucs2},      // automatic deletion
-        {0xC8, qc::SmsAlphabet::Gsm7},      // message waiting: bits 2-3 are the indication, not the alphabet
-        {0xE8, qc::SmsAlphabet::Ucs2},     {0xF1, qc::SmsAlphabet::Gsm7},     {0xF5, qc::SmsAlphabet::EightBit},
+        {0x48, qc::SmsAlphabet::Ucs2},  // automatic deletion
+        {0xC8, qc::SmsAlphabet::Gsm7},  // message waiting: bits 2-3 are the indication, not the alphabet
+        {0xE8, qc::SmsAlphabet::Ucs2},     {0xF1, qc::SmsAlphabet::Gsm7}, {0xF5, qc::SmsAlphabet::EightBit},
     };
     for (const Case& c : cases)
         EXPECT_EQ(qc::AlphabetOf(c.dcs), c.alphabet) << int(c.dcs);
@@ -113,8 +112,8 @@ TEST(PduText, LayoutComesFromTheMessageTypeNotTheStoredStatus)
 {
     const std::string deliver = std::string("00") + "04" + "0B91" + "3176983210F5" + "0000" + "62211141255400" +
         "05E8329BFD06";  // "hello" from +13678923015
-    const std::string submit = std::string("00") + "11" + "00" + "0B91" + "3176983210F5" + "0000" + "AA" +
-        "05E8329BFD06";
+    const std::string submit =
+        std::string("00") + "11" + "00" + "0B91" + "3176983210F5" + "0000" + "AA" + "05E8329BFD06";
     for (unsigned char status : {0, 1, 2, 3, 4}) {
         for (const std::string& pdu : {deliver, submit}) {
             SM_PARAM p{};
@@ -150,8 +149,8 @@ TEST(PduText, CutOffPdusAreReportedIncomplete)
 TEST(PduText, EightBitDataShowsAsHexNeverAsText)
 {
     // A WAP push: 8-bit data with a port header, zero octets in the content.
-    const std::string pdu = std::string("00") + "44" + "0B91" + "3176983210F5" + "00" + "F5" + "62211141255400" +
-        "0D" + "0605040B8423F0" + "0006002E0000";
+    const std::string pdu = std::string("00") + "44" + "0B91" + "3176983210F5" + "00" + "F5" + "62211141255400" + "0D" +
+        "0605040B8423F0" + "0006002E0000";
     SM_PARAM p{};
     const int n = CPDU::gsmDecodePdu(pdu.c_str(), &p);
     EXPECT_EQ(n, 6);
@@ -172,8 +171,10 @@ TEST(PduText, LongTextsSplitIntoParts)
         {"one septet more", std::u16string(161, u'a'), {true, 161, 2, 145}, {153, 8}},
         {"extension characters count twice", std::u16string(80, u'['), {true, 160, 1, 0}, {80}},
         // 152 septets, then an escape pair that would straddle the cut.
-        {"an escape stays with its code", std::u16string(152, u'a') + u"[" + std::u16string(10, u'a'),
-         {true, 164, 2, 141}, {152, 11}},
+        {"an escape stays with its code",
+         std::u16string(152, u'a') + u"[" + std::u16string(10, u'a'),
+         {true, 164, 2, 141},
+         {152, 11}},
         {"UCS2 message", std::u16string(70, u'\u4E2D'), {false, 70, 1, 0}, {70}},
         {"UCS2 parts", chinese, {false, 71, 2, 63}, {67, 4}},
         {"ten parts", std::u16string(1530, u'a'), {true, 1530, 10, 0}, std::vector<std::size_t>(10, 153)},

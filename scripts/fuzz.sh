@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target with clang and runs each for $1 seconds
-# (default 20) from its seed corpus, if it has one.
+# Builds every libFuzzer target with clang and runs each from its seed
+# corpus, if it has one: for $1 seconds each, or, without an argument, for
+# a share of a fixed budget ($FUZZ_BUDGET seconds in all, default 480,
+# at least 8 s per target), so that CI time stays flat as targets are added.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-20}
+seconds=${1:-}
 dir=build-fuzz
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -14,6 +16,11 @@ targets=$(cd "$dir/bin" 2>/dev/null && ls fuzz_* 2>/dev/null | tr '\n' ' ' || tr
 if [ -z "$targets" ]; then
   echo "fuzz: no fuzz targets"
   exit 0
+fi
+if [ -z "$seconds" ]; then
+  count=$(echo $targets | wc -w)
+  seconds=$(( ${FUZZ_BUDGET:-480} / count ))
+  [ "$seconds" -lt 8 ] && seconds=8
 fi
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

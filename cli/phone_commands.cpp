@@ -1,20 +1,19 @@
-// The phone commands of `telvane`: each connects through the phone-link
-// worker (port scan, as the GUI does), runs its requests and disconnects.
+// The phone commands of `telvane`: each connects through a window-less
+// phone session of the shell core (port scan, as the GUI does), runs its
+// requests as transfer batches and disconnects.
 // Results go to stdout, errors to stderr as one line, progress bars to
 // stderr when it is a terminal.
 #include "cli/phone_commands.h"
 
 #include "cli/cli.h"
-#include "cli/phone_session.h"
+#include "mobile/shell/core/phone_session.h"
 #include "quorlink/codecs/code_page.h"
 #include "quorlink/codecs/pdu.h"
 #include "quorlink/codecs/phone_strings.h"
 #include "quorlink/codecs/ucs2.h"
-#include "quorlink/link/file_transfer.h"
 #include "quorlink/link/link_protocol.h"
 #include "quorlink/link/link_tables.h"
 #include "quorlink/link/phone_services.h"
-#include "platform/messages.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +31,9 @@ namespace qc = quorlink::codecs;
 namespace ql = quorlink::link;
 
 namespace telvane::cli {
+
+using ql::ClassifyFinal;
+using ql::FinalKind;
 
 // ------------------------------------------------------------ helpers
 
@@ -93,6 +95,19 @@ std::optional<std::string> DecodedSlotName(std::string_view dir, std::string_vie
     if (PosixToString(buffer.data()) <= 0)
         return std::nullopt;
     return qc::Ucs2ToUtf8(qc::AnsiToUcs2(buffer.c_str()));
+}
+
+std::string PhonePath(std::string_view path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        return std::string(path);
+    const std::string_view dir = path.substr(0, slash);
+    const std::string_view name = path.substr(slash + 1);
+    if ((dir != "/app/jpeg" && dir != "/app/midi") || name.empty() || DecodedSlotName(dir, name))
+        return std::string(path);
+    // The phone's names are GBK text in its encoded form.
+    return std::string(path.substr(0, slash + 1)) + shell::PhoneFileName(qc::Ucs2ToAnsi(qc::Utf8ToUcs2(name)));
 }
 
 std::string MessageTextAsUtf8(const SM_PARAM& m)
@@ -199,7 +214,8 @@ std::string CannotRead(const std::string& path)
     return "cannot read " + path;
 }
 
-std::string CannotWrite(const std::string& path)
+// Empty when path can be created or replaced, else why not.
+std::string WriteProblem(const std::string& path)
 {
     struct stat st { };
     if (::stat(path.c_str(), &st) == 0) {
@@ -207,12 +223,17 @@ std::string CannotWrite(const std::string& path)
             return "cannot write " + path + ": " + ErrnoText(EISDIR);
         if (::access(path.c_str(), W_OK) != 0)
             return "cannot write " + path + ": " + ErrnoText(errno);
-        return "cannot write " + path;
     }
     const std::string parent = std::filesystem::path(path).parent_path().string();
     if (::access(parent.empty() ? "." : parent.c_str(), W_OK) != 0)
         return "cannot write " + path + ": " + ErrnoText(errno);
-    return "cannot write " + path;
+    return {};
+}
+
+std::string CannotWrite(const std::string& path)
+{
+    const std::string problem = WriteProblem(path);
+    return problem.empty() ? "cannot write " + path : problem;
 }
 
 std::string Absolute(const std::string& path)
@@ -222,56 +243,129 @@ std::string Absolute(const std::string& path)
     return ec ? path : p.string();
 }
 
+// ------------------------------------------------ the phone's answers
+
+// The phone's error numbers in words.
+struct ErrorWords {
+    int number;
+    std::string_view words;
+};
+constexpr ErrorWords kCmeWords[] = {
+    {1, "a file transfer is already open"},
+    {3, "not allowed"},
+    {4, "not supported"},
+    {20, "memory full"},
+    {21, "invalid index"},
+    {22, "not found"},
+    {23, "memory failure"},
+    {24, "text too long"},
+    {25, "invalid characters in the text"},
+    {26, "number too long"},
+    {27, "invalid characters in the number"},
+    {50, "incorrect parameters"},
+};
+constexpr ErrorWords kCmsWords[] = {
+    {302, "not allowed"},    {303, "not supported"},         {304, "invalid message"},
+    {320, "memory failure"}, {321, "invalid message index"}, {322, "memory full"},
+};
+
+std::string_view Words(std::span<const ErrorWords> table, int number)
+{
+    for (const auto& row : table)
+        if (row.number == number)
+            return row.words;
+    return "refused";
+}
+
+// What the phone said in a final line, in words with the line in brackets;
+// nothing when the line is no final error.
+std::optional<std::string> PhoneSaid(std::string_view line)
+{
+    const auto final = ClassifyFinal(line);
+    if (!final)
+        return std::nullopt;
+    switch (final->kind) {
+    case FinalKind::Ok: return std::nullopt;
+    case FinalKind::Error: return std::string("refused (ERROR)");
+    case FinalKind::CmeError: return std::string(Words(kCmeWords, final->number)) + " (" + std::string(line) + ")";
+    case FinalKind::CmsError: return std::string(Words(kCmsWords, final->number)) + " (" + std::string(line) + ")";
+    }
+    return std::nullopt;
+}
+
+// The reason a failed batch gives the user.
+std::string FailureText(const shell::PhoneSession& s)
+{
+    const shell::BatchFailure& f = s.lastFailure();
+    if (const auto said = PhoneSaid(f.text))
+        return "phone refused: " + *said;
+    if (s.linkLost())
+        return "the phone link was lost (phone switched off or cable unplugged)";
+    switch (f.code) {
+    case LINK_ERR_TIMEOUT: return "no answer: the phone did not answer in time";
+    case LINK_ERR_SEND:
+    case LINK_ERR_SEND_202: return "no answer: the phone stopped answering";
+    case LINK_ERR_TOO_LONG: return "the command is too long (at most 770 characters)";
+    case LINK_ERR_SWITCHED_OFF: return "the phone is switched off";
+    default: break;
+    }
+    if (f.kind == 0)
+        return "the phone link did not answer";
+    return "phone refused: " + (f.text.empty() ? std::string("ERROR") : f.text);
+}
+
+int Refused(const Io& io, const shell::PhoneSession& s)
+{
+    return Fail(io, FailureText(s));
+}
+
+// --------------------------------------------------------- sessions
+
+std::string ConnectText(const shell::ConnectError& e)
+{
+    switch (e.failure) {
+    case shell::ConnectFailure::NoWorker: return "cannot start the phone link";
+    case shell::ConnectFailure::NoAnswerFromLink: return "the phone link did not answer";
+    case shell::ConnectFailure::NoPort: return "no cable found";
+    case shell::ConnectFailure::PortPermission: return e.detail;
+    case shell::ConnectFailure::NoPhone: return "no phone answered on COM1..COM8";
+    case shell::ConnectFailure::SetupRefused: return "the phone answered but did not accept its setup commands";
+    case shell::ConnectFailure::SwitchedOff: return "the phone is switched off";
+    }
+    return "cannot connect";
+}
+
 // A connected session, or the reason on stderr.
 struct Connected {
-    std::unique_ptr<PhoneSession> session;
+    std::unique_ptr<shell::PhoneSession> session;
     int rc = kExitOk;
 };
-Connected ConnectOrFail(const Io& io)
+Connected ConnectOrFail(const Io& io, shell::PhoneSessionOptions options = {})
 {
     Connected c;
-    c.session = std::make_unique<PhoneSession>();
-    if (!c.session->started()) {
-        c.rc = Fail(io, "cannot start the phone link");
-        return c;
-    }
-    const std::string problem = c.session->Connect();
-    if (!problem.empty())
-        c.rc = Fail(io, problem);
+    c.session = std::make_unique<shell::PhoneSession>(std::move(options));
+    if (const auto failure = c.session->connect())
+        c.rc = Fail(io, ConnectText(*failure));
     return c;
 }
 
-int LinkLost(const Io& io)
+// A plan of plain requests.
+struct Request {
+    int32_t code;
+    std::string text;
+    uint32_t argument = 0;
+};
+shell::BatchPlan Plan(const shell::PhoneSession& s, std::initializer_list<Request> requests)
 {
-    return Fail(io, "the phone link was lost (phone switched off or cable unplugged)");
+    shell::BatchPlan plan;
+    for (const auto& r : requests)
+        plan.steps.push_back(shell::BatchStep::Request(r.code, shell::NewRequest(s.thread(), r.text, r.argument)));
+    return plan;
 }
 
-uint32_t TransferArgument(const std::string& first, const std::string& second)
+std::string RecordText(const LinkResult& r)
 {
-    auto* block = static_cast<ql::TransferBlock*>(std::calloc(1, sizeof(ql::TransferBlock)));
-    if (!block)
-        return 0;
-    std::memcpy(block->first, first.data(), std::min(first.size(), sizeof block->first - 1));
-    std::memcpy(block->second, second.data(), std::min(second.size(), sizeof block->second - 1));
-    return plat::PutBlock(block);
-}
-
-// A final record of a generic request, for the user.
-int Refused(const Io& io, const Record& r)
-{
-    // The phone's own error number may be any value, also one of the local
-    // codes (its "+CME ERROR: 50" is "incorrect parameters"); its record
-    // carries the phone's line, a local failure never does.
-    const std::string_view text = r.text;
-    if (text.starts_with("+CME ERROR:") || text.starts_with("+CMS ERROR:") || text.starts_with("ERROR"))
-        return Fail(io, "phone refused: " + r.text);
-    if (r.code == LINK_ERR_TIMEOUT)
-        return Fail(io, "the phone did not answer in time");
-    if (r.code == LINK_ERR_SEND || r.code == LINK_ERR_SEND_202)
-        return Fail(io, "cannot send the command to the phone");
-    if (r.code == LINK_ERR_TOO_LONG)
-        return Fail(io, "the command is too long (at most 770 characters)");
-    return Fail(io, "phone refused: " + (r.text.empty() ? std::string("ERROR") : r.text));
+    return std::string(r.text, strnlen(r.text, sizeof r.text));
 }
 
 // --------------------------------------------------------- commands
@@ -289,15 +383,14 @@ int Ports(const Args&, const Io& io)
     else
         std::fprintf(io.out, "cable: %s\n", cable.c_str());
 
-    PhoneSession session;
+    int32_t mask = 0;
+    shell::PhoneSession session({.onRecord = [&](int32_t kind, const LinkResult& r) {
+        if (kind == REQ_LIST_PORTS && r.status == LINK_INTERMEDIATE)
+            mask = r.progress.current;
+    }});
     if (!session.started())
         return Fail(io, "cannot start the phone link");
-    int32_t mask = 0;
-    const Outcome o = session.Run(REQ_LIST_PORTS, "", 0, [&](const Record& r) {
-        if (r.message == WM_LINK_RESULT && r.status == LINK_INTERMEDIATE)
-            mask = r.current;
-    });
-    if (!o.finished)
+    if (session.runBatch(Plan(session, {{REQ_LIST_PORTS, ""}})) != shell::kBatchOk)
         return Fail(io, "the phone link did not answer");
     std::string list;
     for (int n = 1; n <= 8; ++n)
@@ -305,7 +398,7 @@ int Ports(const Args&, const Io& io)
             list += (list.empty() ? "" : " ") + std::string("COM") + std::to_string(n);
     std::fprintf(io.out, "ports: %s\n", list.empty() ? "none" : list.c_str());
     if (list.empty()) {
-        const std::string permission = PortPermissionProblem();
+        const std::string permission = shell::PortPermissionProblem();
         if (!permission.empty())
             std::fprintf(io.err, "telvane: %s\n", permission.c_str());
     }
@@ -314,44 +407,42 @@ int Ports(const Args&, const Io& io)
 
 int Info(const Args&, const Io& io)
 {
-    auto c = ConnectOrFail(io);
+    std::string version;
+    std::optional<std::pair<int, int>> counts, lock;
+    auto c = ConnectOrFail(io, {.onRecord = [&](int32_t kind, const LinkResult& r) {
+                               if (r.status != LINK_INTERMEDIATE)
+                                   return;
+                               if (kind == REQ_LONG_COMMAND && ql::StartsWithNoCase(RecordText(r), "*GETVER:")) {
+                                   std::string_view v = std::string_view(r.text).substr(8);
+                                   while (!v.empty() && v.front() == ' ')
+                                       v.remove_prefix(1);
+                                   version = v;
+                               } else if (kind == REQ_STORAGE_COUNTS) {
+                                   counts = std::pair{r.progress.current, r.progress.total};
+                               } else if (kind == REQ_PRIVACY_LOCK) {
+                                   lock = std::pair{r.progress.current, r.progress.total};
+                               }
+                           }});
     if (c.rc != kExitOk)
         return c.rc;
-    PhoneSession& s = *c.session;
+    shell::PhoneSession& s = *c.session;
     std::fprintf(io.out, "port: COM%d\n", s.port());
 
-    std::string version;
-    Outcome o = s.Run(REQ_LONG_COMMAND, "AT*GETVER\r", 0, [&](const Record& r) {
-        if (r.message == WM_LINK_RESULT && r.status == LINK_INTERMEDIATE && ql::StartsWithNoCase(r.text, "*GETVER:")) {
-            std::string_view v = std::string_view(r.text).substr(8);
-            while (!v.empty() && v.front() == ' ')
-                v.remove_prefix(1);
-            version = v;
-        }
-    });
-    if (o.linkLost)
-        return LinkLost(io);
+    // Each answer is shown whether or not the one before it came.
+    (void)s.runBatch(Plan(s, {{REQ_LONG_COMMAND, "AT*GETVER\r"}}));
+    if (s.linkLost())
+        return Refused(io, s);
     std::fprintf(io.out, "version: %s\n", version.empty() ? "unknown" : version.c_str());
-
-    std::optional<std::pair<int, int>> counts;
-    o = s.Run(REQ_STORAGE_COUNTS, "", 0, [&](const Record& r) {
-        if (r.message == WM_LINK_RESULT && r.status == LINK_INTERMEDIATE)
-            counts = std::pair{r.current, r.total};
-    });
-    if (o.linkLost)
-        return LinkLost(io);
+    (void)s.runBatch(Plan(s, {{REQ_STORAGE_COUNTS, ""}}));
+    if (s.linkLost())
+        return Refused(io, s);
     if (counts)
         std::fprintf(io.out, "messages: %d of %d\n", counts->first, counts->second);
     else
         std::fprintf(io.out, "messages: unknown\n");
-
-    std::optional<std::pair<int, int>> lock;
-    o = s.Run(REQ_PRIVACY_LOCK, "", 0, [&](const Record& r) {
-        if (r.message == WM_LINK_RESULT && r.status == LINK_INTERMEDIATE)
-            lock = std::pair{r.current, r.total};
-    });
-    if (o.linkLost)
-        return LinkLost(io);
+    (void)s.runBatch(Plan(s, {{REQ_PRIVACY_LOCK, ""}}));
+    if (s.linkLost())
+        return Refused(io, s);
     if (lock)
         std::fprintf(io.out, "privacy lock: pictures %s, messages %s\n", lock->first ? "locked" : "open",
                      lock->second ? "locked" : "open");
@@ -362,85 +453,120 @@ int Info(const Args&, const Io& io)
 
 int At(const Args& args, const Io& io)
 {
-    auto c = ConnectOrFail(io);
+    bool prompted = false;
+    auto c = ConnectOrFail(io, {.onRecord = [&](int32_t kind, const LinkResult& r) {
+                               if (kind != REQ_LONG_COMMAND || (r.status != LINK_INTERMEDIATE && r.text[0] == 0))
+                                   return;
+                               const std::string line = RecordText(r);
+                               prompted = prompted || line == "> ";
+                               std::fprintf(io.out, "%s\n", line.c_str());
+                               std::fflush(io.out);
+                           }});
     if (c.rc != kExitOk)
         return c.rc;
-    for (const std::string& command : args.positional) {
-        const Outcome o = c.session->Run(REQ_LONG_COMMAND, command + "\r", 0, [&](const Record& r) {
-            if (r.message == WM_LINK_RESULT && r.status == LINK_INTERMEDIATE && r.wParam == REQ_LONG_COMMAND)
-                std::fprintf(io.out, "%s\n", r.text.c_str());
-        });
-        if (o.linkLost && !o.finished)
-            return LinkLost(io);
-        if (!o.finished)
-            return Fail(io, "the phone did not answer");
-        if (!o.final.text.empty())
-            std::fprintf(io.out, "%s\n", o.final.text.c_str());
-        std::fflush(io.out);
-        if (o.final.status != LINK_SUCCEEDED)
-            return Refused(io, o.final);
-    }
-    return kExitOk;
+    shell::BatchPlan plan;
+    for (const std::string& command : args.positional)
+        plan.steps.push_back(
+            shell::BatchStep::Request(REQ_LONG_COMMAND, shell::NewRequest(c.session->thread(), command + "\r")));
+    const int result = c.session->runBatch(std::move(plan));
+    if (prompted)
+        return Fail(io, "the phone asked for message text, which this command cannot give; the prompt was cancelled");
+    return result == shell::kBatchOk ? kExitOk : Refused(io, *c.session);
 }
 
 int Ls(const Args& args, const Io& io)
 {
-    auto c = ConnectOrFail(io);
+    const std::string& dir = args.positional[0];
+    auto c = ConnectOrFail(io, {.onRecord = [&](int32_t kind, const LinkResult& r) {
+                               if (kind != REQ_RAW_LIST || r.status != LINK_INTERMEDIATE)
+                                   return;
+                               const std::string text = RecordText(r);
+                               if (ql::StartsWithNoCase(text, "*LIST"))
+                                   return;  // the entry count
+                               // kind,name,size: directories get a trailing "/".
+                               const size_t first = text.find(','), last = text.rfind(',');
+                               if (first == std::string::npos || last == first) {
+                                   std::fprintf(io.out, "%s\n", text.c_str());
+                                   return;
+                               }
+                               const std::string name = text.substr(first + 1, last - first - 1);
+                               if (text.substr(0, first) == "1") {
+                                   std::fprintf(io.out, "%s/\n", name.c_str());
+                                   return;
+                               }
+                               // The first column stays the name the phone knows; a slot file's
+                               // readable name follows as a third one.
+                               const auto decoded = DecodedSlotName(dir, name);
+                               std::fprintf(io.out, "%s\t%s%s%s\n", name.c_str(), text.substr(last + 1).c_str(),
+                                            decoded ? "\t" : "", decoded ? Field(*decoded).c_str() : "");
+                           }});
     if (c.rc != kExitOk)
         return c.rc;
-    const Outcome o = c.session->Run(REQ_RAW_LIST, "AT*LIST=" + args.positional[0] + "\r", 0, [&](const Record& r) {
-        if (r.message != WM_LINK_RESULT || r.status != LINK_INTERMEDIATE || r.wParam != REQ_RAW_LIST)
-            return;
-        if (ql::StartsWithNoCase(r.text, "*LIST"))
-            return;  // the entry count
-        // kind,name,size: directories get a trailing "/".
-        const size_t first = r.text.find(','), last = r.text.rfind(',');
-        if (first == std::string::npos || last == first) {
-            std::fprintf(io.out, "%s\n", r.text.c_str());
-            return;
-        }
-        const std::string name = r.text.substr(first + 1, last - first - 1);
-        if (r.text.substr(0, first) == "1") {
-            std::fprintf(io.out, "%s/\n", name.c_str());
-            return;
-        }
-        // The first column stays the name the phone knows (for get and
-        // rm); a slot file's readable name follows as a third one.
-        const auto decoded = DecodedSlotName(args.positional[0], name);
-        std::fprintf(io.out, "%s\t%s%s%s\n", name.c_str(), r.text.substr(last + 1).c_str(), decoded ? "\t" : "",
-                     decoded ? Field(*decoded).c_str() : "");
-    });
-    if (o.linkLost && !o.finished)
-        return LinkLost(io);
-    if (!o.finished)
-        return Fail(io, "the phone did not answer");
-    return o.final.status == LINK_SUCCEEDED ? kExitOk : Refused(io, o.final);
+    if (c.session->runBatch(Plan(*c.session, {{REQ_RAW_LIST, "AT*LIST=" + dir + "\r"}})) != shell::kBatchOk)
+        return Refused(io, *c.session);
+    return kExitOk;
 }
 
-int Transfer(const Io& io, int32_t code, const std::string& local, const std::string& phone)
+// The text of a transfer that failed, for the user.
+std::string TransferFailure(const shell::PhoneSession& s, bool toPhone, const std::string& phone)
 {
-    auto c = ConnectOrFail(io);
+    const std::string what = std::string(toPhone ? "copying to " : "copying from ") + phone + " failed: ";
+    const shell::BatchFailure& f = s.lastFailure();
+    if (const auto said = PhoneSaid(f.text))
+        return what + "the phone said " + *said;
+    if (s.linkLost())
+        return what + "the phone link was lost (phone switched off or cable unplugged)";
+    if (!f.text.empty())
+        return what + f.text;  // the worker's own reason (a short file, a name too long, ...)
+    return what + "no answer from the phone";
+}
+
+int Transfer(const Io& io, int32_t code, const std::string& local, const std::string& phonePath)
+{
+    const bool toPhone = code == REQ_UPLOAD;
+    const std::string phone = PhonePath(phonePath);
+    // A name that does not fit its field would be cut into another file.
+    if (!FitsTransferField(local))
+        return Fail(io, "the local path is too long (at most " + std::to_string(kTransferFieldMax) + " bytes)");
+    if (!FitsTransferField(phone))
+        return Fail(io, "the phone file name is too long (at most " + std::to_string(kTransferFieldMax) + " bytes)");
+    if (toPhone && ::access(local.c_str(), R_OK) != 0)
+        return Fail(io, CannotRead(local));
+    // A download goes beside the target and replaces it only when complete:
+    // a refusal or a broken transfer leaves the target as it was.
+    std::string part;
+    if (!toPhone) {
+        if (const std::string problem = WriteProblem(local); !problem.empty())
+            return Fail(io, problem);
+        part = local + ".part" + std::to_string(::getpid());
+        if (!FitsTransferField(part))
+            return Fail(io,
+                        "the local path is too long (at most " + std::to_string(kTransferFieldMax - 16) + " bytes)");
+    }
+    ProgressBar bar(io, toPhone ? "put" : "get");
+    auto c = ConnectOrFail(io, {.onRecord = [&](int32_t kind, const LinkResult& r) {
+                               if (kind == code && r.status == LINK_INTERMEDIATE)
+                                   bar.Update(r.progress.current, r.progress.total);
+                           }});
     if (c.rc != kExitOk)
         return c.rc;
-    const bool toPhone = code == REQ_UPLOAD;
-    const uint32_t block = toPhone ? TransferArgument(local, phone) : TransferArgument(phone, local);
-    ProgressBar bar(io, toPhone ? "put" : "get");
-    const Outcome o = c.session->Run(code, "", block, [&](const Record& r) {
-        if (r.message == WM_LINK_RESULT && r.status == LINK_INTERMEDIATE && r.wParam == static_cast<uint32_t>(code))
-            bar.Update(r.current, r.total);
-    });
+    const uint32_t block = toPhone ? NewTransferBlock(local, phone) : NewTransferBlock(phone, part);
+    const int result = c.session->runBatch(Plan(*c.session, {{code, "", block}}));
     bar.Done();
-    if (!o.finished)
-        return o.linkLost ? LinkLost(io) : Fail(io, "the phone link did not answer");
-    if (o.final.status == LINK_SUCCEEDED)
-        return kExitOk;
-    if (o.final.code == LINK_ERR_LOCAL_FILE)
+    if (result == shell::kBatchOk) {
+        if (toPhone)
+            return kExitOk;
+        if (std::rename(part.c_str(), local.c_str()) == 0)
+            return kExitOk;
+        const int err = errno;
+        std::remove(part.c_str());
+        return Fail(io, "cannot write " + local + ": " + ErrnoText(err));
+    }
+    if (!toPhone)
+        std::remove(part.c_str());
+    if (c.session->lastFailure().code == LINK_ERR_LOCAL_FILE)
         return Fail(io, toPhone ? CannotRead(local) : CannotWrite(local));
-    if (o.linkLost)
-        return LinkLost(io);
-    return Fail(io,
-                std::string(toPhone ? "copying to " : "copying from ") + phone +
-                    " broke off: the phone refused or stopped answering");
+    return Fail(io, TransferFailure(*c.session, toPhone, phonePath));
 }
 
 int Get(const Args& args, const Io& io)
@@ -457,29 +583,27 @@ int Rm(const Args& args, const Io& io)
     auto c = ConnectOrFail(io);
     if (c.rc != kExitOk)
         return c.rc;
-    const Outcome o = c.session->Run(REQ_FINAL_LINE_TEXT, "AT*REMOVE=" + args.positional[0] + "\r");
-    if (!o.finished)
-        return o.linkLost ? LinkLost(io) : Fail(io, "the phone did not answer");
-    return o.final.status == LINK_SUCCEEDED ? kExitOk : Refused(io, o.final);
+    const std::string command = "AT*REMOVE=" + PhonePath(args.positional[0]) + "\r";
+    if (c.session->runBatch(Plan(*c.session, {{REQ_FINAL_LINE_TEXT, command}})) != shell::kBatchOk)
+        return Refused(io, *c.session);
+    return kExitOk;
 }
 
 int ReadIntoFile(const Io& io, int32_t code, const std::string& path, const char* what)
 {
-    auto c = ConnectOrFail(io);
-    if (c.rc != kExitOk)
-        return c.rc;
     ProgressBar bar(io, what);
     long count = 0;
-    const Outcome o = c.session->Run(code, path, 0, [&](const Record& r) {
-        if (r.message == WM_LINK_RESULT && r.status == LINK_INTERMEDIATE && r.wParam == static_cast<uint32_t>(code)) {
-            count = r.current;
-            bar.Update(r.current, r.total);
-        }
-    });
+    auto c = ConnectOrFail(io, {.onRecord = [&](int32_t kind, const LinkResult& r) {
+                               if (kind == code && r.status == LINK_INTERMEDIATE) {
+                                   count = r.progress.current;
+                                   bar.Update(r.progress.current, r.progress.total);
+                               }
+                           }});
+    if (c.rc != kExitOk)
+        return c.rc;
+    const int result = c.session->runBatch(Plan(*c.session, {{code, path}}));
     bar.Done();
-    if (!o.finished)
-        return o.linkLost ? LinkLost(io) : Fail(io, "the phone link did not answer");
-    if (o.final.status != LINK_SUCCEEDED) {
+    if (result != shell::kBatchOk) {
         if (::access(path.c_str(), F_OK) != 0)
             return Fail(io, "reading the " + std::string(what) + " failed (" + CannotWrite(path) + ")");
         return Fail(io, "reading the " + std::string(what) + " failed; " + path + " holds what was read");
@@ -513,23 +637,14 @@ int Send(const Args& args, const Io& io)
                      "other character)\n");
         return kExitUsage;
     }
-    auto* block = static_cast<ql::MessageBlock*>(std::calloc(1, sizeof(ql::MessageBlock)));
-    if (!block)
-        return Fail(io, "out of memory");
-    std::memcpy(block->destination, number.data(), number.size());
-    std::memcpy(block->text, text->data(), text->size());
-    block->trailer = 0;  // the text's terminator slot
-
     auto c = ConnectOrFail(io);
-    if (c.rc != kExitOk) {
-        std::free(block);
+    if (c.rc != kExitOk)
         return c.rc;
-    }
-    const Outcome o = c.session->Run(REQ_SEND_MESSAGE, "", plat::PutBlock(block));
-    if (!o.finished)
-        return o.linkLost ? LinkLost(io) : Fail(io, "the phone link did not answer");
-    if (o.final.status != LINK_SUCCEEDED)
-        return Fail(io, "the phone did not send the message");
+    const uint32_t block = NewMessageBlock(number, *text);
+    if (block == 0)
+        return Fail(io, "out of memory");
+    if (c.session->runBatch(Plan(*c.session, {{REQ_SEND_MESSAGE, "", block}})) != shell::kBatchOk)
+        return c.session->linkLost() ? Refused(io, *c.session) : Fail(io, "the phone did not send the message");
     return kExitOk;
 }
 
@@ -556,14 +671,10 @@ int Watch(const Args& args, const Io& io)
     auto c = ConnectOrFail(io);
     if (c.rc != kExitOk)
         return c.rc;
-    PhoneSession& s = *c.session;
+    shell::PhoneSession& s = *c.session;
 
     constexpr uint32_t kMessageCode = 215;
-    auto* listenerSpec = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
-    if (!listenerSpec)
-        return Fail(io, "out of memory");
-    *listenerSpec = ListenerSpec{kMessageCode, 1};
-    if (!s.Run(REQ_REGISTER_LISTENER, "+CMT:", plat::PutBlock(listenerSpec)).finished)
+    if (!s.registerListener("+CMT:", kMessageCode, true))
         return Fail(io, "the phone link did not answer");
     std::fprintf(io.err, "telvane: watching COM%d for incoming messages\n", s.port());
     std::fflush(io.err);
@@ -581,12 +692,12 @@ int Watch(const Args& args, const Io& io)
                 break;
             limit = static_cast<int>(left.count());
         }
-        const auto r = s.Next(limit);
+        const auto r = s.nextRecord(limit);
         if (!r)
             break;
         if (r->message == WM_LINK_LOST)
-            return LinkLost(io);
-        if (r->message != WM_LINK_RESULT || r->wParam != kMessageCode)
+            return Refused(io, s);
+        if (r->code != kMessageCode)
             continue;
         if (r->status == LINK_INTERMEDIATE) {
             lines.push_back(r->text);

@@ -32,6 +32,11 @@ std::span<const Command> PhoneCommands();
 // names; nothing for other directories or a name that does not decode.
 [[nodiscard]] std::optional<std::string> DecodedSlotName(std::string_view dir, std::string_view name);
 
+// The path the phone knows: in the slot directories a readable name (UTF-8)
+// is put into its encoded form; an encoded name and every other path pass
+// unchanged.
+[[nodiscard]] std::string PhonePath(std::string_view path);
+
 // The decoded text of a message as UTF-8 (7-bit text holds GSM codes).
 [[nodiscard]] std::string MessageTextAsUtf8(const SM_PARAM& message);
 

@@ -180,11 +180,11 @@ TEST_F(CliPhone, InfoLsRmAndAt)
     EXPECT_FALSE(fs::exists(phone->PhoneFile("/app/camera/zz.bin")));
     const Result again = Telvane({"rm", "/app/camera/zz.bin"});
     EXPECT_EQ(again.exit, 1);
-    EXPECT_EQ(again.err, "telvane: phone refused: +CME ERROR: 22\n");
+    EXPECT_EQ(again.err, "telvane: phone refused: not found (+CME ERROR: 22)\n");
     // The phone's "incorrect parameters" shares its number with a local code.
     const Result relative = Telvane({"rm", "app/camera/zz.bin"});
     EXPECT_EQ(relative.exit, 1);
-    EXPECT_EQ(relative.err, "telvane: phone refused: +CME ERROR: 50\n");
+    EXPECT_EQ(relative.err, "telvane: phone refused: incorrect parameters (+CME ERROR: 50)\n");
 
     // Slot files show their readable name after the size.
     const Result slots = Telvane({"ls", "/app/jpeg"});
@@ -279,7 +279,7 @@ TEST_F(CliPhone, ErrorsAUserUnderstands)
          "telvane: cannot read /no/such/file: No such file or directory\n"},
         {{"get", "/app/camera/none", (phone->dir() / "none").string()},
          1,
-         "telvane: copying from /app/camera/none broke off: the phone refused or stopped answering\n"},
+         "telvane: copying from /app/camera/none failed: the phone said not found (+CME ERROR: 22)\n"},
         {{"send", "12ab", "x"},
          2,
          "telvane: NUMBER must be digits with an optional leading '+', at most 20 characters\n"},

@@ -35,8 +35,7 @@ ThreadBatchOptions Options(const FakeWorker& w, Observed& o, bool phoneMode = fa
 
 BatchStep Download(std::string phone, std::string local = "/tmp/x")
 {
-    return BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, NewTransferBlock(phone, local)),
-                              true);
+    return BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, NewTransferBlock(phone, local)));
 }
 
 std::vector<std::string> PhoneFiles(const FakeWorker& w)
@@ -165,7 +164,7 @@ void BatchTest::callbackReplacesRest()
         b.setStepCount(2);
         return true;
     }));
-    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, skipped), true));
+    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, skipped)));
     runner.batch().setBatch(std::move(steps));
     QCOMPARE(runner.run(), kBatchOk);
     QCOMPARE(PhoneFiles(w), (std::vector<std::string>{"/app/a", "/app/c", "/app/d"}));
@@ -181,7 +180,7 @@ void BatchTest::callbackStopping()
     std::vector<BatchStep> steps;
     steps.push_back(Download("/app/a"));
     steps.push_back(BatchStep::Callback([](TransferBatch&) { return false; }));
-    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, after), true));
+    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, after)));
     runner.batch().setBatch(std::move(steps));
     QCOMPARE(runner.run(), kBatchCancel);
     QCOMPARE(PhoneFiles(w), std::vector<std::string>{"/app/a"});
@@ -212,8 +211,8 @@ void BatchTest::failureEndsBatch()
     const uint32_t c = NewTransferBlock("/app/c", "/tmp/c");
     std::vector<BatchStep> steps;
     steps.push_back(Download("/app/a"));
-    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, b), true));
-    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, c), true));
+    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, b)));
+    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, c)));
     runner.batch().setBatch(std::move(steps));
     QCOMPARE(runner.run(), kBatchCancel);
     QCOMPARE(PhoneFiles(w), std::vector<std::string>{"/app/a"});
@@ -274,7 +273,7 @@ void BatchTest::emptyBatchAndLostWorker()
     ThreadBatchRunner runner(opt);
     const uint32_t block = NewTransferBlock("/app/a", "/tmp/a");
     std::vector<BatchStep> steps;
-    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, block), true));
+    steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(plat::CurrentThreadId(), {}, block)));
     runner.batch().setBatch(std::move(steps));
     QCOMPARE(runner.run(), kBatchCancel);
     QVERIFY(BlockFreed(block));

@@ -422,7 +422,7 @@ void UiTest::progressWindowSwallowsKeys()
     CProgressBar p(ctx, {});
     std::vector<shell::BatchStep> steps;
     steps.push_back(shell::BatchStep::Request(
-        REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, shell::NewTransferBlock("/a", "/tmp/a")), true));
+        REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, NewTransferBlock("/a", "/tmp/a"))));
     p.batch().setBatch(std::move(steps));
     p.show();
     p.startForTesting();

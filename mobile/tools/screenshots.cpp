@@ -143,8 +143,7 @@ int main(int argc, char** argv)
         std::vector<shell::BatchStep> steps;
         for (const char* f : {"/app/jpeg/index", "/app/midi/index", "/app/camera/cam.idx"})
             steps.push_back(shell::BatchStep::Request(
-                REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, shell::NewTransferBlock(f, "/tmp/x")),
-                true));
+                REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, NewTransferBlock(f, "/tmp/x"))));
         progress.batch().setBatch(std::move(steps));
         progress.batch().setStepCount(10);
         progress.batch().setTitle(57695);

@@ -46,11 +46,6 @@ long LeadingNumber(std::string_view text)
     return any ? n : 0;
 }
 
-bool IsFinalError(int code)
-{
-    return code == kRespError || code == kRespCme;
-}
-
 // The end command and its final response, whose outcome is not checked.
 void EndTransfer(PhoneLink& link)
 {
@@ -58,9 +53,11 @@ void EndTransfer(PhoneLink& link)
         (void)WaitPhoneFinal(link, PhoneLink::kLineTimeoutMs);
 }
 
-void Fail(PhoneLink& link, int32_t code)
+// The failure record; text is the phone's refusal line when one ended the
+// transfer, so that the user learns what the phone said.
+void Fail(PhoneLink& link, int32_t code, std::string_view text = {})
 {
-    link.PostText(LINK_FAILED, code, {});
+    link.PostText(LINK_FAILED, code, text);
 }
 
 std::string StartDownloadCommand(const std::string& phoneName, long size)
@@ -88,10 +85,8 @@ bool WaitPhoneFinal(PhoneLink& link, uint32_t timeoutMs)
         const auto c = WaitPhoneLine(link, timeoutMs);
         if (!c)
             return false;
-        if (c->code == kRespOk)
-            return true;
-        if (IsFinalError(c->code) || c->line.substr(0, 11) == "+CMS ERROR:")
-            return false;
+        if (c->final)
+            return c->final->ok();
     }
 }
 
@@ -165,12 +160,13 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
     }
     for (int retries = 0;;) {
         const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-        if (c && c->code == kRespOk)
+        if (c && c->isOk())
             break;
-        if (c && !IsFinalError(c->code))
+        if (c && !c->final)
             continue;  // not a final line: skipped
         // An error, or no line.
-        if (c && c->code == kRespCme && CmeErrorNumber(c->line) == 1 && retries < kStartDownloadRetries) {
+        const std::string refusal = c ? std::string(c->line) : std::string();
+        if (c && c->final->kind == FinalKind::CmeError && c->final->number == 1 && retries < kStartDownloadRetries) {
             ++retries;
             EndTransfer(link);
             if (!link.Send(start)) {
@@ -181,7 +177,7 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
             continue;
         }
         file.reset();
-        Fail(link, LINK_ERR_SEND);
+        Fail(link, LINK_ERR_SEND, refusal);
         return Disposition::Completed;
     }
 
@@ -205,11 +201,14 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
             return Disposition::Completed;
         }
         bool acknowledged = false;
+        std::string refusal;
         for (;;) {
             const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-            if (!c || IsFinalError(c->code))
+            if (c && c->isError())
+                refusal = c->line;
+            if (!c || c->isError())
                 break;
-            if (c->code == kRespOk) {
+            if (c->isOk()) {
                 acknowledged = true;
                 break;
             }
@@ -217,7 +216,7 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
         if (!acknowledged) {
             EndTransfer(link);
             file.reset();
-            Fail(link, LINK_ERR_SEND);
+            Fail(link, LINK_ERR_SEND, refusal);
             return Disposition::Completed;
         }
         link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(std::min(offset + static_cast<long>(want), size)),
@@ -259,17 +258,18 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
         }
         if (c->code == kRespStartUl) {
             size = StartUploadSize(c->line);
-        } else if (c->code == kRespOk) {
+        } else if (c->isOk()) {
             break;
-        } else if (IsFinalError(c->code)) {
-            const int n = c->code == kRespCme ? CmeErrorNumber(c->line) : -1;
+        } else if (c->isError()) {
+            const int n = c->final->kind == FinalKind::CmeError ? c->final->number : -1;
+            const std::string refusal(c->line);
             if (n == 1) {
                 EndTransfer(link);
-                Fail(link, LINK_ERR_SEND);
+                Fail(link, LINK_ERR_SEND, refusal);
             } else if (n == 2) {
                 link.PostText(LINK_SUCCEEDED, 0, {});  // nothing to copy: the PC file stays empty
             } else {
-                Fail(link, LINK_ERR_SEND);
+                Fail(link, LINK_ERR_SEND, refusal);
             }
             return Disposition::Completed;
         }
@@ -289,11 +289,12 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
                 Fail(link, LINK_ERR_SEND);
                 return Disposition::Completed;
             }
-            if (c->code == kRespOk)
+            if (c->isOk())
                 break;
-            if (IsFinalError(c->code)) {
+            if (c->isError()) {
+                const std::string refusal(c->line);
                 EndTransfer(link);
-                Fail(link, LINK_ERR_SEND);
+                Fail(link, LINK_ERR_SEND, refusal);
                 return Disposition::Completed;
             }
             if (c->code != kRespGet)

@@ -18,18 +18,6 @@
 
 namespace quorlink::link {
 
-// The argument block of requests 200 and 201 (a malloc'ed block named by a
-// plat::PutBlock handle, freed by the worker). Request 200: first = PC file
-// to read, second = phone file name. Request 201: first = phone file name,
-// second = PC file to create.
-#pragma pack(push, 1)
-struct TransferBlock {
-    char first[256];  // NUL-terminated
-    char second[256];  // NUL-terminated
-};
-#pragma pack(pop)
-static_assert(sizeof(TransferBlock) == 512);
-
 // File bytes per "*PUT" command (144 Base64 characters).
 inline constexpr std::size_t kPutBlockBytes = 108;
 // A start of a PC-to-phone transfer refused with error 1 ("a transfer is

@@ -1,12 +1,14 @@
 #pragma once
-// The message protocol between the GUI (or the CLI) and the phone-link
-// worker: message ids, request codes and the two records that cross the
-// threads. The layouts are fixed; both sides depend on them.
+// The message protocol between the front ends (the GUI, the CLI) and the
+// phone-link worker: message ids, request codes, the two records that cross
+// the threads, the argument blocks some requests carry and their builders.
+// The layouts are fixed; both sides depend on them.
 
 #include "platform/messages.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // Thread messages to the worker.
 constexpr uint32_t WM_LINK_SET_TARGET = 0x0419;  // lParam: handle of an 8-byte block {thread id, window}
@@ -32,6 +34,7 @@ enum LinkRequestCode : int32_t {
     REQ_RAW_RMDIR = 0x5C,
     REQ_DISCONNECT = 89,
     REQ_LONG_COMMAND = 93,
+    REQ_COMMAND = 95,  // a plain command (the batch's MASKCALL bracket); generic handling
     REQ_CHECK_VERSION = 98,
     REQ_STORAGE_COUNTS = 99,
     REQ_UPLOAD = 200,
@@ -49,8 +52,17 @@ enum LinkRequestCode : int32_t {
     REQ_PRIVACY_LOCK = 219,
     REQ_LIST_PORTS = 221,
     REQ_SCAN_AND_CONNECT = 222,
-    REQ_BRIDGE_FIRST = 223,
-    REQ_BRIDGE_LAST = 231,
+    REQ_BRIDGE_OPEN = 223,
+    REQ_BRIDGE_BOOT = 224,
+    REQ_BRIDGE_SPEED = 225,
+    REQ_BRIDGE_READ_INDEX = 226,
+    REQ_BRIDGE_RESAMPLE = 227,  // argument: a heap string, the MP3 to resample
+    REQ_BRIDGE_DECODE = 228,  // argument: a heap string, the MP3 to decode
+    REQ_BRIDGE_ENCODE = 229,  // argument: a heap block
+    REQ_BRIDGE_WRITE_MP3 = 230,  // argument: a heap block holding the slot number
+    REQ_BRIDGE_WRITE_INDEX = 231,
+    REQ_BRIDGE_FIRST = REQ_BRIDGE_OPEN,
+    REQ_BRIDGE_LAST = REQ_BRIDGE_WRITE_INDEX,
     REQ_SILENT_TIMEOUT = 232,
     REQ_TABLE_END = 300,
 };
@@ -66,6 +78,10 @@ constexpr int32_t LINK_ERR_TOO_LONG = 51;  // command text longer than 770 chara
 constexpr int32_t LINK_ERR_SEND = 52;  // write failed, or a transfer broke off
 constexpr int32_t LINK_ERR_TIMEOUT = 53;  // no final response in time
 constexpr int32_t LINK_ERR_LOCAL_FILE = 54;  // local file of a transfer could not be opened
+constexpr int32_t LINK_ERR_SWITCHED_OFF = 55;  // the phone answered the scan with "SWITCHOFF"
+// Codes of failures on the front end's side of a batch (the backup's files).
+constexpr int32_t LINK_ERR_WRITE_FAILED = 56;  // a local file could not be written
+constexpr int32_t LINK_ERR_DISK_FULL = 57;  // the local disk is full
 
 constexpr size_t kLinkRequestTextSize = 772;
 constexpr size_t kLinkMaxCommandChars = 770;
@@ -104,6 +120,24 @@ struct ListenerSpec {
     uint32_t messageCode;
     uint32_t wantsNextLine;
 };
+
+// Argument block of requests 200 and 201. Request 200: first = PC file to
+// read, second = phone file name. Request 201: first = phone file name,
+// second = PC file to create.
+struct TransferBlock {
+    char first[256];  // NUL-terminated
+    char second[256];  // NUL-terminated
+};
+
+// Argument block of request 207.
+struct MessageBlock {
+    char destination[21];  // NUL-terminated, optionally starting with "+"
+    char text[160];  // NUL-terminated, PC code page (GBK) or ASCII
+    // Copied into the byte of SM_PARAM that follows the 160 text bytes
+    // (userData[160], the text's terminator slot). Senders put 0 there; the
+    // PDU encoder reads at most 160 text bytes, so it never reaches the PDU.
+    uint8_t trailer;
+};
 #pragma pack(pop)
 
 static_assert(sizeof(LinkRequest) == 784);
@@ -113,3 +147,46 @@ static_assert(sizeof(LinkResult) == 780);
 static_assert(offsetof(LinkResult, text) == 8);
 static_assert(sizeof(LinkTarget) == 8);
 static_assert(sizeof(ListenerSpec) == 8);
+static_assert(sizeof(TransferBlock) == 512);
+static_assert(sizeof(MessageBlock) == 182);
+static_assert(offsetof(MessageBlock, text) == 21);
+static_assert(offsetof(MessageBlock, trailer) == 181);
+
+// ---- argument blocks: who owns them, how they are made ----
+//
+// A block travels as a plat::PutBlock handle in the request's argument
+// word. The requests below own theirs: whoever ends the request (the
+// worker after serving it, or a sender whose post was refused or who drops
+// the request unsent) frees the block with the record.
+[[nodiscard]] constexpr bool RequestOwnsBlock(int32_t code)
+{
+    switch (code) {
+    case REQ_UPLOAD:
+    case REQ_DOWNLOAD:
+    case REQ_SEND_MESSAGE:
+    case REQ_REGISTER_LISTENER:
+    case REQ_BRIDGE_RESAMPLE:
+    case REQ_BRIDGE_DECODE:
+    case REQ_BRIDGE_ENCODE:
+    case REQ_BRIDGE_WRITE_MP3: return true;
+    default: return false;
+    }
+}
+
+// Frees a request record (malloc'ed) and, when its code owns one, the block
+// its argument names. Null is fine.
+void FreeLinkRequest(int32_t code, LinkRequest* request);
+
+// The longest text a transfer block field holds (its NUL follows).
+inline constexpr size_t kTransferFieldMax = sizeof(TransferBlock::first) - 1;
+[[nodiscard]] constexpr bool FitsTransferField(std::string_view text)
+{
+    return text.size() <= kTransferFieldMax && text.find('\0') == std::string_view::npos;
+}
+
+// The builders return the block's handle, or 0 when a text does not fit
+// its field (nothing is ever cut: a cut name would name another file or
+// another number) or no memory is left.
+[[nodiscard]] uint32_t NewTransferBlock(std::string_view first, std::string_view second);
+[[nodiscard]] uint32_t NewMessageBlock(std::string_view destination, std::string_view text);
+[[nodiscard]] uint32_t NewListenerBlock(uint32_t messageCode, bool wantsNextLine);

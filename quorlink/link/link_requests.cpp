@@ -13,19 +13,6 @@
 namespace quorlink::link {
 namespace {
 
-constexpr std::string_view kCmeError = "+CME ERROR:";
-constexpr std::string_view kCmsError = "+CMS ERROR:";
-constexpr std::string_view kError = "ERROR";
-
-bool StartsWith(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
-}
-bool IsOk(std::string_view line)
-{
-    return StartsWithNoCase(line, "OK");
-}
-
 // Ends the pending request after its final record.
 void Finish(PhoneLink& link)
 {
@@ -42,11 +29,8 @@ void GenericResponse(PhoneLink& link, const std::optional<std::string_view>& lin
         Finish(link);
         return;
     }
-    if (IsOk(*line)) {
-        link.PostText(LINK_SUCCEEDED, 0, *line);
-        Finish(link);
-    } else if (StartsWith(*line, kCmeError) || StartsWith(*line, kError) || StartsWith(*line, kCmsError)) {
-        link.PostText(LINK_FAILED, 0, *line);
+    if (const auto final = ClassifyFinal(*line)) {
+        link.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED, 0, *line);
         Finish(link);
     } else {
         link.PostText(LINK_INTERMEDIATE, 0, *line);
@@ -63,16 +47,14 @@ bool SendRequestText(PhoneLink& link, const LinkRequest& request)
 
 void FinalLineResponse(PhoneLink& link, const std::optional<std::string_view>& line)
 {
+    const auto final = line ? ClassifyFinal(*line) : std::nullopt;
     if (!line) {
         link.PostText(LINK_FAILED, LINK_ERR_TIMEOUT, {});
-    } else if (IsOk(*line)) {
-        link.PostText(LINK_SUCCEEDED, 0, *line);
-    } else if (StartsWith(*line, kCmeError)) {
-        link.PostText(LINK_FAILED, CmeErrorNumber(*line), *line);
-    } else if (StartsWith(*line, kError)) {
-        link.PostText(LINK_FAILED, 0, *line);
-    } else {
+    } else if (!final) {
         return;  // not final; the time-out keeps running from the start
+    } else {
+        link.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED,
+                      final->number < 0 && final->kind != FinalKind::CmeError ? 0 : final->number, *line);
     }
     Finish(link);
 }
@@ -80,19 +62,17 @@ void FinalLineResponse(PhoneLink& link, const std::optional<std::string_view>& l
 void FileInfoResponse(PhoneLink& link, const std::optional<std::string_view>& line)
 {
     static const std::string_view kFileInfo = CommandName(REQ_RAW_FILEINFO).value_or("*FILEINFO");
+    const auto final = line ? ClassifyFinal(*line) : std::nullopt;
     if (!line) {
         link.PostText(LINK_FAILED, LINK_ERR_TIMEOUT, {});
-    } else if (IsOk(*line)) {
-        link.PostText(LINK_SUCCEEDED, 0, {});
-    } else if (StartsWith(*line, kCmeError)) {
-        link.PostText(LINK_FAILED, CmeErrorNumber(*line), {});
+    } else if (final) {
+        link.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED,
+                      final->number < 0 && final->kind != FinalKind::CmeError ? 0 : final->number, {});
     } else if (line->size() >= 4 && line->substr(0, 4) == kFileInfo.substr(0, 4)) {
         const size_t colon = line->find(':');
         link.PostText(LINK_INTERMEDIATE, 0,
                       colon == std::string_view::npos ? std::string_view{} : line->substr(colon + 1));
         return;
-    } else if (StartsWith(*line, kError)) {
-        link.PostText(LINK_FAILED, 0, {});
     } else {
         return;
     }
@@ -164,36 +144,35 @@ Disposition RunBridgeMissing(PhoneLink& link, int32_t, LinkRequest&)
 }
 
 constexpr RequestRow kRequestTable[] = {
-    {REQ_DISCONNECT, &RunDisconnect, false},
-    {REQ_LONG_COMMAND, &RunGeneric, false},
-    {REQ_RECONNECT, &RunReconnect, false},
-    {REQ_CHECK_VERSION, &RunCheckVersion, false},
-    {REQ_STORAGE_COUNTS, &RunStorageCounts, false},
-    {REQ_UPLOAD, &RunUpload, true},  // argument is the transfer block
-    {REQ_DOWNLOAD, &RunDownload, true},
-    {REQ_READ_SIM_PHONEBOOK, &RunReadPhonebook, false},
-    {REQ_READ_MESSAGES, &RunReadMessages, false},
-    {REQ_SEND_MESSAGE, &RunSendMessage, true},  // argument is the message block
-    {REQ_PRIVACY_LOCK, &RunPrivacyLock, false},
-    {REQ_ACCEPT_WHILE_BUSY_ON, &RunAcceptOn, false},
-    {REQ_ACCEPT_WHILE_BUSY_OFF, &RunAcceptOff, false},
-    {REQ_REGISTER_LISTENER, &RunRegisterListener, true},
-    {REQ_REMOVE_LISTENER, &RunRemoveListener, false},
-    {REQ_LIST_PORTS, &RunListPorts, false},
-    {REQ_SCAN_AND_CONNECT, &RunScanAndConnect, false},
-    {223, &RunBridgeMissing, false},
-    {224, &RunBridgeMissing, false},
-    {225, &RunBridgeMissing, false},
-    {226, &RunBridgeMissing, false},
-    {227, &RunBridgeMissing, false},
-    {228, &RunBridgeMissing, false},
-    {229, &RunBridgeMissing, false},
-    {230, &RunBridgeMissing, false},
-    {231, &RunBridgeMissing, false},
-    {REQ_SILENT_TIMEOUT, &RunSilentTimeout, false},
-    {REQ_TABLE_END, nullptr, false},
+    {REQ_DISCONNECT, &RunDisconnect},
+    {REQ_LONG_COMMAND, &RunGeneric},
+    {REQ_RECONNECT, &RunReconnect},
+    {REQ_CHECK_VERSION, &RunCheckVersion},
+    {REQ_STORAGE_COUNTS, &RunStorageCounts},
+    {REQ_UPLOAD, &RunUpload},
+    {REQ_DOWNLOAD, &RunDownload},
+    {REQ_READ_SIM_PHONEBOOK, &RunReadPhonebook},
+    {REQ_READ_MESSAGES, &RunReadMessages},
+    {REQ_SEND_MESSAGE, &RunSendMessage},
+    {REQ_PRIVACY_LOCK, &RunPrivacyLock},
+    {REQ_ACCEPT_WHILE_BUSY_ON, &RunAcceptOn},
+    {REQ_ACCEPT_WHILE_BUSY_OFF, &RunAcceptOff},
+    {REQ_REGISTER_LISTENER, &RunRegisterListener},
+    {REQ_REMOVE_LISTENER, &RunRemoveListener},
+    {REQ_LIST_PORTS, &RunListPorts},
+    {REQ_SCAN_AND_CONNECT, &RunScanAndConnect},
+    {REQ_BRIDGE_OPEN, &RunBridgeMissing},
+    {REQ_BRIDGE_BOOT, &RunBridgeMissing},
+    {REQ_BRIDGE_SPEED, &RunBridgeMissing},
+    {REQ_BRIDGE_READ_INDEX, &RunBridgeMissing},
+    {REQ_BRIDGE_RESAMPLE, &RunBridgeMissing},
+    {REQ_BRIDGE_DECODE, &RunBridgeMissing},
+    {REQ_BRIDGE_ENCODE, &RunBridgeMissing},
+    {REQ_BRIDGE_WRITE_MP3, &RunBridgeMissing},
+    {REQ_BRIDGE_WRITE_INDEX, &RunBridgeMissing},
+    {REQ_SILENT_TIMEOUT, &RunSilentTimeout},
+    {REQ_TABLE_END, nullptr},
 };
-static_assert(REQ_BRIDGE_FIRST == 223 && REQ_BRIDGE_LAST == 231);
 
 }  // namespace
 
@@ -249,7 +228,9 @@ Disposition RunGeneric(PhoneLink& link, int32_t code, LinkRequest& request)
 
 void PhoneLink::Dispatch(int32_t code, LinkRequest* raw)
 {
-    std::unique_ptr<LinkRequest, decltype(&std::free)> request(raw, &std::free);
+    // The record and the block it owns are freed when the request has run.
+    const auto free = [code](LinkRequest* r) { FreeLinkRequest(code, r); };
+    std::unique_ptr<LinkRequest, decltype(free)> request(raw, free);
     // A request still pending is replaced; it gets no record.
     ClearPending();
     if (!request)
@@ -263,8 +244,6 @@ void PhoneLink::Dispatch(int32_t code, LinkRequest* raw)
 
     const RequestRow* row = FindRequestRow(code);
     const Disposition d = row ? row->run(*this, code, *request) : RunGeneric(*this, code, *request);
-    if (row && row->argumentIsBlock)
-        std::free(plat::TakeBlock(request->argument));  // nothing if the handler took it
     if (d == Disposition::Completed)
         ClearPending();
 }

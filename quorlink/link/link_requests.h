@@ -31,7 +31,6 @@ using ResponseHandler = void (*)(PhoneLink& link, const std::optional<std::strin
 struct RequestRow {
     int32_t code;
     RequestHandler run;
-    bool argumentIsBlock;  // word 2 names a heap block the request owns
 };
 
 struct ResponseHandlerRow {

@@ -52,6 +52,29 @@ std::optional<std::string_view> CommandName(int requestCode)
     return std::nullopt;
 }
 
+std::optional<FinalResult> ClassifyFinal(std::string_view line)
+{
+    struct Row {
+        std::string_view prefix;
+        FinalKind kind;
+    };
+    // "+CME ERROR" before "ERROR" would not matter (no overlap at the
+    // start), but the error forms carry a number and plain "ERROR" none.
+    static constexpr Row kFinals[] = {
+        {"OK", FinalKind::Ok},
+        {"ERROR", FinalKind::Error},
+        {"+CME ERROR", FinalKind::CmeError},
+        {"+CMS ERROR", FinalKind::CmsError},
+    };
+    for (const auto& row : kFinals) {
+        if (!StartsWithNoCase(line, row.prefix))
+            continue;
+        const bool numbered = row.kind == FinalKind::CmeError || row.kind == FinalKind::CmsError;
+        return FinalResult{row.kind, numbered ? CmeErrorNumber(line) : -1};
+    }
+    return std::nullopt;
+}
+
 int CmeErrorNumber(std::string_view line)
 {
     const size_t colon = line.find(':');

@@ -88,6 +88,19 @@ inline constexpr CommandNameRow CommandNameTable[] = {
 // the colon; -1 when there is none (or no colon).
 [[nodiscard]] int CmeErrorNumber(std::string_view line);
 
+// The final result a line carries. Every wait for the end of a command's
+// answer asks this one function, so "OK", "ERROR", "+CME ERROR: n" and the
+// message service's "+CMS ERROR: n" end an answer alike everywhere.
+enum class FinalKind { Ok, Error, CmeError, CmsError };
+struct FinalResult {
+    FinalKind kind;
+    int number;  // the +CME / +CMS error number; -1 when there is none
+    [[nodiscard]] bool ok() const { return kind == FinalKind::Ok; }
+};
+// Nothing for a line that is no final result (information lines, echoes,
+// "+CMEE: 1" and the like).
+[[nodiscard]] std::optional<FinalResult> ClassifyFinal(std::string_view line);
+
 // Case-insensitive (ASCII) prefix test.
 [[nodiscard]] bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 

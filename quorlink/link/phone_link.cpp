@@ -41,12 +41,8 @@ uint32_t Elapsed(uint32_t since)
 // Frees the record of a thread message that will never be handled.
 void DiscardMessage(const plat::Message& m)
 {
-    if (m.message == WM_LINK_REQUEST && m.lParam) {
-        auto* request = reinterpret_cast<LinkRequest*>(m.lParam);
-        const RequestRow* row = FindRequestRow(static_cast<int32_t>(m.wParam));
-        if (row && row->argumentIsBlock)
-            std::free(plat::TakeBlock(request->argument));
-        std::free(request);
+    if (m.message == WM_LINK_REQUEST) {
+        FreeLinkRequest(static_cast<int32_t>(m.wParam), reinterpret_cast<LinkRequest*>(m.lParam));
     } else if (m.message == WM_LINK_SET_TARGET && m.lParam) {
         std::free(plat::TakeBlock(static_cast<uint32_t>(m.lParam)));
     }
@@ -54,13 +50,12 @@ void DiscardMessage(const plat::Message& m)
 
 }  // namespace
 
-StepVerdict WaitForOk(int code, std::string_view)
+StepVerdict WaitForOk(int, std::string_view line)
 {
-    if (code == kRespOk)
-        return StepVerdict::Done;
-    if (code == kRespError || code == kRespCme)
-        return StepVerdict::Failed;
-    return StepVerdict::Continue;
+    const auto final = ClassifyFinal(line);
+    if (!final)
+        return StepVerdict::Continue;
+    return final->ok() ? StepVerdict::Done : StepVerdict::Failed;
 }
 
 PhoneLink::PhoneLink(LinkTarget target, std::unique_ptr<LinkPort> linkPort, const std::string& transcriptPath)
@@ -191,7 +186,7 @@ std::optional<ClassifiedLine> PhoneLink::WaitClassified(uint32_t timeoutMs)
             port->ClearErrors();
         return std::nullopt;
     }
-    return ClassifiedLine{ClassifyLine(*line), *line};
+    return ClassifiedLine{ClassifyLine(*line), *line, ClassifyFinal(*line)};
 }
 
 bool PhoneLink::WaitFinalResponse(uint32_t lineTimeoutMs)
@@ -200,10 +195,8 @@ bool PhoneLink::WaitFinalResponse(uint32_t lineTimeoutMs)
         const auto c = WaitClassified(lineTimeoutMs);
         if (!c)
             return false;
-        if (c->code == kRespOk)
-            return true;
-        if (c->code == kRespError || c->code == kRespCme)
-            return false;
+        if (c->final)
+            return c->final->ok();
     }
 }
 
@@ -228,10 +221,8 @@ ProbeResult PhoneLink::ConnectProbe()
         const auto c = WaitClassified(kLineTimeoutMs);
         if (!c)
             return ProbeResult::Failure;
-        if (c->code == kRespOk)
-            return ProbeResult::Success;
-        if (c->code == kRespError || c->code == kRespCme)
-            return ProbeResult::Failure;
+        if (c->final)
+            return c->final->ok() ? ProbeResult::Success : ProbeResult::Failure;
         if (c->code == kRespSwitchOff)
             return ProbeResult::SwitchedOff;
         // The echo of the probe is expected; anything else for 5 s means the

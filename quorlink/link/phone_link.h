@@ -12,6 +12,7 @@
 #include "quorlink/link/line_assembler.h"
 #include "quorlink/link/link_port.h"
 #include "quorlink/link/link_protocol.h"
+#include "quorlink/link/link_tables.h"
 #include "quorlink/link/transcript.h"
 
 #include <cstdint>
@@ -37,6 +38,10 @@ struct UnsolicitedListener {
 struct ClassifiedLine {
     int code;
     std::string_view line;  // valid until the next read or extraction
+    std::optional<FinalResult> final;  // set when the line ends a command's answer
+
+    [[nodiscard]] bool isOk() const { return final && final->ok(); }
+    [[nodiscard]] bool isError() const { return final && !final->ok(); }
 };
 
 enum class ProbeResult { Success, Failure, SwitchedOff };
@@ -51,7 +56,7 @@ struct CommandStep {
     StepLineHandler onLine;
 };
 
-// Reusable step handler: done on "OK", failed on "ERROR" or "+CME", other
+// Reusable step handler: done on "OK", failed on a final error, other
 // lines skipped.
 StepVerdict WaitForOk(int code, std::string_view line);
 

@@ -33,13 +33,6 @@ bool StartsWith(std::string_view text, std::string_view prefix)
 {
     return text.substr(0, prefix.size()) == prefix;
 }
-// "ERROR", "+CME ..." and also the message service's "+CMS ERROR:", which
-// the keyword table does not know; waiting on for a final line after it
-// would only end in silence.
-bool IsError(const ClassifiedLine& c)
-{
-    return c.code == kRespError || c.code == kRespCme || StartsWith(c.line, "+CMS ERROR:");
-}
 
 bool SendAndWaitOk(PhoneLink& link, std::string_view command)
 {
@@ -70,9 +63,9 @@ Answer ReadAnswer(PhoneLink& link, uint32_t timeoutMs, OnLine&& onLine)
         const auto c = WaitPhoneLine(link, timeoutMs);
         if (!c)
             return Answer::Silence;
-        if (IsError(*c))
+        if (c->isError())
             return Answer::Error;
-        if (c->code == kRespOk)
+        if (c->isOk())
             return Answer::Ok;
         if (!onLine(c->line))
             return Answer::Stopped;
@@ -545,7 +538,7 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block, std::string_view re
         return false;
     for (;;) {
         const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
-        if (!c || IsError(*c))
+        if (!c || c->isError())
             return false;
         if (c->line == "> ")
             break;
@@ -559,9 +552,9 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block, std::string_view re
         const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
         if (!c)
             return sent;
-        if (IsError(*c))
+        if (c->isError())
             return false;
-        if (c->code == kRespOk)
+        if (c->isOk())
             return true;
         if (StartsWith(c->line, "+CMGS:"))
             sent = true;

@@ -19,22 +19,6 @@ struct SM_PARAM;
 
 namespace quorlink::link {
 
-// The argument block of request 207 (a malloc'ed block named by a
-// plat::PutBlock handle, freed by the worker).
-#pragma pack(push, 1)
-struct MessageBlock {
-    char destination[21];  // NUL-terminated, optionally starting with "+"
-    char text[160];  // NUL-terminated, PC code page (GBK) or ASCII
-    // Copied into the byte of SM_PARAM that follows the 160 text bytes
-    // (userData[160], the text's terminator slot). Senders put 0 there; the
-    // PDU encoder reads at most 160 text bytes, so it never reaches the PDU.
-    uint8_t trailer;
-};
-#pragma pack(pop)
-static_assert(sizeof(MessageBlock) == 182);
-static_assert(offsetof(MessageBlock, text) == 21);
-static_assert(offsetof(MessageBlock, trailer) == 181);
-
 // One part of a long message: request 207 names it in its request text as
 // "part REF TOTAL SEQ" (decimal; reference 0-65535, 2 to 10 parts, sequence
 // 1 to TOTAL), and the worker sends the block's text with a concatenation

@@ -28,9 +28,19 @@ constexpr IndexFile kIndexFiles[] = {
     {"/app/mms/", "audIndex.txt", false, "MMSAudi.idx"},
 };
 
-constexpr int32_t kHandshakeCodes[] = {223, 224, 225, 226};
+constexpr int32_t kHandshakeCodes[] = {REQ_BRIDGE_OPEN, REQ_BRIDGE_BOOT, REQ_BRIDGE_SPEED, REQ_BRIDGE_READ_INDEX};
 
 }  // namespace
+
+BatchPlan ScanPlan(plat::ThreadId guiThread, int cablePort, std::function<void(bool, uint8_t)> onScanResult)
+{
+    BatchPlan scan;
+    scan.titleId = res::IDS_LOOKING_PHONE;
+    scan.steps.push_back(
+        BatchStep::Request(REQ_SCAN_AND_CONNECT, NewRequest(guiThread, {}, static_cast<uint32_t>(cablePort))));
+    scan.effects.onScanResult = std::move(onScanResult);
+    return scan;
+}
 
 ConnectionController::ConnectionController(ConnectionState& state, ConnectionUi& ui, ConnectionEnv env)
     : st_(state), ui_(ui), env_(std::move(env))
@@ -130,14 +140,10 @@ bool ConnectionController::connectAttempt(int mode)
         }
     }
 
-    BatchPlan scan;
-    scan.titleId = res::IDS_LOOKING_PHONE;
-    scan.steps.push_back(BatchStep::Request(REQ_SCAN_AND_CONNECT, NewRequest(env_.guiThread, {}, uint32_t(*port))));
-    scan.effects.onScanResult = [this](bool answered, uint8_t ports) {
+    (void)ui_.runBatch(ScanPlan(env_.guiThread, *port, [this](bool answered, uint8_t ports) {
         st_.phoneAnswered = answered;
         st_.openablePorts = ports;
-    };
-    (void)ui_.runBatch(std::move(scan));
+    }));
 
     if (st_.phoneAnswered) {
         if (mode != kModeMp3)
@@ -159,7 +165,7 @@ BatchPlan ConnectionController::mediaIndexPlan() const
         std::string phone = f.directory;
         phone += f.encodedName && env_.phoneFileName ? env_.phoneFileName(f.name) : std::string(f.name);
         const uint32_t block = NewTransferBlock(phone, env_.programDirectory + f.local);
-        plan.steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(env_.guiThread, {}, block), true));
+        plan.steps.push_back(BatchStep::Request(REQ_DOWNLOAD, NewRequest(env_.guiThread, {}, block)));
     }
     plan.steps.push_back(BatchStep::Request(REQ_PRIVACY_LOCK, NewRequest(env_.guiThread)));
     plan.effects.onPrivacyLock = [this](bool pictures, bool messages) {

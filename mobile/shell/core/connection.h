@@ -82,6 +82,13 @@ struct ConnectionEnv {
     std::string programDirectory;  // with trailing '/'
 };
 
+// The port-scan batch of a new connection (request 222): the worker scans
+// COM1..COM8, connects and initialises the phone; onScanResult gets whether
+// a phone answered and the ports that opened. A scan whose phone answered
+// but refused its setup fails the batch.
+[[nodiscard]] BatchPlan ScanPlan(plat::ThreadId guiThread, int cablePort,
+                                 std::function<void(bool answered, uint8_t openablePorts)> onScanResult);
+
 class ConnectionController {
 public:
     ConnectionController(ConnectionState& state, ConnectionUi& ui, ConnectionEnv env);

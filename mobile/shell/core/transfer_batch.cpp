@@ -9,26 +9,22 @@ namespace shell {
 
 namespace {
 
-constexpr int32_t kRemove = 85;
-constexpr int32_t kList = 86;
-constexpr int32_t kLongCommand = 93;
-constexpr int32_t kVersion = 98;
-constexpr int32_t kStorage = 99;
-
 // Status texts of the flash-bridge steps, shown on their success.
 struct BridgeStatusRow {
     int32_t kind;
     int stringId;
 };
 constexpr BridgeStatusRow kBridgeStatus[] = {
-    {223, 57933}, {224, 57934}, {225, 57935}, {227, 57942}, {228, 57943}, {229, 57944},
+    {REQ_BRIDGE_OPEN, res::IDS_PHONE_BOOTING_PRESS_PHONES}, {REQ_BRIDGE_BOOT, res::IDS_LOADING_FLASH_DRIVER},
+    {REQ_BRIDGE_SPEED, res::IDS_READING_MP3_LIST},          {REQ_BRIDGE_RESAMPLE, res::IDS_CONVERTING_MP3_FILE},
+    {REQ_BRIDGE_DECODE, res::IDS_ERASING_MP3_SLOT},         {REQ_BRIDGE_ENCODE, res::IDS_WRITING_MP3_FILE},
 };
 
 // Kinds whose records move the bar (progress records and step counting).
 [[nodiscard]] bool HasCommonProgress(int32_t kind)
 {
     switch (kind) {
-    case kLongCommand:
+    case REQ_LONG_COMMAND:
     case REQ_UPLOAD:
     case REQ_DOWNLOAD:
     case REQ_RECONNECT:
@@ -57,13 +53,28 @@ std::string PercentText(int percent)
     return buf;
 }
 
-BatchStep BatchStep::Request(int32_t kind, RequestPtr request, bool ownsBlock)
+BatchStep BatchStep::Request(int32_t kind, RequestPtr request)
 {
     BatchStep s;
     s.kind = kind;
     s.request = std::move(request);
-    s.ownsBlock = ownsBlock;
     return s;
+}
+
+BatchStep& BatchStep::operator=(BatchStep&& other) noexcept
+{
+    if (this != &other) {
+        DiscardRequest(kind, std::move(request));
+        kind = other.kind;
+        request = std::move(other.request);
+        callback = std::move(other.callback);
+    }
+    return *this;
+}
+
+BatchStep::~BatchStep()
+{
+    DiscardRequest(kind, std::move(request));
 }
 
 BatchStep BatchStep::Callback(BatchCallback callback)
@@ -130,8 +141,7 @@ void TransferBatch::startNext()
             }
             continue;
         }
-        if (!PostRequest(host_.workerThread(), step.kind, std::move(step.request), host_.batchWindow(),
-                         step.ownsBlock)) {
+        if (!PostRequest(host_.workerThread(), step.kind, std::move(step.request), host_.batchWindow())) {
             // The worker is gone: nothing will ever answer this step.
             close(kBatchCancel);
         }
@@ -148,21 +158,23 @@ void TransferBatch::onResult(int32_t kind, LinkResult* record)
     if (!record || finished_)
         return;
     const LinkResult& r = *record;
+    if (effects_.onRecord)
+        effects_.onRecord(kind, r);
     int32_t status = r.status;
     const int32_t current = r.progress.current;
     const int32_t total = r.progress.total;
 
     switch (kind) {
-    case kRemove:
+    case REQ_RAW_REMOVE:
         if (effects_.backup)
             status = LINK_SUCCEEDED;
         break;
-    case kList: listingWork(status, r); break;
-    case kVersion:
+    case REQ_RAW_LIST: listingWork(status, r); break;
+    case REQ_CHECK_VERSION:
         if (status == LINK_FAILED)
             versionCheckFailed_ = true;
         break;
-    case kStorage:
+    case REQ_STORAGE_COUNTS:
         if (status != LINK_SUCCEEDED && effects_.onStorageCount)
             effects_.onStorageCount(current);
         break;
@@ -181,11 +193,11 @@ void TransferBatch::onResult(int32_t kind, LinkResult* record)
             if (row.kind != kind)
                 continue;
             host_.showStatus(host_.text(row.stringId));
-            if (kind == 223 && showCancelOnHandshake_)
+            if (kind == REQ_BRIDGE_OPEN && showCancelOnHandshake_)
                 host_.showCancelButton(true);
-            if (kind == 224)
+            if (kind == REQ_BRIDGE_BOOT)
                 host_.showCancelButton(false);
-            if (kind == 229 && effects_.onMp3SlotFilled)
+            if (kind == REQ_BRIDGE_ENCODE && effects_.onMp3SlotFilled)
                 effects_.onMp3SlotFilled(slotIndex_ - 1, slotName_);
         }
     }
@@ -196,6 +208,8 @@ void TransferBatch::onResult(int32_t kind, LinkResult* record)
         status = backupLines(kind, status, r);
 
     const int32_t code = r.code;
+    if (status != LINK_INTERMEDIATE && status != LINK_SUCCEEDED)
+        failure_ = {kind, code, RecordText(r)};
     owned.reset();
     if (status == LINK_INTERMEDIATE)
         return;
@@ -208,9 +222,9 @@ void TransferBatch::onResult(int32_t kind, LinkResult* record)
     }
     // Any other status is a failure: the rest of the batch is dropped unsent.
     discardRemaining();
-    if (code == 57)
+    if (code == LINK_ERR_DISK_FULL)
         host_.showError(res::IDS_DISK_FULL);
-    else if (code == 56)
+    else if (code == LINK_ERR_WRITE_FAILED)
         host_.showError(res::IDS_FILE_WRITE_FAILED);
     close(kBatchCancel);
 }
@@ -249,11 +263,11 @@ void TransferBatch::commonProgress(int32_t kind, int32_t status, int32_t current
 {
     if (status == LINK_SUCCEEDED && stepCount_ != 1)
         ++stepsDone_;
-    if (kind == kLongCommand) {
+    if (kind == REQ_LONG_COMMAND) {
         current = 100;
         total = 100;
     }
-    if ((status == LINK_INTERMEDIATE || kind == kLongCommand) && total != 0 && stepCount_ != 0) {
+    if ((status == LINK_INTERMEDIATE || kind == REQ_LONG_COMMAND) && total != 0 && stepCount_ != 0) {
         // Byte counts of large files overflow 32 bits once multiplied by 100.
         const int64_t percent =
             int64_t(current) * 100 / (int64_t(total) * stepCount_) + int64_t(stepsDone_) * 100 / stepCount_;
@@ -293,12 +307,7 @@ void TransferBatch::setPercent(int64_t percent)
 
 void TransferBatch::discardRemaining()
 {
-    for (auto& step : steps_) {
-        if (step.request && step.ownsBlock)
-            FreeRequestBlock(step.request->argument);
-        step.request.reset();
-    }
-    steps_.clear();
+    steps_.clear();  // each step frees its request and block
 }
 
 void TransferBatch::close(int result)

@@ -28,12 +28,17 @@ using BatchCallback = std::function<bool(TransferBatch&)>;
 
 struct BatchStep {
     int32_t kind = 0;
-    RequestPtr request;  // null for a callback step
-    bool ownsBlock = false;  // the argument word names a PutBlock block the request owns
+    RequestPtr request;  // null for a callback step; frees its argument block (RequestOwnsBlock)
     BatchCallback callback;  // set for a callback step (kind 301)
 
-    [[nodiscard]] static BatchStep Request(int32_t kind, RequestPtr request, bool ownsBlock = false);
+    [[nodiscard]] static BatchStep Request(int32_t kind, RequestPtr request);
     [[nodiscard]] static BatchStep Callback(BatchCallback callback);
+
+    BatchStep() = default;
+    BatchStep(BatchStep&&) = default;
+    BatchStep& operator=(BatchStep&& other) noexcept;
+    // A step dropped unsent frees its request and the block the request owns.
+    ~BatchStep();
 };
 
 // What a running batch needs from its surroundings.
@@ -81,6 +86,16 @@ struct BatchEffects {
     std::function<void(int32_t value)> onStorageCount;  // 99
     std::function<void(int slot, const std::string& name)> onMp3SlotFilled;  // 229
     BatchBackupHooks* backup = nullptr;
+    // Every record of the batch's own requests, before the batch acts on
+    // it (the command line's progress bar and reply lines).
+    std::function<void(int32_t kind, const LinkResult& record)> onRecord;
+};
+
+// The final record that failed a batch.
+struct BatchFailure {
+    int32_t kind = 0;  // request code; 0 when no record failed the batch
+    int32_t code = 0;
+    std::string text;
 };
 
 constexpr int kBatchOk = 1;
@@ -123,6 +138,7 @@ public:
     [[nodiscard]] bool versionCheckFailed() const { return versionCheckFailed_; }
     [[nodiscard]] const std::vector<std::string>& collectedPaths() const { return collectedPaths_; }
     [[nodiscard]] const std::optional<std::string>& listedDirectory() const { return listedDirectory_; }
+    [[nodiscard]] const BatchFailure& failure() const { return failure_; }
 
 private:
     void startNext();
@@ -147,6 +163,7 @@ private:
     bool showCancelOnHandshake_ = false;
     std::vector<std::string> collectedPaths_;
     std::optional<std::string> listedDirectory_;
+    BatchFailure failure_;
     bool started_ = false;
     bool finished_ = false;
     int result_ = 0;

@@ -5,7 +5,7 @@
 #include "mobile/shell/core/control_modes.h"
 #include "mobile/shell/ui/control_view.h"
 #include "mobile/shell/ui/dialogs.h"
-#include "mobile/shell/ui/link_worker.h"
+#include "mobile/shell/core/link_thread.h"
 #include "mobile/shell/ui/progress_dialog.h"
 #include "mobile/shell/ui/resource_bundle.h"
 #include "platform/program_dir.h"
@@ -182,14 +182,15 @@ CMainFrame::CMainFrame(FrameOptions options, QWidget* parent)
         move(s->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
 
     const plat::ThreadId gui = plat::CurrentThreadId();
-    worker_ = options_.startWorker ? options_.startWorker(gui, link_->handle()) : StartLinkWorker(gui, link_->handle());
+    worker_ = options_.startWorker ? options_.startWorker(gui, link_->handle())
+                                   : shell::StartLinkWorker(gui, link_->handle());
 
     ConnectionEnv env;
     env.guiThread = gui;
     env.mainWindow = link_->handle();
     env.workerThread = [this] { return worker_ ? worker_->threadId() : plat::ThreadId(0); };
     env.detectCable = options_.detectCable ? options_.detectCable : [] { return DetectCable(); };
-    env.phoneFileName = [](std::string_view name) { return PhoneFileName(name); };
+    env.phoneFileName = [](std::string_view name) { return shell::PhoneFileName(name); };
     env.portAccessError = [](int port) {
         const std::string path = PortDevicePath(port);
         if (::access(path.c_str(), F_OK) != 0)

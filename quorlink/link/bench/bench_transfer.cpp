@@ -126,10 +126,7 @@ Rig& TheRig()
 
 uint32_t Block(const std::string& a, const std::string& b)
 {
-    auto* t = static_cast<TransferBlock*>(std::calloc(1, sizeof(TransferBlock)));
-    std::strncpy(t->first, a.c_str(), sizeof t->first - 1);
-    std::strncpy(t->second, b.c_str(), sizeof t->second - 1);
-    return plat::PutBlock(t);
+    return NewTransferBlock(a, b);
 }
 
 template <typename Request>

@@ -104,10 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 std::fwrite(data, 1, std::min<size_t>(size, 300), f);
                 std::fclose(f);
             }
-        auto* b = static_cast<TransferBlock*>(std::calloc(1, sizeof(TransferBlock)));
-        std::strcpy(code == REQ_UPLOAD ? b->first : b->second, local.c_str());
-        std::strcpy(code == REQ_UPLOAD ? b->second : b->first, "/app/x");
-        request->argument = plat::PutBlock(b);
+        request->argument = code == REQ_UPLOAD ? NewTransferBlock(local, "/app/x") : NewTransferBlock("/app/x", local);
     } else if (code == REQ_SEND_MESSAGE) {
         auto* m = static_cast<MessageBlock*>(std::calloc(1, sizeof(MessageBlock)));
         std::memset(m, 0xB0, sizeof *m);  // no terminators anywhere: the handler must bound every field

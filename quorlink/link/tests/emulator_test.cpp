@@ -91,10 +91,7 @@ protected:
 
     static uint32_t Transfer(const std::string& first, const std::string& second)
     {
-        auto* b = static_cast<TransferBlock*>(std::calloc(1, sizeof(TransferBlock)));
-        std::strncpy(b->first, first.c_str(), sizeof b->first - 1);
-        std::strncpy(b->second, second.c_str(), sizeof b->second - 1);
-        return plat::PutBlock(b);
+        return NewTransferBlock(first, second);
     }
 
     std::vector<Posted> ResultsFor(uint32_t code) const
@@ -296,12 +293,7 @@ TEST_F(EmulatorTest, MessagesFileCountsAndListsEveryMessage)
 TEST_F(EmulatorTest, SendingStorageCountsVersionAndPrivacyLock)
 {
     StartPhone();
-    const auto message = [](const std::string& to, const std::string& text) {
-        auto* m = static_cast<MessageBlock*>(std::calloc(1, sizeof(MessageBlock)));
-        std::strncpy(m->destination, to.c_str(), sizeof m->destination - 1);
-        std::strncpy(m->text, text.c_str(), sizeof m->text - 1);
-        return plat::PutBlock(m);
-    };
+    const auto message = [](const std::string& to, const std::string& text) { return NewMessageBlock(to, text); };
     EXPECT_EQ(Run(REQ_SEND_MESSAGE, "", message("13912345678", "Hello there")).status, LINK_SUCCEEDED);
     EXPECT_EQ(Run(REQ_SEND_MESSAGE, "", message("+447700900123", "\xC4\xE3\xBA\xC3")).status, LINK_SUCCEEDED);
 
@@ -334,11 +326,9 @@ TEST_F(EmulatorTest, IncomingMessagesReachTheListenerAsLinePairs)
 {
     StartPhone();
     ResultSink listener;
-    auto* listenerSpec = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
-    *listenerSpec = ListenerSpec{215, 1};
     ASSERT_TRUE(plat::PostThreadMessage(
         worker->threadId(), WM_LINK_REQUEST, REQ_REGISTER_LISTENER,
-        reinterpret_cast<intptr_t>(NewRequest("+CMT:", listener.window(), plat::PutBlock(listenerSpec)))));
+        reinterpret_cast<intptr_t>(NewRequest("+CMT:", listener.window(), NewListenerBlock(215, true)))));
     ASSERT_TRUE(listener.WaitForFinal(REQ_REGISTER_LISTENER));
 
     const std::string longText(200, 'x');  // two parts

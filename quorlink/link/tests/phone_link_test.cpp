@@ -32,10 +32,7 @@ protected:
 
     void Register(const std::string& prefix, uint32_t messageCode, bool wantsNext, uint32_t window)
     {
-        auto* listenerArgs = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
-        listenerArgs->messageCode = messageCode;
-        listenerArgs->wantsNextLine = wantsNext ? 1 : 0;
-        link.Dispatch(REQ_REGISTER_LISTENER, NewRequest(prefix, window, plat::PutBlock(listenerArgs)));
+        link.Dispatch(REQ_REGISTER_LISTENER, NewRequest(prefix, window, NewListenerBlock(messageCode, wantsNext)));
     }
 
     // Dispatches a request and feeds the lines that follow to it.

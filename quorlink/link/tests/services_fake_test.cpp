@@ -59,10 +59,7 @@ protected:
 
     static uint32_t Transfer(const std::string& first, const std::string& second)
     {
-        auto* b = static_cast<TransferBlock*>(std::calloc(1, sizeof(TransferBlock)));
-        std::strncpy(b->first, first.c_str(), sizeof b->first - 1);
-        std::strncpy(b->second, second.c_str(), sizeof b->second - 1);
-        return plat::PutBlock(b);
+        return NewTransferBlock(first, second);
     }
 
     void Run(int32_t code, const std::string& text = "", uint32_t argument = 0)
@@ -422,12 +419,9 @@ TEST_F(ServicesFake, MessageListErrorFailsAndKeepsWhatWasWritten)
 
 // ------------------------------------------------------- sending
 
-MessageBlock* NewMessage(const std::string& to, const std::string& text)
+uint32_t NewMessage(const std::string& to, const std::string& text)
 {
-    auto* m = static_cast<MessageBlock*>(std::calloc(1, sizeof(MessageBlock)));
-    std::strncpy(m->destination, to.c_str(), sizeof m->destination - 1);
-    std::strncpy(m->text, text.c_str(), sizeof m->text - 1);
-    return m;
+    return NewMessageBlock(to, text);
 }
 
 TEST_F(ServicesFake, MessageIsSentInSevenBitOrUcs2ByItsBytes)
@@ -445,7 +439,7 @@ TEST_F(ServicesFake, MessageIsSentInSevenBitOrUcs2ByItsBytes)
     for (const auto& c : cases) {
         device->Answer("AT+CMGS=17\r", "\r\n> ");
         device->Answer(c.pdu + "\x1A", "\r\n+CMGS: 5\r\n" + kOk);
-        Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", c.text)));
+        Run(REQ_SEND_MESSAGE, "", NewMessage("13912345678", c.text));
         EXPECT_EQ(device->Written().back(), c.pdu + "\x1A");
         EXPECT_EQ(Finals(REQ_SEND_MESSAGE).back(), std::make_pair(LINK_SUCCEEDED, 0)) << c.text;
     }
@@ -501,19 +495,19 @@ TEST_F(ServicesFake, SendFailures)
 {
     // No service centre: nothing more is sent.
     device->Answer("AT+CSCA?\r", "\r\n+CME ERROR: 10\r\n");
-    Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", "hi")));
+    Run(REQ_SEND_MESSAGE, "", NewMessage("13912345678", "hi"));
     EXPECT_EQ(device->Written().size(), 1u);
     // The length refused before the prompt.
     device->Answer("AT+CSCA?\r", "\r\n+CSCA: \"+8613800100500\",145\r\n" + kOk);
     device->Answer("AT+CMGS=17\r", "\r\n+CMS ERROR: 304\r\n");
-    Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", "hi")));
+    Run(REQ_SEND_MESSAGE, "", NewMessage("13912345678", "hi"));
     EXPECT_EQ(device->Written().back(), "AT+CMGS=17\r");
     // A prompt that never comes.
     device->Answer("AT+CMGS=17\r", "");
-    Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", "hi")));
+    Run(REQ_SEND_MESSAGE, "", NewMessage("13912345678", "hi"));
     // The PDU refused.
     device->Answer("AT+CMGS=17\r", "\r\n> ");
-    Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage("13912345678", "hi")));  // no final line
+    Run(REQ_SEND_MESSAGE, "", NewMessage("13912345678", "hi"));  // no final line
     EXPECT_EQ(Finals(REQ_SEND_MESSAGE),
               Pairs({{LINK_FAILED, 0}, {LINK_FAILED, 0}, {LINK_FAILED, 0}, {LINK_FAILED, 0}}));
 }
@@ -534,7 +528,7 @@ TEST_F(ServicesFake, NumbersTooLongForTheMessageRecordAreRefusedNotCut)
     for (const auto& c : cases) {
         Forget();
         const size_t before = device->Written().size();
-        Run(REQ_SEND_MESSAGE, "", plat::PutBlock(NewMessage(c.destination, "hi")));
+        Run(REQ_SEND_MESSAGE, "", NewMessage(c.destination, "hi"));
         const auto written = device->Written();
         const bool commandSent = std::any_of(written.begin() + static_cast<long>(before), written.end(),
                                              [](const std::string& w) { return w.rfind("AT+CMGS=", 0) == 0; });

@@ -315,8 +315,7 @@ TEST_F(WorkerTest, QuitEndsTheThreadAndFreesWhatIsStillQueued)
     Connect(1);
     Post(1000, "AT+SILENT\r");  // keeps the worker from looking at its queue
     ASSERT_TRUE(plat::PostThreadMessage(worker->threadId(), plat::WM_QUIT, 0, 0));
-    auto* listenerArgs = static_cast<ListenerSpec*>(std::calloc(1, sizeof(ListenerSpec)));
-    Post(REQ_REGISTER_LISTENER, "+CMT:", plat::PutBlock(listenerArgs));
+    Post(REQ_REGISTER_LISTENER, "+CMT:", NewListenerBlock(0, false));
     Post(1001, "AT\r");
     auto* target = static_cast<LinkTarget*>(std::calloc(1, sizeof(LinkTarget)));
     ASSERT_TRUE(plat::PostThreadMessage(worker->threadId(), WM_LINK_SET_TARGET, 0,

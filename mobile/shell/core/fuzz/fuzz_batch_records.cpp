@@ -28,16 +28,19 @@ public:
     bool phone = false;
 };
 
-constexpr int32_t kKinds[] = {85, 86, 93, 95, 98, 99, 200, 201, 204, 205, 206, 219, 222, 223, 224, 225, 226, 229, 301};
+constexpr int32_t kKinds[] = {
+    REQ_RAW_REMOVE,        REQ_RAW_LIST,           REQ_LONG_COMMAND,     REQ_COMMAND,
+    REQ_CHECK_VERSION,     REQ_STORAGE_COUNTS,     REQ_UPLOAD,           REQ_DOWNLOAD,
+    REQ_RECONNECT,         REQ_READ_SIM_PHONEBOOK, REQ_READ_MESSAGES,    REQ_PRIVACY_LOCK,
+    REQ_SCAN_AND_CONNECT,  REQ_BRIDGE_OPEN,        REQ_BRIDGE_BOOT,      REQ_BRIDGE_SPEED,
+    REQ_BRIDGE_READ_INDEX, REQ_BRIDGE_ENCODE,      shell::kCallbackStep,
+};
 
 void Drain()
 {
     while (auto m = plat::PeekMessage()) {
-        if (m->message == WM_LINK_REQUEST) {
-            auto* r = reinterpret_cast<LinkRequest*>(m->lParam);
-            shell::FreeRequestBlock(r->argument);
-            std::free(r);
-        }
+        if (m->message == WM_LINK_REQUEST)
+            FreeLinkRequest(static_cast<int32_t>(m->wParam), reinterpret_cast<LinkRequest*>(m->lParam));
     }
 }
 
@@ -60,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             batch.push_back(shell::BatchStep::Callback([](shell::TransferBatch&) { return true; }));
         else if (kind == 200 || kind == 201)
             batch.push_back(shell::BatchStep::Request(
-                kind, shell::NewRequest(1, {}, shell::NewTransferBlock("/app/a", "/tmp/a")), true));
+                kind, shell::NewRequest(1, {}, NewTransferBlock("/app/a", "/tmp/a")));
         else
             batch.push_back(shell::BatchStep::Request(kind, shell::NewRequest(1, "AT\r")));
     }

@@ -71,8 +71,8 @@ shell::BatchPlan IndexDownloadPlan(std::string_view programDirectory, std::span<
     plan.stepCount = static_cast<int>(lists.size());
     const plat::ThreadId self = plat::CurrentThreadId();
     for (MediaList list : lists) {
-        const uint32_t block = shell::NewTransferBlock(PhoneIndexPath(list), LocalIndexPath(programDirectory, list));
-        plan.steps.push_back(shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(self, {}, block), true));
+        const uint32_t block = NewTransferBlock(PhoneIndexPath(list), LocalIndexPath(programDirectory, list));
+        plan.steps.push_back(shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(self, {}, block)));
     }
     return plan;
 }

@@ -39,9 +39,9 @@ shell::BatchPlan PartsDownloadPlan(std::string_view phoneDirectory, std::string_
     plan.stepCount = parts;
     const plat::ThreadId self = plat::CurrentThreadId();
     for (int i = 0; i < parts; ++i) {
-        const uint32_t block = shell::NewTransferBlock(std::string(phoneDirectory) + PhonePartName(fileName, i),
-                                                       std::string(programDirectory) + LocalPartName(fileName, i));
-        plan.steps.push_back(shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(self, {}, block), true));
+        const uint32_t block = NewTransferBlock(std::string(phoneDirectory) + PhonePartName(fileName, i),
+                                                std::string(programDirectory) + LocalPartName(fileName, i));
+        plan.steps.push_back(shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(self, {}, block)));
     }
     return plan;
 }

@@ -128,9 +128,8 @@ shell::BatchPlan PutIntoSlotPlan(const SlotPut& put)
     if (put.clearFirst)
         plan.steps.push_back(Command(kSlotCommandKind,
                                      Format("AT*SYFILE=%d,%d\r", picture ? kClearPictureCode : kClearRingtoneCode, k)));
-    const uint32_t block = shell::NewTransferBlock(put.localFile, SlotPhonePath(put.kind, put.slot));
-    plan.steps.push_back(
-        shell::BatchStep::Request(REQ_UPLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, block), true));
+    const uint32_t block = NewTransferBlock(put.localFile, SlotPhonePath(put.kind, put.slot));
+    plan.steps.push_back(shell::BatchStep::Request(REQ_UPLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, block)));
     // A line break or Ctrl-Z inside the name would end the command early.
     std::string name = Utf8ToPhoneText(put.name, kPhoneNameBytes);
     std::erase_if(name, [](char c) { return c == '\r' || c == '\n' || c == '\x1A'; });

@@ -58,11 +58,8 @@ public:
     {
         int result = shell::kBatchOk;
         for (auto& step : plan.steps) {
-            if (result != shell::kBatchOk) {
-                if (step.ownsBlock)
-                    shell::FreeRequestBlock(step.request->argument);
-                continue;
-            }
+            if (result != shell::kBatchOk)
+                continue;  // the step frees its request and block
             if (step.kind == REQ_UPLOAD || step.kind == REQ_DOWNLOAD) {
                 std::unique_ptr<char, shell::FreeDeleter> block(
                     static_cast<char*>(plat::TakeBlock(step.request->argument)));

@@ -14,14 +14,14 @@ constexpr char kPhoneDir[] = "/app/dir/";
 
 [[nodiscard]] shell::BatchStep Download(const std::string& phonePath, const std::string& localPath)
 {
-    const uint32_t block = shell::NewTransferBlock(phonePath, localPath);
-    return shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, block), true);
+    const uint32_t block = NewTransferBlock(phonePath, localPath);
+    return shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, block));
 }
 
 [[nodiscard]] shell::BatchStep Upload(const std::string& localPath, const std::string& phonePath)
 {
-    const uint32_t block = shell::NewTransferBlock(localPath, phonePath);
-    return shell::BatchStep::Request(REQ_UPLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, block), true);
+    const uint32_t block = NewTransferBlock(localPath, phonePath);
+    return shell::BatchStep::Request(REQ_UPLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, block));
 }
 
 }  // namespace

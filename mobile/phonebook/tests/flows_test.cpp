@@ -46,7 +46,7 @@ std::vector<std::string> Texts(const std::vector<SeenRequest>& seen)
 {
     std::vector<std::string> v;
     for (const auto& s : seen)
-        if (s.code != shell::REQ_COMMAND)  // the closing MASKCALL
+        if (s.code != REQ_COMMAND)  // the closing MASKCALL
             v.push_back(s.code == REQ_DOWNLOAD ? "get " + s.first : s.code == REQ_UPLOAD ? "put " + s.second : s.text);
     return v;
 }

@@ -470,7 +470,7 @@ TEST_F(ServicesFake, MessageTextIsConvertedToTheGsmAlphabetOrSentInUcs2)
         const std::string length = std::to_string(c.pdu.size() / 2 - 9);
         device->Answer("AT+CMGS=" + length + "\r", "\r\n> ");
         device->Answer(c.pdu + "\x1A", "\r\n+CMGS: 5\r\n" + kOk);
-        Run(REQ_SEND_MESSAGE, c.requestText, plat::PutBlock(NewMessage("13912345678", c.text)));
+        Run(REQ_SEND_MESSAGE, c.requestText, NewMessage("13912345678", c.text));
         EXPECT_EQ(device->Written().back(), c.pdu + "\x1A") << c.text;
         EXPECT_EQ(Finals(REQ_SEND_MESSAGE).back(), std::make_pair(LINK_SUCCEEDED, 0)) << c.text;
     }
@@ -485,7 +485,7 @@ TEST_F(ServicesFake, TextsThatFitNoMessageAreRefusedUnsent)
              {"", tooManySeptets}, {"part 1 2 1", std::string(154, 'a')}, {"part 1 11 1", "hi"}, {"bogus", "hi"}}) {
         Forget();
         const size_t before = device->Written().size();
-        Run(REQ_SEND_MESSAGE, requestText, plat::PutBlock(NewMessage("13912345678", text)));
+        Run(REQ_SEND_MESSAGE, requestText, NewMessage("13912345678", text));
         EXPECT_EQ(device->Written().size(), before) << requestText;
         EXPECT_EQ(Finals(REQ_SEND_MESSAGE), Pairs({{LINK_FAILED, 0}})) << requestText;
     }

@@ -5,14 +5,17 @@
 
 namespace {
 
+// Copies text into a field; room is the most it may hold (the field's size
+// less its NUL, or the whole field where the record ends it otherwise).
 template <size_t N>
-bool Fill(char (&field)[N], std::string_view text)
+bool Fill(char (&field)[N], std::string_view text, size_t room = N - 1)
 {
-    if (text.size() >= N || text.find('\0') != std::string_view::npos)
+    if (text.size() > room || text.find('\0') != std::string_view::npos)
         return false;
     if (!text.empty())
         std::memcpy(field, text.data(), text.size());
-    field[text.size()] = '\0';
+    if (text.size() < N)
+        field[text.size()] = '\0';
     return true;
 }
 
@@ -53,7 +56,8 @@ uint32_t NewMessageBlock(std::string_view destination, std::string_view text)
     auto* block = static_cast<MessageBlock*>(std::calloc(1, sizeof(MessageBlock)));
     if (!block)
         return 0;
-    if (!Fill(block->destination, destination) || !Fill(block->text, text)) {
+    // The text may fill its field: the trailer byte after it is its end.
+    if (!Fill(block->destination, destination) || !Fill(block->text, text, sizeof block->text)) {
         std::free(block);
         return 0;
     }

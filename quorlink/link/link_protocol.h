@@ -132,7 +132,7 @@ struct TransferBlock {
 // Argument block of request 207.
 struct MessageBlock {
     char destination[21];  // NUL-terminated, optionally starting with "+"
-    char text[160];  // NUL-terminated, PC code page (GBK) or ASCII
+    char text[160];  // PC code page (GBK) or ASCII; NUL-terminated unless it fills the field
     // Copied into the byte of SM_PARAM that follows the 160 text bytes
     // (userData[160], the text's terminator slot). Senders put 0 there; the
     // PDU encoder reads at most 160 text bytes, so it never reaches the PDU.

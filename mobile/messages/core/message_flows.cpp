@@ -20,12 +20,12 @@ namespace qc = quorlink::codecs;
 namespace ql = quorlink::link;
 
 // The send block's text field.
-constexpr size_t kBlockText = sizeof(ql::MessageBlock::text);
+constexpr size_t kBlockText = sizeof(MessageBlock::text);
 
 shell::BatchStep Download(const std::string& phonePath, const std::string& localPath)
 {
-    const uint32_t block = shell::NewTransferBlock(phonePath, localPath);
-    return shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, block), true);
+    const uint32_t block = NewTransferBlock(phonePath, localPath);
+    return shell::BatchStep::Request(REQ_DOWNLOAD, shell::NewRequest(plat::CurrentThreadId(), {}, block));
 }
 
 }  // namespace
@@ -102,17 +102,14 @@ shell::BatchPlan SendPlan(std::string_view number, const std::vector<std::string
     shell::BatchPlan plan;
     plan.titleId = res::IDS_SENDING_MESSAGE;
     for (size_t i = 0; i < parts.size(); ++i) {
-        auto* block = static_cast<ql::MessageBlock*>(std::calloc(1, sizeof(ql::MessageBlock)));
-        if (!block)
-            return {};
-        std::memcpy(block->destination, number.data(), std::min(number.size(), sizeof block->destination - 1));
-        std::memcpy(block->text, parts[i].data(), std::min(parts[i].size(), sizeof block->text));
-        block->trailer = 0;  // the text's terminator slot
+        const uint32_t block = NewMessageBlock(number, parts[i]);
+        if (block == 0)
+            return {};  // a number or part that does not fit is never cut
         const std::string partText = parts.size() > 1
             ? ql::MessagePartText({reference, static_cast<uint8_t>(parts.size()), static_cast<uint8_t>(i + 1)})
             : std::string();
-        plan.steps.push_back(shell::BatchStep::Request(
-            REQ_SEND_MESSAGE, shell::NewRequest(plat::CurrentThreadId(), partText, plat::PutBlock(block)), true));
+        plan.steps.push_back(
+            shell::BatchStep::Request(REQ_SEND_MESSAGE, shell::NewRequest(plat::CurrentThreadId(), partText, block)));
     }
     plan.stepCount = static_cast<int>(parts.size());
     return plan;

@@ -92,8 +92,8 @@ bool MessageStore::remove(MessageKey key)
 
 void MessageStore::removeBox(Box box)
 {
-    const auto [first, second] = box == Box::Inbox ? std::pair(kStatusUnread, kStatusRead)
-                                                   : std::pair(kStatusUnsent, kStatusSent);
+    const auto [first, second] =
+        box == Box::Inbox ? std::pair(kStatusUnread, kStatusRead) : std::pair(kStatusUnsent, kStatusSent);
     items_.remove_if([&](const MessageItem& m) { return m.record->status == first || m.record->status == second; });
 }
 
@@ -115,9 +115,8 @@ const MessageItem* MessageStore::find(MessageKey key) const
 
 int MessageStore::hiddenCount(bool messagesLocked) const
 {
-    return static_cast<int>(std::count_if(items_.begin(), items_.end(), [&](const MessageItem& m) {
-        return !BoxOf(m.record->status, messagesLocked);
-    }));
+    return static_cast<int>(std::count_if(
+        items_.begin(), items_.end(), [&](const MessageItem& m) { return !BoxOf(m.record->status, messagesLocked); }));
 }
 
 void MessageStore::refreshNames(const phonebook::PhonebookStore* phonebook)

@@ -149,10 +149,11 @@ TEST_F(MessageCore, TableScanFindsTheItemFilesOfMessagesInUse)
 
 TEST_F(MessageCore, LoadJoinsPartsSortsByDateAndCounts)
 {
-    Write(kSimFileName, "50,3\r\n"
-                        " 1,REC READ,+8613800001111,26/03/02,10:00:00,sim read, with comma\r\n"
-                        " 2,STO SENT,10086,sent from SIM\r\n"
-                        " 3,REC UNREAD,+8613800002222,26/03/02,10:00:00,same date\nsecond line\r\n");
+    Write(kSimFileName,
+          "50,3\r\n"
+          " 1,REC READ,+8613800001111,26/03/02,10:00:00,sim read, with comma\r\n"
+          " 2,STO SENT,10086,sent from SIM\r\n"
+          " 3,REC UNREAD,+8613800002222,26/03/02,10:00:00,same date\nsecond line\r\n");
     Handset h;
     h.entry(0, 1, kInUse | 0);
     h.item(0, "+8613911112222", "handset \x1B<single\x1B>", 5);  // escapes of the extension table
@@ -167,8 +168,9 @@ TEST_F(MessageCore, LoadJoinsPartsSortsByDateAndCounts)
     MessageStore store;
     ASSERT_EQ(store.load(Dir()), LoadError::None);
     // The SIM's stamps say 2026, the handset's 2006; the SIM's sent message has no date.
-    EXPECT_EQ(Texts(store), (std::vector<std::string>{"sim read, with comma", "same date\nsecond line",
-                                                      "handset [single]", "first third", "sent from SIM"}));
+    EXPECT_EQ(Texts(store),
+              (std::vector<std::string>{"sim read, with comma", "same date\nsecond line", "handset [single]",
+                                        "first third", "sent from SIM"}));
     const MessageRecord& joined = *std::next(store.items().begin(), 3)->record;
     EXPECT_STREQ(joined.number, "+8613933334444");
     EXPECT_STREQ(joined.date, "06/03/04  09:30");  // the last part read
@@ -204,8 +206,9 @@ TEST(MessageStoreOrder, NewestFirstUndatedLastEqualDatesInArrivalOrder)
     std::vector<std::string> order;
     for (const auto& m : store.items())
         order.emplace_back(FieldText(m.record->text));
-    EXPECT_EQ(order, (std::vector<std::string>{"head", "received 10:00:30", "handset 10:00", "sim 10:00:00",
-                                               "handset 10:00, second", "the day before", "undated"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"head", "received 10:00:30", "handset 10:00", "sim 10:00:00",
+                                        "handset 10:00, second", "the day before", "undated"}));
     store.removeBox(Box::Outbox);
     EXPECT_EQ(store.items().size(), 6u);
 }
@@ -266,7 +269,8 @@ TEST(SimFile, FieldsByStatusAndCount)
     ASSERT_TRUE(f);
     EXPECT_EQ(f->capacity, 50);
     EXPECT_TRUE(f->messages.empty());
-    const auto g = ParseSimFile("30,2\r\n 4,REC UNREAD,+861,26/01/02,03:04:05,a,b\r\n 9,BOGUS,x,y\r\n 10,STO SENT,1,z\r\n");
+    const auto g =
+        ParseSimFile("30,2\r\n 4,REC UNREAD,+861,26/01/02,03:04:05,a,b\r\n 9,BOGUS,x,y\r\n 10,STO SENT,1,z\r\n");
     ASSERT_TRUE(g);
     ASSERT_EQ(g->messages.size(), 2u);  // as many as the header counts
     EXPECT_EQ(g->messages[0].index, 4);
@@ -293,8 +297,9 @@ std::string Part(const std::string& text, unsigned ref = 0, unsigned total = 0, 
 {
     std::vector<uint8_t> header;
     if (total > 0) {
-        header = ref > 255 ? std::vector<uint8_t>{6, 8, 4, uint8_t(ref >> 8), uint8_t(ref), uint8_t(total), uint8_t(seq)}
-                           : std::vector<uint8_t>{5, 0, 3, uint8_t(ref), uint8_t(total), uint8_t(seq)};
+        header = ref > 255
+            ? std::vector<uint8_t>{6, 8, 4, uint8_t(ref >> 8), uint8_t(ref), uint8_t(total), uint8_t(seq)}
+            : std::vector<uint8_t>{5, 0, 3, uint8_t(ref), uint8_t(total), uint8_t(seq)};
     }
     std::vector<bool> bits;
     for (uint8_t b : header)
@@ -346,10 +351,7 @@ TEST(Incoming, PartsJoinBySequenceWhateverTheirOrder)
          {"single", "B1 B2", "A1 A2"},
          0},
         {"16-bit reference", {Part("y", 0x1234, 2, 2), Part("x", 0x1234, 2, 1)}, {"xy"}, 0},
-        {"a part repeated, one never completing",
-         {Part("a", 9, 3, 1), Part("a", 9, 3, 1), Part("c", 9, 3, 3)},
-         {},
-         1},
+        {"a part repeated, one never completing", {Part("a", 9, 3, 1), Part("a", 9, 3, 1), Part("c", 9, 3, 3)}, {}, 1},
     };
     for (const Case& c : cases) {
         IncomingAssembly a;

@@ -23,11 +23,15 @@
 #include <QPainterPath>
 
 #include <cstdio>
+#include <functional>
 
 using namespace shellui;
 using shelltest::FakeWorker;
 using shelltest::Reply;
 using shelltest::SeenRequest;
+
+bool MessagesScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
+                         const std::function<QImage(const QImage&, const QImage&)>& compose);
 
 namespace {
 
@@ -174,6 +178,7 @@ int main(int argc, char** argv)
         Settle();
         ok &= Save(frame.grab().toImage(), "main_phonebook");
     }
+    ok &= MessagesScreenshots(Save, Compose);
     {
         SplashWindow splash;
         splash.showFinished();

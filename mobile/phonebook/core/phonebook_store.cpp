@@ -131,7 +131,7 @@ std::optional<ContactKey> PhonebookStore::add(const ContactRecord& record, std::
     item.key = nextKey_++;
     item.sortName = SortNameOf(record);
     item.record = std::make_unique<ContactRecord>(record);
-    SlotMap& map = slots(record.memory);
+    SlotMap& map = slotMap(record.memory);
     if (slot)
         item.slot = map.take(*slot) ? static_cast<uint16_t>(*slot) : kNoSlot;
     else
@@ -161,7 +161,7 @@ bool PhonebookStore::remove(ContactKey key)
     if (it == entries_.end())
         return false;
     if (it->slot != kNoSlot)
-        slots(it->memory).release(it->slot);
+        slotMap(it->memory).release(it->slot);
     const PendingDelete d{it->memory, it->slot};
     if (it->onPhone && std::find(pendingDeletes_.begin(), pendingDeletes_.end(), d) == pendingDeletes_.end())
         pendingDeletes_.push_back(d);
@@ -181,7 +181,7 @@ void PhonebookStore::clear(uint8_t memory)
         if (e.memory != memory)
             return false;
         if (e.slot != kNoSlot)
-            slots(memory).release(e.slot);
+            slotMap(memory).release(e.slot);
         return true;
     });
 }
@@ -335,7 +335,7 @@ std::vector<SyncOp> PhonebookStore::planWriteBack()
     // been freed since.
     for (auto& e : entries_)
         if (toAdd(e) && e.slot == kNoSlot)
-            e.slot = static_cast<uint16_t>(slots(e.memory).takeLowest().value_or(kNoSlot));
+            e.slot = static_cast<uint16_t>(slotMap(e.memory).takeLowest().value_or(kNoSlot));
 
     for (const PendingDelete& d : pendingDeletes_)
         ops.push_back({SyncOp::Delete, d.memory, d.slot, 0, 0, {}});

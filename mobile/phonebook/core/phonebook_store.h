@@ -158,7 +158,7 @@ public:
 private:
     ContactItem* itemFor(ContactKey key);
     void insertSorted(ContactItem item);
-    [[nodiscard]] SlotMap& slots(uint8_t memory) { return memory == kMemorySim ? sim_ : handset_; }
+    [[nodiscard]] SlotMap& slotMap(uint8_t memory) { return memory == kMemorySim ? sim_ : handset_; }
 
     std::vector<ContactItem> entries_;
     std::vector<PendingDelete> pendingDeletes_;

@@ -1,6 +1,7 @@
 // The top-level commands of `telvane`. Phone commands join this table as
 // their capabilities arrive; the codec tools form a group of their own.
 #include "cli/cli.h"
+#include "cli/messages_commands.h"
 #include "cli/phone_commands.h"
 
 #include <vector>
@@ -25,6 +26,7 @@ const std::vector<Command>& AllTopLevel()
 {
     static const std::vector<Command> all = [] {
         std::vector<Command> v(PhoneCommands().begin(), PhoneCommands().end());
+        v.insert(v.end(), MessagesCommands().begin(), MessagesCommands().end());
         v.insert(v.end(), std::begin(kTopLevel), std::end(kTopLevel));
         return v;
     }();

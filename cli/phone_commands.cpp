@@ -73,18 +73,6 @@ std::string CableDetection(const std::string& sysfsRoot)
     return {};
 }
 
-std::optional<std::string> MessageToSend(std::string_view utf8)
-{
-    const std::string text = qc::Ucs2ToAnsi(qc::Utf8ToUcs2(utf8));
-    bool wide = false;
-    for (const char c : text)
-        wide = wide || static_cast<unsigned char>(c) >= 0x80;
-    if (!wide)
-        return text.size() <= 159 ? std::optional(text) : std::nullopt;
-    // UCS2: 70 characters in one message.
-    return qc::AnsiToUcs2(text).size() <= 70 ? std::optional(text) : std::nullopt;
-}
-
 std::optional<std::string> DecodedSlotName(std::string_view dir, std::string_view name)
 {
     while (dir.size() > 1 && dir.back() == '/')
@@ -108,41 +96,6 @@ std::string PhonePath(std::string_view path)
         return std::string(path);
     // The phone's names are GBK text in its encoded form.
     return std::string(path.substr(0, slash + 1)) + shell::PhoneFileName(qc::Ucs2ToAnsi(qc::Utf8ToUcs2(name)));
-}
-
-std::string MessageTextAsUtf8(const SM_PARAM& m)
-{
-    const std::string_view text(m.userData, strnlen(m.userData, sizeof m.userData));
-    if ((m.dataCoding & 0x0C) == 0) {
-        std::u16string wide;
-        for (const char c : text)
-            wide.push_back(CUcs2::Gsm0338ToUcs2(static_cast<unsigned char>(c)));
-        return qc::Ucs2ToUtf8(wide);
-    }
-    return qc::Ucs2ToUtf8(qc::AnsiToUcs2(text));
-}
-
-std::optional<IncomingMessage> MessageJoiner::Add(const SM_PARAM& part)
-{
-    IncomingMessage m;
-    m.from = std::string(part.address, strnlen(part.address, sizeof part.address));
-    const std::string_view stamp(part.timeStamp, strnlen(part.timeStamp, sizeof part.timeStamp));
-    m.timeStamp = ql::MessageTimeStamp(stamp).value_or(std::string(stamp));
-    m.text = MessageTextAsUtf8(part);
-    if (part.concatTotal <= 1 || part.concatSequence < 1 || part.concatSequence > part.concatTotal)
-        return m;
-    auto& pending = pending_[{m.from, part.concatReference, part.concatTotal}];
-    if (pending.parts.empty())
-        pending.first = m;
-    pending.parts[part.concatSequence] = m.text;
-    if (pending.parts.size() < part.concatTotal)
-        return std::nullopt;
-    IncomingMessage joined = pending.first;
-    joined.text.clear();
-    for (const auto& [sequence, text] : pending.parts)
-        joined.text += text;
-    pending_.erase({m.from, part.concatReference, part.concatTotal});
-    return joined;
 }
 
 namespace {
@@ -621,110 +574,6 @@ int SimMessages(const Args& args, const Io& io)
     return ReadIntoFile(io, REQ_READ_MESSAGES, Absolute(args.positional[0]), "messages");
 }
 
-int Send(const Args& args, const Io& io)
-{
-    std::string_view number = args.positional[0];
-    const bool plus = !number.empty() && number.front() == '+';
-    const std::string_view digits = plus ? number.substr(1) : number;
-    if (digits.empty() || number.size() > 20 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
-        std::fprintf(io.err, "telvane: NUMBER must be digits with an optional leading '+', at most 20 characters\n");
-        return kExitUsage;
-    }
-    const auto text = MessageToSend(args.positional[1]);
-    if (!text) {
-        std::fprintf(io.err,
-                     "telvane: TEXT is too long for one message (159 plain characters, or 70 with any "
-                     "other character)\n");
-        return kExitUsage;
-    }
-    auto c = ConnectOrFail(io);
-    if (c.rc != kExitOk)
-        return c.rc;
-    const uint32_t block = NewMessageBlock(number, *text);
-    if (block == 0)
-        return Fail(io, "out of memory");
-    if (c.session->runBatch(Plan(*c.session, {{REQ_SEND_MESSAGE, "", block}})) != shell::kBatchOk)
-        return c.session->linkLost() ? Refused(io, *c.session) : Fail(io, "the phone did not send the message");
-    return kExitOk;
-}
-
-int Watch(const Args& args, const Io& io)
-{
-    long count = 0;
-    double timeoutS = -1;
-    if (const auto n = args.Get("count")) {
-        char* end = nullptr;
-        count = std::strtol(n->c_str(), &end, 10);
-        if (n->empty() || *end != 0 || count < 1) {
-            std::fprintf(io.err, "telvane: --count needs a positive number\n");
-            return kExitUsage;
-        }
-    }
-    if (const auto t = args.Get("timeout")) {
-        char* end = nullptr;
-        timeoutS = std::strtod(t->c_str(), &end);
-        if (t->empty() || *end != 0 || !(timeoutS > 0)) {
-            std::fprintf(io.err, "telvane: --timeout needs a positive number of seconds\n");
-            return kExitUsage;
-        }
-    }
-    auto c = ConnectOrFail(io);
-    if (c.rc != kExitOk)
-        return c.rc;
-    shell::PhoneSession& s = *c.session;
-
-    constexpr uint32_t kMessageCode = 215;
-    if (!s.registerListener("+CMT:", kMessageCode, true))
-        return Fail(io, "the phone link did not answer");
-    std::fprintf(io.err, "telvane: watching COM%d for incoming messages\n", s.port());
-    std::fflush(io.err);
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutS);
-    MessageJoiner joiner;
-    std::vector<std::string> lines;  // the "+CMT:" line and the PDU of one part
-    long printed = 0;
-    for (;;) {
-        int limit = -1;
-        if (timeoutS > 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                break;
-            limit = static_cast<int>(left.count());
-        }
-        const auto r = s.nextRecord(limit);
-        if (!r)
-            break;
-        if (r->message == WM_LINK_LOST)
-            return Refused(io, s);
-        if (r->code != kMessageCode)
-            continue;
-        if (r->status == LINK_INTERMEDIATE) {
-            lines.push_back(r->text);
-            continue;
-        }
-        // The end of one delivery: the second line is the PDU.
-        if (lines.size() >= 2) {
-            SM_PARAM part{};
-            part.status = 0;  // received
-            CPDU::gsmDecodePdu(lines.back().c_str(), &part);
-            if (const auto m = joiner.Add(part)) {
-                std::fprintf(io.out, "%s\t%s\t%s\n", Field(m->from).c_str(), Field(m->timeStamp).c_str(),
-                             Field(m->text).c_str());
-                std::fflush(io.out);
-                if (count > 0 && ++printed >= count)
-                    return kExitOk;
-            }
-        }
-        lines.clear();
-    }
-    if (count > 0)
-        return Fail(io, "timed out after " + std::to_string(printed) + " of " + std::to_string(count) + " messages");
-    return kExitOk;
-}
-
-constexpr OptionSpec kWatchOptions[] = {{"count", true}, {"timeout", true}};
-
 const Command kPhoneCommands[] = {
     {"ports", "show the cable detection result and the serial ports that open", "", {}, 0, 0, Ports, {}},
     {"info", "connect and show the port, software version, message counts and privacy lock", "", {}, 0, 0, Info, {}},
@@ -742,18 +591,26 @@ const Command kPhoneCommands[] = {
     {"rm", "remove a phone file", "PHONE", {}, 1, 1, Rm, {}},
     {"sim-phonebook", "read the SIM phonebook into a file", "OUT", {}, 1, 1, SimPhonebook, {}},
     {"sim-messages", "read every stored message into a file", "OUT", {}, 1, 1, SimMessages, {}},
-    {"send", "send a short message (TEXT in UTF-8)", "NUMBER TEXT", {}, 2, 2, Send, {}},
-    {"watch",
-     "print incoming messages as FROM<TAB>TIME<TAB>TEXT lines",
-     "[--count N] [--timeout SECONDS]",
-     kWatchOptions,
-     0,
-     0,
-     Watch,
-     {}},
 };
 
 }  // namespace
+
+std::unique_ptr<shell::PhoneSession> ConnectSession(const Io& io, shell::PhoneSessionOptions options, int& rc)
+{
+    auto c = ConnectOrFail(io, std::move(options));
+    rc = c.rc;
+    return std::move(c.session);
+}
+
+std::string SessionFailure(const shell::PhoneSession& session)
+{
+    return FailureText(session);
+}
+
+std::string EscapedField(std::string_view text)
+{
+    return Field(text);
+}
 
 std::span<const Command> PhoneCommands()
 {

@@ -283,9 +283,10 @@ TEST_F(CliPhone, ErrorsAUserUnderstands)
         {{"send", "12ab", "x"},
          2,
          "telvane: NUMBER must be digits with an optional leading '+', at most 20 characters\n"},
-        {{"send", "123", std::string(160, 'x')},
+        {{"send", "123", std::string(1531, 'x')},
          2,
-         "telvane: TEXT is too long for one message (159 plain characters, or 70 with any other character)\n"},
+         "telvane: TEXT is too long: a message goes in at most 10 parts (1530 GSM characters, or 670 with any "
+         "other character)\n"},
         {{"watch", "--count", "0"}, 2, "telvane: --count needs a positive number\n"},
         {{"get", "/app/x"}, 2, ""},
     };
@@ -355,63 +356,6 @@ TEST(CliPieces, SlotNamesDecodeOnlyInTheSlotDirectories)
     };
     for (const auto& c : cases)
         EXPECT_EQ(telvane::cli::DecodedSlotName(c.dir, c.name), c.decoded) << c.dir << " " << c.name;
-}
-
-TEST(CliPieces, MessageLimits)
-{
-    struct Case {
-        std::string utf8;
-        bool fits;
-        std::string gbk;
-    } cases[] = {
-        {"Hello", true, "Hello"},
-        {std::string(159, 'x'), true, std::string(159, 'x')},
-        {std::string(160, 'x'), false, ""},
-        {"你好", true, "\xC4\xE3\xBA\xC3"},
-        {std::string(69, 'x') + "你", true, std::string(69, 'x') + "\xC4\xE3"},
-        {std::string(70, 'x') + "你", false, ""},
-    };
-    for (const auto& c : cases) {
-        const auto got = telvane::cli::MessageToSend(c.utf8);
-        ASSERT_EQ(got.has_value(), c.fits) << c.utf8.size();
-        if (got) {
-            EXPECT_EQ(*got, c.gbk);
-        }
-    }
-}
-
-SM_PARAM Part(const char* from, const char* text, unsigned reference, unsigned total, unsigned sequence)
-{
-    SM_PARAM p{};
-    std::strcpy(p.address, from);
-    std::strcpy(p.timeStamp, "26120801020300");
-    std::strcpy(p.userData, text);
-    p.concatReference = static_cast<unsigned short>(reference);
-    p.concatTotal = static_cast<unsigned char>(total);
-    p.concatSequence = static_cast<unsigned char>(sequence);
-    return p;
-}
-
-TEST(CliPieces, JoinerJoinsPartsInOrderPerSenderAndReference)
-{
-    telvane::cli::MessageJoiner j;
-    const auto single = j.Add(Part("+861", "alone", 0, 0, 0));
-    ASSERT_TRUE(single);
-    EXPECT_EQ(single->text, "alone");
-    EXPECT_EQ(single->timeStamp, "26/12/08,01:02:03");
-    // Two senders with the same reference, parts out of order.
-    EXPECT_FALSE(j.Add(Part("+861", "C", 7, 3, 3)));
-    EXPECT_FALSE(j.Add(Part("+862", "y", 7, 2, 2)));
-    EXPECT_FALSE(j.Add(Part("+861", "A", 7, 3, 1)));
-    const auto second = j.Add(Part("+862", "x", 7, 2, 1));
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->from, "+862");
-    EXPECT_EQ(second->text, "xy");
-    const auto first = j.Add(Part("+861", "B", 7, 3, 2));
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->text, "ABC");
-    // A part number outside its count is shown as it is.
-    EXPECT_EQ(j.Add(Part("+863", "odd", 1, 2, 5)).value().text, "odd");
 }
 
 }  // namespace

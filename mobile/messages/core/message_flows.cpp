@@ -142,11 +142,7 @@ shell::BatchPlan RefreshPlan(MessageStore& store)
 
 uint32_t ListenerSpecBlock()
 {
-    auto* spec = static_cast<ListenerSpec*>(std::malloc(sizeof(ListenerSpec)));
-    if (!spec)
-        return 0;
-    *spec = ListenerSpec{kIncomingCode, 1};
-    return plat::PutBlock(spec);
+    return NewListenerBlock(kIncomingCode, true);
 }
 
 }  // namespace messages

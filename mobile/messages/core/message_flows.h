@@ -31,12 +31,13 @@ namespace messages {
 [[nodiscard]] int FinishRead(MessageStore& store, const std::string& dir, int batchResult);
 
 // The parts a text (UCS2) is sent in, each in the PC code page and within
-// the 160 bytes of the send block: one message when it fits one, else up to
+// the send block's 160 bytes: one message when it fits one, else up to
 // 10 parts of at most 153 GSM septets or 67 UCS2 characters. Empty for an
 // empty text or one that needs more than 10 parts.
 [[nodiscard]] std::vector<std::string> SendParts(std::u16string_view text);
 // A batch of one send request (207) per part; several parts carry the
-// concatenation reference (the same for every part of one message).
+// concatenation reference (the same for every part of one message). An
+// empty plan (no steps) when the number does not fit the send block.
 [[nodiscard]] shell::BatchPlan SendPlan(std::string_view number, const std::vector<std::string>& parts,
                                         uint16_t reference);
 // A reference for the next long message: different from the last one.

@@ -59,8 +59,7 @@ QString Control(const QString& socket, const QString& command)
         return "no socket";
     s.write((command + "\n").toUtf8());
     s.waitForBytesWritten(5000);
-    while (!s.canReadLine() && s.waitForReadyRead(5000)) {
-    }
+    while (!s.canReadLine() && s.waitForReadyRead(5000)) { }
     return QString::fromUtf8(s.readLine()).trimmed();
 }
 

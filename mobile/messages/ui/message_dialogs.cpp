@@ -123,9 +123,11 @@ void WriteDialog::updateCounter()
     const qc::MessageSize size = qc::MeasureMessage(text);
     const auto parts = static_cast<int>(SendParts(text).size());
     if (parts <= 1) {
-        counter_->setText(Str(res::IDS_MSG_COUNT_SINGLE).arg(text.size()).arg(size.left + (size.parts == 0
-                                                                                                 ? qc::kSingleSeptets
-                                                                                                 : 0)));
+        // One message: what the send block's 160 bytes and the message both still hold.
+        int left = size.parts == 0 ? qc::kSingleSeptets - 1 : size.left;
+        if (size.gsm)
+            left = std::min(left, 160 - static_cast<int>(ToPc(text_->toPlainText()).size()));
+        counter_->setText(Str(res::IDS_MSG_COUNT_SINGLE).arg(text.size()).arg(std::max(left, 0)));
     } else {
         counter_->setText(Str(res::IDS_MSG_COUNT_PARTS).arg(text.size()).arg(parts).arg(size.left));
     }
@@ -164,8 +166,8 @@ void WriteDialog::pressSave()
         return;
     used_ = true;
     if (actions_.save)
-        actions_.save({recipient_->text().toStdString(), ToPc(text_->toPlainText()),
-                       sent_ ? kStatusSent : kStatusUnsent});
+        actions_.save(
+            {recipient_->text().toStdString(), ToPc(text_->toPlainText()), sent_ ? kStatusSent : kStatusUnsent});
     Tell(this, res::IDS_MESSAGE_SAVED_OUTBOX);
 }
 
@@ -309,8 +311,7 @@ void ShowUsage(const MemoryUsage& u, QWidget* parent)
     layout->addWidget(bar(u.simPercent));
     const QString used = QString("%1/%2").arg(u.singleUsed).arg(u.concatUsed);
     const QString capacity = QString("%1/%2").arg(u.singleCapacity).arg(u.concatCapacity);
-    layout->addWidget(
-        new QLabel(Str(res::IDS_MSG_MEMORY_HANDSET).arg(used, capacity, percent(u.handsetPercent)), &d));
+    layout->addWidget(new QLabel(Str(res::IDS_MSG_MEMORY_HANDSET).arg(used, capacity, percent(u.handsetPercent)), &d));
     layout->addWidget(bar(u.handsetPercent));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &d);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);

@@ -33,7 +33,6 @@ struct MessageRecordCopy {
     uint8_t status = messages::kStatusUnsent;
 };
 
-
 // The writing dialog. Send runs the send batch through `send` (true when
 // the phone took every part); Save stores a copy at once through `save`.
 // After exec(): sent() and whether Send or Save was used.
@@ -45,8 +44,8 @@ public:
         std::function<bool(const std::string& number, const std::u16string& text)> send;
         std::function<void(const MessageRecordCopy&)> save;
     };
-    WriteDialog(WriteMode mode, const QString& number, const QString& text,
-                const phonebook::PhonebookStore* phonebook, Actions actions, QWidget* parent);
+    WriteDialog(WriteMode mode, const QString& number, const QString& text, const phonebook::PhonebookStore* phonebook,
+                Actions actions, QWidget* parent);
 
     [[nodiscard]] bool sent() const { return sent_; }
     [[nodiscard]] bool used() const { return used_; }  // Send or Save was pressed with valid input

@@ -79,9 +79,9 @@ CSmsView::CSmsView(shellui::PageHost& host, std::shared_ptr<phonebook::Phonebook
     runWriteDialog = [](WriteDialog& d) { d.exec(); };
     notifyArrival = [this](const MessageRecord& r) {
         // A notice that does not stop the user's work.
-        auto* box = new QMessageBox(QMessageBox::Information, Str(res::IDS_MSG_NEW_TITLE),
-                                    Str(res::IDS_MSG_NEW_ARRIVED).arg(FromPc(FieldText(r.number))), QMessageBox::Ok,
-                                    this);
+        auto* box =
+            new QMessageBox(QMessageBox::Information, Str(res::IDS_MSG_NEW_TITLE),
+                            Str(res::IDS_MSG_NEW_ARRIVED).arg(FromPc(FieldText(r.number))), QMessageBox::Ok, this);
         box->setObjectName("newMessageNotice");
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setModal(false);
@@ -102,8 +102,7 @@ void CSmsView::command(int id)
     case kCmdWrite: write(WriteMode::New, {}, {}, nullptr); break;
     case kCmdResend:
         if (const MessageItem* m = store_.find(selectedKey()); m && m->record->status == kStatusUnsent)
-            write(WriteMode::Edit, FromPc(FieldText(m->record->number)), FromPc(FieldText(m->record->text)),
-                  m->key());
+            write(WriteMode::Edit, FromPc(FieldText(m->record->number)), FromPc(FieldText(m->record->text)), m->key());
         break;
     case kCmdEdit: editText(); break;
     case kCmdDelete: removeSelected(); break;
@@ -128,8 +127,7 @@ void CSmsView::registerListener()
     if (registered_ || host_.workerThread() == 0)
         return;
     auto request = shell::NewRequest(plat::CurrentThreadId(), kIncomingPrefix, ListenerSpecBlock());
-    registered_ = shell::PostRequest(host_.workerThread(), REQ_REGISTER_LISTENER, std::move(request),
-                                     window_.handle(), true);
+    registered_ = shell::PostRequest(host_.workerThread(), REQ_REGISTER_LISTENER, std::move(request), window_.handle());
 }
 
 void CSmsView::connectionChanged()
@@ -287,7 +285,8 @@ bool CSmsView::send(const std::string& number, const std::u16string& text)
         tell(res::IDS_NEEDS_PHONE_MODE);
         return false;
     }
-    if (host_.runBatch(SendPlan(number, parts, NextReference())) != shell::kBatchOk) {
+    shell::BatchPlan plan = SendPlan(number, parts, NextReference());
+    if (plan.steps.empty() || host_.runBatch(std::move(plan)) != shell::kBatchOk) {
         tell(res::IDS_MESSAGE_SEND_FAILED);
         return false;
     }

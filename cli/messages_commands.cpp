@@ -154,9 +154,10 @@ int Send(const Args& args, const Io& io)
     const std::u16string text = qc::Utf8ToUcs2(args.positional[1]);
     const std::vector<std::string> parts = SendParts(text);
     if (parts.empty()) {
-        std::fprintf(io.err, text.empty() ? "telvane: TEXT is empty\n"
-                                          : "telvane: TEXT is too long: a message goes in at most 10 parts (1530 "
-                                            "GSM characters, or 670 with any other character)\n");
+        std::fprintf(io.err,
+                     text.empty() ? "telvane: TEXT is empty\n"
+                                  : "telvane: TEXT is too long: a message goes in at most 10 parts (1530 "
+                                    "GSM characters, or 670 with any other character)\n");
         return kExitUsage;
     }
     int rc = kExitOk;
@@ -260,16 +261,34 @@ constexpr Command kMessagesSubcommands[] = {
      0,
      List,
      {}},
-    {"export", "read the messages and write them as .psm, .csv or .txt (UTF-8) by FILE's extension",
-     "FILE [--names]", kExportOptions, 1, 1, Export, {}},
-    {"show", "print the messages of a saved .psm file", "FILE [--box in|out|all] [--format table|csv|text]",
-     kShowOptions, 1, 1, Show, {}},
+    {"export",
+     "read the messages and write them as .psm, .csv or .txt (UTF-8) by FILE's extension",
+     "FILE [--names]",
+     kExportOptions,
+     1,
+     1,
+     Export,
+     {}},
+    {"show",
+     "print the messages of a saved .psm file",
+     "FILE [--box in|out|all] [--format table|csv|text]",
+     kShowOptions,
+     1,
+     1,
+     Show,
+     {}},
 };
 
 const Command kMessagesCommands[] = {
     {"messages", "the phone's short messages", "SUBCOMMAND [ARGS...]", {}, 0, 0, nullptr, kMessagesSubcommands},
-    {"send", "send a short message (TEXT in UTF-8; a long text goes in up to 10 parts)", "NUMBER TEXT", {}, 2, 2,
-     Send, {}},
+    {"send",
+     "send a short message (TEXT in UTF-8; a long text goes in up to 10 parts)",
+     "NUMBER TEXT",
+     {},
+     2,
+     2,
+     Send,
+     {}},
     {"watch",
      "print incoming messages as FROM<TAB>TIME<TAB>TEXT lines, long ones joined",
      "[--count N] [--timeout SECONDS]",

@@ -216,6 +216,11 @@ std::string MessageFields(const SM_PARAM& message, int length)
     return out;
 }
 
+std::string MessagePartsPath(std::string_view messageFile)
+{
+    return std::string(messageFile) + ".parts";
+}
+
 std::string MessagePartText(const MessagePart& part)
 {
     return "part " + std::to_string(part.reference) + " " + std::to_string(part.total) + " " +
@@ -407,6 +412,12 @@ namespace {
 
 bool ReadMessagesInto(PhoneLink& link, const std::string& path)
 {
+    // The parts of long messages, beside the message file (none left from
+    // an earlier read).
+    const std::string partsPath = MessagePartsPath(path);
+    std::remove(partsPath.c_str());
+    std::string parts;
+    std::string index;
     const auto counts = ReadStorageCounts(link);
     if (!counts)
         return false;
@@ -433,7 +444,8 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
                 line[comma + 1] >= '0' && line[comma + 1] <= '9';
             const long status = hasStatus ? NumberAfterComma(line, 1) : -1;
             std::string head = "\r\n";
-            head.append(IndexField(line).value_or(std::string_view{})).append(",");
+            index = std::string(IndexField(line).value_or(std::string_view{}));
+            head.append(index).append(",");
             if (const auto word = StatusWord(status))
                 head.append(*word).append(",");
             awaitingPdu = true;
@@ -450,8 +462,16 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
         // only says which box it belongs to (a SIM that has been in other
         // phones can hold a received message filed as sent).
         const int length = CPDU::gsmDecodePdu(pdu.c_str(), &message);
+        if (message.concatTotal > 1 && message.concatSequence >= 1 && message.concatSequence <= message.concatTotal)
+            parts += index + "," + std::to_string(message.concatReference) + "," + std::to_string(message.concatTotal) +
+                "," + std::to_string(message.concatSequence) + "\r\n";
         return WriteAll(file.get(), MessageFields(message, length));
     });
+    if (!parts.empty()) {
+        FilePtr partsFile(std::fopen(partsPath.c_str(), "wb"), &std::fclose);
+        if (!partsFile || !WriteAll(partsFile.get(), parts) || std::fclose(partsFile.release()) != 0)
+            return false;
+    }
     if (list != Answer::Ok)
         return false;  // the file keeps what was written
     if (!WriteAll(file.get(), "\r\n") || std::fclose(file.release()) != 0)

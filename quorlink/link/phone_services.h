@@ -19,6 +19,11 @@ struct SM_PARAM;
 
 namespace quorlink::link {
 
+// Request 206 also writes, beside the message file, the parts of long
+// messages it found: one line "index,reference,total,sequence" CR LF per
+// part (the index as in the message file); no file when there are none.
+[[nodiscard]] std::string MessagePartsPath(std::string_view messageFile);
+
 // One part of a long message: request 207 names it in its request text as
 // "part REF TOTAL SEQ" (decimal; reference 0-65535, 2 to 10 parts, sequence
 // 1 to TOTAL), and the worker sends the block's text with a concatenation

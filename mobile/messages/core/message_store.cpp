@@ -92,8 +92,8 @@ bool MessageStore::remove(MessageKey key)
 
 void MessageStore::removeBox(Box box)
 {
-    const auto [first, second] =
-        box == Box::Inbox ? std::pair(kStatusUnread, kStatusRead) : std::pair(kStatusUnsent, kStatusSent);
+    const uint8_t first = box == Box::Inbox ? kStatusUnread : kStatusUnsent;
+    const uint8_t second = box == Box::Inbox ? kStatusRead : kStatusSent;
     items_.remove_if([&](const MessageItem& m) { return m.record->status == first || m.record->status == second; });
 }
 
@@ -136,7 +136,10 @@ LoadError MessageStore::load(const std::string& dir)
         return LoadError::SimFile;
     counts_.simCapacity = sim->capacity;
     counts_.simUsed = sim->used;
-    for (const SimMessage& m : sim->messages)
+    std::map<uint16_t, SimPart> parts;
+    if (const auto bytes = ReadWholeFile(dir + kSimPartsFileName))
+        parts = ParseSimParts(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    for (const SimMessage& m : JoinSimParts(sim->messages, parts))
         add(MakeRecord(m.status, m.number, m.date, m.text, false), m.index, kOrderByDate);
 
     const auto scan = ScanTables(dir);

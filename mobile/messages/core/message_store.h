@@ -90,7 +90,8 @@ public:
     void refreshNames(const phonebook::PhonebookStore* phonebook);
 
     // Appends what a message read left in dir (with its trailing
-    // separator): the SIM's messages from sms.sim, then the handset's from
+    // separator): the SIM's messages from sms.sim (long ones joined by the
+    // parts file beside it), then the handset's from
     // its tables and item files, concatenated messages joined from their
     // parts (a missing part leaves its text out). Sets the counters.
     [[nodiscard]] LoadError load(const std::string& dir);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <tuple>
 
 namespace messages {
 namespace {
@@ -76,6 +77,61 @@ std::optional<SimFile> ParseSimFile(std::string_view content)
         file.messages.push_back(std::move(m));
     }
     return file;
+}
+
+std::map<uint16_t, SimPart> ParseSimParts(std::string_view content)
+{
+    std::map<uint16_t, SimPart> parts;
+    while (!content.empty()) {
+        const size_t end = content.find("\r\n");
+        std::string_view line = content.substr(0, end);
+        content = end == std::string_view::npos ? std::string_view{} : content.substr(end + 2);
+        const auto index = Number(TakeField(line));
+        const auto reference = Number(TakeField(line));
+        const auto total = Number(TakeField(line));
+        const auto sequence = Number(line);
+        if (!index || !reference || !total || !sequence || *index > 0xFFFF || *reference > 0xFFFF || *total < 2 ||
+            *total > 255 || *sequence < 1 || *sequence > *total)
+            continue;
+        parts[static_cast<uint16_t>(*index)] = {static_cast<uint16_t>(*reference), static_cast<uint8_t>(*total),
+                                                static_cast<uint8_t>(*sequence)};
+    }
+    return parts;
+}
+
+std::vector<SimMessage> JoinSimParts(std::vector<SimMessage> messages, const std::map<uint16_t, SimPart>& parts)
+{
+    using Key = std::tuple<std::string, uint16_t, uint8_t>;
+    std::map<Key, size_t> first;  // where each long message goes
+    std::map<Key, std::map<uint8_t, size_t>> bySequence;
+    std::vector<SimMessage> out;
+    std::vector<bool> partOf;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        const auto p = parts.find(messages[i].index);
+        if (p == parts.end()) {
+            out.push_back(std::move(messages[i]));
+            continue;
+        }
+        const Key key{messages[i].number, p->second.reference, p->second.total};
+        if (!first.count(key)) {
+            first[key] = out.size();
+            out.push_back(messages[i]);
+        }
+        bySequence[key].emplace(p->second.sequence, i);
+    }
+    for (const auto& [key, sequence] : bySequence) {
+        SimMessage& joined = out[first[key]];
+        const SimMessage& lowest = messages[sequence.begin()->second];
+        joined.index = lowest.index;
+        joined.date = lowest.date;
+        joined.text.clear();
+        for (const auto& [seq, i] : sequence) {
+            joined.text += messages[i].text;
+            if (messages[i].status == kStatusUnread)
+                joined.status = kStatusUnread;
+        }
+    }
+    return out;
 }
 
 }  // namespace messages

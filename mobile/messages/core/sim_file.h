@@ -5,6 +5,7 @@
 // messages only), the text in the PC code page with its line breaks as LF.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,5 +31,21 @@ struct SimFile {
 
 // Nothing when the header has no "capacity,used" numbers.
 [[nodiscard]] std::optional<SimFile> ParseSimFile(std::string_view content);
+
+// The parts of long messages the phone link found beside sms.sim
+// ("sms.sim.parts": "index,reference,total,sequence" lines), by SIM index.
+inline constexpr char kSimPartsFileName[] = "sms.sim.parts";
+struct SimPart {
+    uint16_t reference = 0;
+    uint8_t total = 0;
+    uint8_t sequence = 0;
+};
+[[nodiscard]] std::map<uint16_t, SimPart> ParseSimParts(std::string_view content);
+// The messages with the parts of each long message (same number, reference
+// and part count) joined in sequence order into the place of its first
+// part: unread when any part is, the first part's index and date. A
+// missing part leaves its text out; a repeated part counts once.
+[[nodiscard]] std::vector<SimMessage> JoinSimParts(std::vector<SimMessage> messages,
+                                                   const std::map<uint16_t, SimPart>& parts);
 
 }  // namespace messages

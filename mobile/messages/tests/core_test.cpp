@@ -280,6 +280,28 @@ TEST(SimFile, FieldsByStatusAndCount)
     EXPECT_FALSE(ParseSimFile("garbage"));
 }
 
+TEST(SimFile, PartsOfLongMessagesJoinBySequence)
+{
+    const auto sim = ParseSimFile("50,6\r\n"
+                                  " 1,REC READ,+861,26/01/02,03:04:05,B\r\n"
+                                  " 2,REC UNREAD,+861,26/01/02,03:04:00,A\r\n"
+                                  " 3,REC READ,+862,26/01/02,03:05:00,single\r\n"
+                                  " 4,REC READ,+863,26/01/02,03:06:00,other sender, same reference\r\n"
+                                  " 5,REC READ,+861,26/01/02,03:07:00,D\r\n"
+                                  " 6,REC READ,+861,26/01/02,03:07:00,D again\r\n");
+    ASSERT_TRUE(sim);
+    // Part 3 of the first message never came; 5 and 6 are one part twice.
+    const auto parts = ParseSimParts("1,7,4,2\r\n2,7,4,1\r\n4,7,4,1\r\n5,7,4,4\r\n6,7,4,4\r\nbad,1\r\n3,1,1,1\r\n");
+    const auto joined = JoinSimParts(sim->messages, parts);
+    std::vector<std::string> texts;
+    for (const auto& m : joined)
+        texts.push_back(m.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"ABD", "single", "other sender, same reference"}));
+    EXPECT_EQ(joined[0].index, 2);
+    EXPECT_EQ(joined[0].status, kStatusUnread);
+    EXPECT_EQ(joined[0].date, "26/01/02  03:04:00");
+}
+
 namespace {
 
 // A received part as the listener hands it over: "+CMT:" line, PDU line, end.

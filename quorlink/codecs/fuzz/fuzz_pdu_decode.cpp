@@ -1,11 +1,13 @@
 // gsmDecodePdu on arbitrary text, in every storage status: the record's
-// fields must stay NUL-terminated within their sizes.
+// fields must stay NUL-terminated within their sizes; the text as shown and
+// a decode in a forced layout stay bounded too.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "quorlink/codecs/pdu.h"
+#include "quorlink/codecs/pdu_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -22,5 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (p.userData[n] != 0 || p.status != data[0] % 5)
         std::abort();
+    // The text as shown: 8-bit data in at most 160 hexadecimal characters.
+    const std::string shown = quorlink::codecs::DecodedText(p, n);
+    if (quorlink::codecs::AlphabetOf(p.dataCoding) == quorlink::codecs::SmsAlphabet::EightBit && shown.size() > 160)
+        std::abort();
+    SM_PARAM q{};
+    (void)quorlink::codecs::DecodePdu(text.c_str(), q, quorlink::codecs::TpduType::Submit);
     return 0;
 }

@@ -53,6 +53,8 @@ struct Command {
 std::span<const Command> TopLevelCommands();
 // The offline codec tools.
 std::span<const Command> CodecCommands();
+// pictures, picture put|clear|save, image wallpaper|convert.
+std::span<const Command> PicturesCommands();
 
 // Runs the program on argv[1..] ("telvane" is argv[0]).
 int Main(std::span<const std::string_view> argv, const Io& io);

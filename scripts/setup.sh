@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-tools-dev libgl-dev
   libfluidsynth-dev fluid-soundfont-gm libmpg123-dev lame
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
+  imagemagick
 )
 
 missing=()

@@ -1,7 +1,9 @@
 #include "mobile/app/pages.h"
 
+#include "mobile/media/ui/pictures_page.h"
 #include "mobile/messages/ui/message_view.h"
 #include "mobile/phonebook/core/phonebook_store.h"
+#include "mobile/shell/core/connection.h"
 
 namespace app {
 
@@ -13,6 +15,7 @@ std::vector<shellui::PageRegistration> AllPages()
     // and picks recipients from it.
     auto phonebookStore = std::make_shared<phonebook::PhonebookStore>();
     return {
+        {shell::kCmdPictures, mediaui::MakePicturesPage},
         {32775, messagesui::MessagesPage(phonebookStore)},
     };
 }

@@ -26,6 +26,8 @@
 #include <functional>
 
 using namespace shellui;
+
+bool RenderPicturesScreenshots(const QString& outDir, const QString& suffix);  // screenshots_pictures.cpp
 using shelltest::FakeWorker;
 using shelltest::Reply;
 using shelltest::SeenRequest;
@@ -185,6 +187,7 @@ int main(int argc, char** argv)
         Settle();
         ok &= Save(splash.grab().toImage(), "splash");
     }
+    ok &= RenderPicturesScreenshots(g_out, g_suffix);
     SetResources(nullptr);
     return ok ? 0 : 1;
 }

@@ -565,7 +565,7 @@ std::optional<HDIB> CDIB::DecodeBmp(std::span<const uint8_t> file)
         // (core files carry no colour count).
         if (dataOffset > paletteAt && dataOffset <= file.size())
             n = std::min(n, (dataOffset - paletteAt) / entry);
-        if ((file.size() - paletteAt) / entry < n)
+        if (n == 0 || (file.size() - paletteAt) / entry < n)
             return std::nullopt;
         palette.resize(n);
         for (size_t i = 0; i < n; ++i) {

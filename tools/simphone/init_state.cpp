@@ -1,5 +1,6 @@
 #include "init_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -222,6 +223,22 @@ bool FillHandsetMessages(const PhoneFs& pfs, Rng& r, std::string& error)
 
 // ---- media ----
 
+// The handset keeps camera photos, clips and WAP/MMS items in parts of
+// 20480 bytes: part 0 under the file's name, part i under name + "_" + i.
+bool WriteInParts(const PhoneFs& pfs, const std::string& dir, const std::string& name, std::span<const uint8_t> bytes,
+                  std::string& error)
+{
+    const size_t parts = std::max<size_t>(1, (bytes.size() + kClipPartSize - 1) / kClipPartSize);
+    for (size_t i = 0; i < parts; ++i) {
+        const std::string file = i == 0 ? name : name + "_" + std::to_string(i);
+        const size_t off = i * kClipPartSize;
+        const size_t len = std::min(kClipPartSize, bytes.size() - off);
+        if (!Write(pfs.app(dir + "/" + file), bytes.subspan(off, len), error))
+            return false;
+    }
+    return true;
+}
+
 bool FillSlots(const PhoneFs& pfs, Rng& r, std::string& error)
 {
     std::vector<uint8_t> jpegIdx(kSlotCount * sizeof(SlotRecord), 0), midiIdx(kSlotCount * sizeof(SlotRecord), 0);
@@ -278,7 +295,7 @@ bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error)
         char file[16], name[16];
         std::snprintf(file, sizeof file, "Photo%04zu.jpg", i + 1);
         std::snprintf(name, sizeof name, "Photo %zu", i + 1);
-        if (!Write(pfs.app("camera/" + std::string(file)), *jpeg, error))
+        if (!WriteInParts(pfs, "camera", file, *jpeg, error))
             return false;
         CameraRecord c{};
         PutBe16(c.number, static_cast<uint16_t>(i + 1));
@@ -303,18 +320,10 @@ bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error)
         auto clip = MakeClip(128, 96, clips[c].frames, clips[c].intervalMs, r.below(1u << 30));
         if (!clip)
             return error = "clip", false;
-        const size_t parts = (clip->size() + kClipPartSize - 1) / kClipPartSize;
-        for (size_t i = 0; i < parts; ++i) {
-            char file[24];
-            if (i == 0)
-                std::snprintf(file, sizeof file, "Video%02d", c);
-            else
-                std::snprintf(file, sizeof file, "Video%02d_%zu", c, i);
-            const size_t off = i * kClipPartSize;
-            const size_t len = std::min(kClipPartSize, clip->size() - off);
-            if (!Write(pfs.app("camera/" + std::string(file)), std::span(clip->data() + off, len), error))
-                return false;
-        }
+        char file[24];
+        std::snprintf(file, sizeof file, "Video%02d", c);
+        if (!WriteInParts(pfs, "camera", file, *clip, error))
+            return false;
         VideoRecord v{};
         PutBe16(v.number, static_cast<uint16_t>(c + 1));
         PutText(v.name, clips[c].name);
@@ -337,13 +346,16 @@ bool FillItems(const PhoneFs& pfs, Rng& r, std::string& error)
         std::vector<uint8_t> img(d.wap ? 3272 : d.images * sizeof(ItemRecord), 0);
         std::vector<uint8_t> aud(d.wap ? 1092 : d.sounds * sizeof(ItemRecord), 0);
         for (int i = 0; i < d.images; ++i) {
-            auto jpeg = MakeJpeg(i % 2 ? 128 : 96, i % 2 ? 160 : 96, r.below(1u << 30), 65);
+            // The second picture of each list is a photo large enough for two parts.
+            const bool large = i == 1;
+            auto jpeg =
+                MakeJpeg(large ? 640 : (i % 2 ? 128 : 96), large ? 480 : (i % 2 ? 160 : 96), r.below(1u << 30), 65);
             if (!jpeg)
                 return error = "item picture", false;
             char file[24], name[40];
             std::snprintf(file, sizeof file, "%simg%03d.jpg", d.wap ? "w" : "m", i + 1);
             std::snprintf(name, sizeof name, "%s picture %d", d.wap ? "WAP" : "MMS", i + 1);
-            if (!Write(pfs.app(std::string(d.dir) + "/" + file), *jpeg, error))
+            if (!WriteInParts(pfs, d.dir, file, *jpeg, error))
                 return false;
             ItemRecord it{};
             PutText(it.fileName, file);

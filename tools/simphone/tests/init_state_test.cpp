@@ -234,6 +234,19 @@ TEST_F(InitStateTest, SlotsHoldRealJpegAndMidi)
 
 TEST_F(InitStateTest, CameraWapAndMmsIndexesPointAtRealFiles)
 {
+    // Files over 20480 bytes lie in parts: name, name_1, name_2, ...
+    size_t mostParts = 0;
+    auto joined = [&](const std::string& dir, const std::string& name, size_t size) {
+        std::vector<uint8_t> whole;
+        const size_t parts = std::max<size_t>(1, (size + 20479) / 20480);
+        mostParts = std::max(mostParts, parts);
+        for (size_t p = 0; p < parts; ++p) {
+            const auto part = app(dir + (p == 0 ? name : name + "_" + std::to_string(p)));
+            EXPECT_EQ(part.size(), std::min<size_t>(20480, size - 20480 * p)) << name << " part " << p;
+            whole.insert(whole.end(), part.begin(), part.end());
+        }
+        return whole;
+    };
     const auto cam = app("camera/cam.idx");
     ASSERT_EQ(cam.size(), 60u * 48);
     int photos = 0;
@@ -242,11 +255,11 @@ TEST_F(InitStateTest, CameraWapAndMmsIndexesPointAtRealFiles)
         if (!r.fileName[0])
             continue;
         ++photos;
-        const auto f = app("camera/" + GetText(r.fileName));
-        EXPECT_EQ(GetBe32(r.size), f.size());
-        EXPECT_TRUE(DecodeJpeg(f)) << GetText(r.fileName);
+        EXPECT_TRUE(DecodeJpeg(joined("camera/", GetText(r.fileName), GetBe32(r.size)))) << GetText(r.fileName);
     }
     EXPECT_GE(photos, 5);
+    EXPECT_GE(mostParts, 2u);
+    mostParts = 0;
     const auto wapImg = app("wp/imgIndex.txt");
     ASSERT_EQ(wapImg.size(), 3272u);
     ASSERT_EQ(app("wp/audIndex.txt").size(), 1092u);
@@ -254,11 +267,16 @@ TEST_F(InitStateTest, CameraWapAndMmsIndexesPointAtRealFiles)
     EXPECT_GT(shown, 0);
     for (int i = 0; i < shown; ++i) {
         const auto r = FromBytes<ItemRecord>(std::span(wapImg).subspan(i * 108));
-        EXPECT_TRUE(DecodeJpeg(app("wp/" + GetText(r.fileName))));
+        EXPECT_TRUE(DecodeJpeg(joined("wp/", GetText(r.fileName), GetBe32(r.size))));
     }
     const auto mmsImg = app("mms/imgIndex.txt");
     ASSERT_GT(mmsImg.size(), 0u);
     EXPECT_EQ(mmsImg.size() % 108, 0u);
+    for (size_t i = 0; i < mmsImg.size() / 108; ++i) {
+        const auto r = FromBytes<ItemRecord>(std::span(mmsImg).subspan(i * 108));
+        EXPECT_TRUE(DecodeJpeg(joined("mms/", GetText(r.fileName), GetBe32(r.size))));
+    }
+    EXPECT_GE(mostParts, 2u);
 }
 
 TEST_F(InitStateTest, ClipsJoinIntoMotionJpegWithTimeStamps)

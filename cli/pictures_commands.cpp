@@ -3,6 +3,7 @@
 // shell, through the same media core (listings, slot flows, saving in
 // parts, the wallpaper frame) as the page.
 #include "cli/cli.h"
+#include "cli/phone_commands.h"
 #include "mobile/media/core/media_parts.h"
 #include "mobile/media/core/wallpaper.h"
 #include "platform/program_dir.h"
@@ -13,11 +14,6 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
-
-#if __has_include("mobile/shell/core/phone_session.h")
-#include "mobile/shell/core/phone_session.h"
-#define TELVANE_HAVE_PHONE_SESSION 1
-#endif
 
 namespace telvane::cli {
 namespace {
@@ -125,8 +121,6 @@ int RunImageConvert(const Args& a, const Io& io)
 
 // ---- on the phone -----------------------------------------------------------
 
-#ifdef TELVANE_HAVE_PHONE_SESSION
-
 struct CategoryName {
     const char* name;
     media::MediaList list;
@@ -171,17 +165,15 @@ Phone Connect(const Io& io, std::span<const media::MediaList> lists)
         if (::isatty(::fileno(io.err)))
             std::fprintf(io.err, "\r%3d%%", position);
     };
-    p.session = std::make_unique<shell::PhoneSession>(std::move(o));
-    if (auto failure = p.session->connect()) {
-        p.rc = Fail(io, failure->detail.empty() ? "no phone answered" : failure->detail);
+    p.session = ConnectSession(io, std::move(o), p.rc);
+    if (p.rc != kExitOk || !p.session)
         return p;
-    }
     // The lists, then the privacy lock that decides what they may show.
     shell::BatchPlan plan = media::IndexDownloadPlan(plat::ProgramDirectory(), lists);
     plan.steps.push_back(shell::BatchStep::Request(REQ_PRIVACY_LOCK, shell::NewRequest(plat::CurrentThreadId())));
     plan.effects.onPrivacyLock = [&p](bool pictures, bool) { p.picturesLocked = pictures; };
     if (p.session->runBatch(std::move(plan)) != shell::kBatchOk)
-        p.rc = Fail(io, Text(res::IDS_MEDIA_LIST_FAILED));
+        p.rc = Fail(io, Text(res::IDS_MEDIA_LIST_FAILED) + " (" + SessionFailure(*p.session) + ")");
     if (::isatty(::fileno(io.err)))
         std::fprintf(io.err, "\r     \r");
     return p;
@@ -279,31 +271,6 @@ int RunPictureSave(const Args& a, const Io& io)
         return Fail(io, "no row " + a.positional[1] + " in that list");
     return Report(io, media::SaveItem(*p.session, dir, *list, (*rows)[size_t(*row - 1)], a.positional[2]));
 }
-
-#else
-
-int PhoneUnavailable(const Io& io)
-{
-    return Fail(io, "this build has no phone session");
-}
-int RunPictures(const Args&, const Io& io)
-{
-    return PhoneUnavailable(io);
-}
-int RunPicturePut(const Args&, const Io& io)
-{
-    return PhoneUnavailable(io);
-}
-int RunPictureClear(const Args&, const Io& io)
-{
-    return PhoneUnavailable(io);
-}
-int RunPictureSave(const Args&, const Io& io)
-{
-    return PhoneUnavailable(io);
-}
-
-#endif
 
 constexpr OptionSpec kFramingOptions[] = {{"mode", true}, {"zoom", true}, {"at", true}};
 constexpr OptionSpec kPutOptions[] = {{"name", true}, {"mode", true}, {"zoom", true}, {"at", true}};

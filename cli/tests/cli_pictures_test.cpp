@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "mobile/media/core/media_index.h"
 #include "mobile/media/core/media_parts.h"
+#include "mobile/media/core/wallpaper.h"
 #include "quorlink/media/byte_order.h"
 #include "quorlink/media/dib.h"
 #include "support/sim_phone.h"
@@ -38,8 +39,7 @@ std::string ReadAll(std::FILE* f)
 
 Result Telvane(std::vector<std::string> args)
 {
-    std::vector<std::string_view> argv = {"telvane"};
-    argv.insert(argv.end(), args.begin(), args.end());
+    const std::vector<std::string_view> argv(args.begin(), args.end());
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     Result r;

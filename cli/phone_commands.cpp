@@ -246,8 +246,7 @@ std::optional<std::string> PhoneSaid(std::string_view line)
     return std::nullopt;
 }
 
-}  // namespace
-
+// The reason a failed batch gives the user.
 std::string FailureText(const shell::PhoneSession& s)
 {
     const shell::BatchFailure& f = s.lastFailure();
@@ -267,8 +266,6 @@ std::string FailureText(const shell::PhoneSession& s)
         return "the phone link did not answer";
     return "phone refused: " + (f.text.empty() ? std::string("ERROR") : f.text);
 }
-
-namespace {
 
 int Refused(const Io& io, const shell::PhoneSession& s)
 {
@@ -291,9 +288,12 @@ std::string ConnectText(const shell::ConnectError& e)
     return "cannot connect";
 }
 
-}  // namespace
-
-Connected ConnectOrFail(const Io& io, shell::PhoneSessionOptions options)
+// A connected session, or the reason on stderr.
+struct Connected {
+    std::unique_ptr<shell::PhoneSession> session;
+    int rc = kExitOk;
+};
+Connected ConnectOrFail(const Io& io, shell::PhoneSessionOptions options = {})
 {
     Connected c;
     c.session = std::make_unique<shell::PhoneSession>(std::move(options));
@@ -301,8 +301,6 @@ Connected ConnectOrFail(const Io& io, shell::PhoneSessionOptions options)
         c.rc = Fail(io, ConnectText(*failure));
     return c;
 }
-
-namespace {
 
 // A plan of plain requests.
 struct Request {

@@ -1,8 +1,20 @@
 /* The firmware download engine: records and exported functions.
  *
- * Every function here has C linkage and acts on the one process-wide download
- * context sg_DownloadContext. The engine runs on its caller's thread, blocks it
- * during serial waits, and is not reentrant: one boot or download at a time.
+ * Every function here has C linkage. The exports without a context argument
+ * act on the process-wide download context sg_DownloadContext; each has a
+ * twin ending in _ctx that acts on the context its caller passes instead, so
+ * that a caller on another thread, or several downloads at once (one context
+ * and one port each), never share a context. Every engine function works on
+ * the context it is given and nothing else.
+ *
+ * The engine runs on its caller's thread and blocks it during serial waits.
+ * What a download leaves behind besides its context (the last sector result
+ * sg_ResultDownload, the flash base of the last boot, the progress figures,
+ * the pack tables, the display sink) is kept per thread: two downloads on two
+ * threads never write the same record. One download per thread at a time.
+ *
+ * A negative result from a function that sends is the port's error code: the
+ * bytes could not be written, and the step stopped there.
  * Nothing the engine allocates crosses to its caller, except where stated.
  */
 #ifndef BRINDEL_BRINDEL_H
@@ -12,7 +24,10 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#define DWL_THREAD_LOCAL thread_local
 extern "C" {
+#else
+#define DWL_THREAD_LOCAL _Thread_local
 #endif
 
 /* A result: the family names the failing layer (0 = success), the code is the
@@ -65,8 +80,8 @@ typedef struct T_DownloadContext {
 } T_DownloadContext;
 
 extern T_DownloadContext sg_DownloadContext;
-/* The last result stored by a sector transfer. */
-extern DownloadResult sg_ResultDownload;
+/* The last result stored by a sector transfer on the calling thread. */
+extern DWL_THREAD_LOCAL DownloadResult sg_ResultDownload;
 
 /* ---- exported interface used by the flash download bridge ---- */
 int init_DownloadContext(void);
@@ -92,6 +107,27 @@ int vc_rd_sector_end(void);
 uint32_t vc_CheckSumReceived(void);
 /* Reads size bytes from a flash address: 1, or 17, 18, 19. */
 int vc_ReadSector(int address, int size, uint8_t* destination);
+
+/* ---- the same on a context the caller owns ----
+ * Each does exactly what the export of the same name does, on the context
+ * given. A caller's own context starts from dwl50_3InitialContext and ends
+ * with dwl50_4FreeContext (which frees the images it loaded). */
+void dwl50_3InitialContext(T_DownloadContext* context);
+int init_DownloadContext_ctx(T_DownloadContext* context);
+int init_serial_port_first_ctx(T_DownloadContext* context, int port, int timeoutSeconds);
+int start_boot_loader_ctx(T_DownloadContext* context, const char* spmPath);
+int dwl51_0InitLoadFile_ctx(T_DownloadContext* context);
+int vc_setGPIO_ctx(const T_DownloadContext* context);
+int vc_changeSPEED_ctx(const T_DownloadContext* context);
+int vc_dwl11_51SpeedControl_ctx(const T_DownloadContext* context);
+int vc_power_off_ctx(const T_DownloadContext* context);
+int vc_DownloadSectorCommand_ctx(const T_DownloadContext* context, int address, int sectorSize, int length);
+int vc_write_buffer_ctx(const T_DownloadContext* context, const uint8_t* data, int length);
+int vc_rd_sector_end_ctx(const T_DownloadContext* context);
+uint32_t vc_CheckSumReceived_ctx(const T_DownloadContext* context);
+int vc_ReadSector_ctx(const T_DownloadContext* context, int address, int size, uint8_t* destination);
+/* Frees the images a context owns and sets their pointers to NULL. */
+void dwl50_4FreeContext(T_DownloadContext* context);
 
 const char* brindel_version(void);
 

@@ -45,7 +45,7 @@ const uint8_t a_SpeedParameters[2][DWL_SPEED_COUNT][3] = {
      {0xC0, 0xFF, 0xFE}, {0xA0, 0xFF, 0xFE}, {0x80, 0xFF, 0xFE}, {0x60, 0xFF, 0xFE}, {0x40, 0xFF, 0xFE},
      {0x20, 0xFF, 0xFE}, {0xC0, 0xFF, 0xFF}}};
 
-uint32_t vg_SectorsTransferred = 0;
+thread_local uint32_t vg_SectorsTransferred = 0;
 
 }  // extern "C"
 
@@ -68,11 +68,37 @@ void PutBigEndian32(uint8_t* out, uint32_t v)
     out[3] = static_cast<uint8_t>(v);
 }
 
-void WriteBigEndian32(uint8_t port, uint32_t v)
+// Writes a whole buffer: 1, or the port's negative error.
+int WriteAll(uint8_t port, const uint8_t* data, size_t length)
+{
+    const int w = dwl12_9WriteBuffer(port, data, length);
+    if (w < 0)
+        return w;
+    return static_cast<size_t>(w) == length ? int{DWL_OK} : int{RT_ERR_IO};
+}
+
+int WriteBigEndian32(uint8_t port, uint32_t v)
 {
     uint8_t b[4];
     PutBigEndian32(b, v);
-    (void)dwl12_9WriteBuffer(port, b, 4);
+    return WriteAll(port, b, 4);
+}
+
+// Sends a command byte and reads the phone's answer: the byte, or the port's
+// negative error when the command could not be sent (nothing is read then).
+int Ask(uint8_t port, uint8_t command)
+{
+    const int w = dwl12_8WriteByte(port, command);
+    return w < 0 ? w : dwl12_7ReadByte(port);
+}
+
+// A port error passes through; any other answer that is not `expected`
+// becomes `code`.
+int Expect(int answer, int expected, int code)
+{
+    if (answer < 0 && answer != DWL_READ_TIMEOUT)
+        return answer;
+    return answer == expected ? int{DWL_OK} : code;
 }
 
 // Four bytes, least significant first; a missing byte counts as 0x9D.
@@ -93,12 +119,12 @@ uint32_t ReadLittleEndian32(uint8_t port, bool* complete)
     return v;
 }
 
-void SendMarker(uint8_t port)
+int SendMarker(uint8_t port)
 {
     uint8_t buffer[1 + DWL_TAG_MARKER_LENGTH];
     buffer[0] = DWL_TAG_MARKER_LENGTH;
     std::memcpy(buffer + 1, DWL_TAG_MARKER, DWL_TAG_MARKER_LENGTH);
-    (void)dwl12_9WriteBuffer(port, buffer, sizeof buffer);
+    return WriteAll(port, buffer, sizeof buffer);
 }
 
 // The phone's reply to a sector command or to a sector's data: the byte, or
@@ -124,33 +150,29 @@ int WaitSectorReply(uint8_t port)
     return DWL_READ_TIMEOUT;
 }
 
+enum class Sent { All, PortFailed, Stuck };
+
 // Sends data in 8192-byte pieces, each drained from the output queue before
-// the next; adds every byte into sum. The bytes that left, or -1.
-long SendPieces(uint8_t port, const uint8_t* data, uint32_t length, uint32_t* sum)
+// the next; adds every byte into sum.
+Sent SendPieces(uint8_t port, const uint8_t* data, uint32_t length, uint32_t* sum)
 {
     uint32_t done = 0;
     while (done < length) {
         const uint32_t n = std::min<uint32_t>(DWL_PIECE_SIZE, length - done);
         for (uint32_t i = 0; i < n; ++i)
             *sum += data[done + i];
-        const int written = dwl12_9WriteBuffer(port, data + done, n);
-        if (written < 0 || static_cast<uint32_t>(written) != n)
-            return -1;
+        if (WriteAll(port, data + done, n) != DWL_OK)
+            return Sent::PortFailed;
         if (rt_WaitOutQEmpty(port, kDrainLimitMs) != 0)
-            return -1;
+            return Sent::Stuck;
         done += n;
     }
-    return done;
+    return Sent::All;
 }
 
 void StoreResult(int family, int code)
 {
     dwl_SetResult(&sg_ResultDownload, family, code);
-}
-
-uint8_t Port()
-{
-    return sg_DownloadContext.port;
 }
 
 }  // namespace
@@ -160,42 +182,48 @@ extern "C" {
 int dwl11_51SpeedControl(uint8_t port)
 {
     for (int attempt = 0; attempt < 4; ++attempt) {
-        (void)dwl12_8WriteByte(port, DWL_CMD_SPEED_CONTROL);
-        if (dwl12_7ReadByte(port) == DWL_ACK_SPEED_CONFIRMED)
+        const int answer = Ask(port, DWL_CMD_SPEED_CONTROL);
+        if (answer == DWL_ACK_SPEED_CONFIRMED)
             return DWL_OK;
+        if (answer < 0 && answer != DWL_READ_TIMEOUT)
+            return answer;
     }
     return DWL_COMMAND_SPEED_CONTROL;
 }
 
-int dwl11_50ChangeSpeed(unsigned timeoutSeconds, uint8_t port, uint8_t speedIndex)
+int dwl11_50ChangeSpeed(unsigned timeoutSeconds, uint8_t port, uint8_t speedIndex, uint8_t uartSelect)
 {
     // An index outside the tables names no speed: nothing is sent.
     if (speedIndex >= DWL_SPEED_COUNT)
         return DWL_COMMAND_BAD_SPEED_ACK;
-    (void)dwl12_8WriteByte(port, DWL_CMD_CHANGE_SPEED);
-    if (dwl12_7ReadByte(port) != DWL_ACK_ACCEPTED)
-        return DWL_COMMAND_BAD_ACK;
-    const uint8_t uart = sg_DownloadContext.uartSelect == 1 ? 1 : 0;
-    const uint8_t* p = a_SpeedParameters[uart][speedIndex];
+    int rc = Expect(Ask(port, DWL_CMD_CHANGE_SPEED), DWL_ACK_ACCEPTED, DWL_COMMAND_BAD_ACK);
+    if (rc != DWL_OK)
+        return rc;
+    const uint8_t* p = a_SpeedParameters[uartSelect == 1 ? 1 : 0][speedIndex];
     const unsigned sum = unsigned{p[0]} + p[1] + p[2];
     const uint8_t bytes[5] = {p[0], p[1], p[2], static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum)};
-    (void)dwl12_9WriteBuffer(port, bytes, sizeof bytes);
+    if (rc = WriteAll(port, bytes, sizeof bytes); rc != DWL_OK)
+        return rc;
     if (dwl12_7ReadByte(port) != DWL_ACK_SPEED_PARAMETERS)
         return DWL_COMMAND_BAD_SPEED_ACK;
     if (dwl12_7ReadByte(port) != 0)
         return DWL_COMMAND_BAD_SPEED_CHECKSUM;
-    (void)rt_WaitOutQEmpty(port, kDrainLimitMs);
+    // The phone changes speed once it has everything: the last byte must be
+    // on the wire before the PC port changes under it.
+    if (rc = rt_WaitOutQEmpty(port, kDrainLimitMs); rc < 0)
+        return rc == RT_ERR_TIMEOUT ? int{RT_ERR_IO} : rc;
     const int open = dwl12_0UartInit(port, a_PCSpeedValue[speedIndex], RT_PARITY_NONE, timeoutSeconds);
     if (open != DWL_OK)
         return open;
-    return dwl11_51SpeedControl(port) == DWL_OK ? int{DWL_OK} : int{DWL_COMMAND_SPEED_CONTROL};
+    rc = dwl11_51SpeedControl(port);
+    return rc == DWL_OK || rc < 0 ? rc : int{DWL_COMMAND_SPEED_CONTROL};
 }
 
 int dwl11_52SetPMU(uint8_t port)
 {
-    (void)dwl12_8WriteByte(port, DWL_CMD_SET_PMU);
-    if (dwl12_7ReadByte(port) != DWL_ACK_ACCEPTED)
-        return DWL_COMMAND_BAD_ACK;
+    int rc = Expect(Ask(port, DWL_CMD_SET_PMU), DWL_ACK_ACCEPTED, DWL_COMMAND_BAD_ACK);
+    if (rc != DWL_OK)
+        return rc;
     if (dwl12_7ReadByte(port) != DWL_ACK_PMU_SET)
         return DWL_COMMAND_BAD_PMU_ACK;
     (void)dwl12_7ReadByte(port);
@@ -204,9 +232,9 @@ int dwl11_52SetPMU(uint8_t port)
 
 int dwl11_53SetGPIO(uint8_t port)
 {
-    (void)dwl12_8WriteByte(port, DWL_CMD_SET_GPIO);
-    if (dwl12_7ReadByte(port) != DWL_ACK_ACCEPTED)
-        return DWL_COMMAND_BAD_ACK;
+    const int rc = Expect(Ask(port, DWL_CMD_SET_GPIO), DWL_ACK_ACCEPTED, DWL_COMMAND_BAD_ACK);
+    if (rc != DWL_OK)
+        return rc;
     return dwl12_7ReadByte(port) == DWL_ACK_GPIO_SET ? int{DWL_OK} : int{DWL_COMMAND_BAD_GPIO_ACK};
 }
 
@@ -220,10 +248,11 @@ int dwl11_8SetGPIO(const T_DownloadContext* context)
 
 int dwl11_0SetSpeedAndPMU(const T_DownloadContext* context)
 {
+    // A port that cannot be written is not retried: nothing would change.
     int rc = DWL_NOK;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        rc = dwl11_50ChangeSpeed(10, context->port, context->speedIndex);
-        if (rc == DWL_OK)
+        rc = dwl11_50ChangeSpeed(10, context->port, context->speedIndex, context->uartSelect);
+        if (rc == DWL_OK || rc < 0)
             break;
     }
     if (rc != DWL_OK)
@@ -232,26 +261,30 @@ int dwl11_0SetSpeedAndPMU(const T_DownloadContext* context)
         return DWL_OK;
     for (int attempt = 0; attempt < 3; ++attempt) {
         rc = dwl11_52SetPMU(context->port);
-        if (rc == DWL_OK)
-            return DWL_OK;
+        if (rc == DWL_OK || rc < 0)
+            return rc;
     }
     return rc;
 }
 
 int dwl11_4EraseFlash(uint8_t command, uint32_t address, uint32_t size, uint8_t count, uint8_t port)
 {
-    (void)dwl12_8WriteByte(port, command);
-    const int ack = dwl12_7ReadByte(port);
+    const int ack = Ask(port, command);
+    if (ack < 0 && ack != DWL_READ_TIMEOUT)
+        return ack;
     if (ack != DWL_ACK_ERASE_REFUSED) {
+        int rc = DWL_OK;
         if (command == DWL_CMD_ERASE_ADDRESS) {
-            WriteBigEndian32(port, address);
+            rc = WriteBigEndian32(port, address);
         } else if (command == DWL_CMD_ERASE_SECTORS) {
             uint8_t b[9];
             b[0] = count;
             PutBigEndian32(b + 1, size);
             PutBigEndian32(b + 5, address);
-            (void)dwl12_9WriteBuffer(port, b, sizeof b);
+            rc = WriteAll(port, b, sizeof b);
         }
+        if (rc != DWL_OK)
+            return rc;
     }
     return ack == DWL_ACK_ACCEPTED ? int{DWL_OK} : int{DWL_COMMAND_BAD_ERASE_ACK};
 }
@@ -281,26 +314,26 @@ int dwl11_3DownloadSectorCommand(uint32_t address, uint32_t sectorSize, uint32_t
     PutBigEndian32(b + 1, sectorSize);
     PutBigEndian32(b + 5, address);
     PutBigEndian32(b + 9, length);
-    (void)dwl12_9WriteBuffer(port, b, sizeof b);
-    return DWL_OK;
+    return WriteAll(port, b, sizeof b);
 }
 
-int dwl11_6ReadCommand(uint32_t address, uint32_t size, uint8_t* destination, uint8_t port)
+int dwl11_6ReadCommand(uint32_t address, uint32_t size, uint8_t* destination, uint8_t port, uint8_t downloadType)
 {
     if (destination == nullptr && size != 0)
         return DWL_COMMAND_BAD_READ_PARAMETER;
     uint32_t steps = size < 4096 ? size : size / 4096;
     steps = std::min<uint32_t>(steps, 64);
     const uint32_t stride = steps != 0 ? size / steps : 0;
-    const bool showProgress = sg_DownloadContext.downloadType == 5;
+    const bool showProgress = downloadType == 5;
 
-    (void)dwl12_8WriteByte(port, DWL_CMD_READ);
-    if (dwl12_7ReadByte(port) != DWL_ACK_ACCEPTED)
-        return DWL_COMMAND_BAD_READ_ACK;
+    int rc = Expect(Ask(port, DWL_CMD_READ), DWL_ACK_ACCEPTED, DWL_COMMAND_BAD_READ_ACK);
+    if (rc != DWL_OK)
+        return rc;
     uint8_t parameters[8];
     PutBigEndian32(parameters, size);
     PutBigEndian32(parameters + 4, address);
-    (void)dwl12_9WriteBuffer(port, parameters, sizeof parameters);
+    if (rc = WriteAll(port, parameters, sizeof parameters); rc != DWL_OK)
+        return rc;
     if (dwl12_7ReadByte(port) != DWL_ACK_READ_FOLLOWS)
         return DWL_COMMAND_BAD_READ_PARAMETER;
 
@@ -333,19 +366,16 @@ int dwl11_6ReadCommand(uint32_t address, uint32_t size, uint8_t* destination, ui
 
 int dwl11_7SwitchOffCommand(uint8_t port)
 {
-    (void)dwl12_8WriteByte(port, DWL_CMD_SWITCH_OFF);
-    return dwl12_7ReadByte(port) == DWL_ACK_ACCEPTED ? int{DWL_OK} : int{DWL_COMMAND_SWITCH_OFF};
+    return Expect(Ask(port, DWL_CMD_SWITCH_OFF), DWL_ACK_ACCEPTED, DWL_COMMAND_SWITCH_OFF);
 }
 
 uint8_t* dwl11_1GetTagInfoInEmbCla(uint8_t port, uint32_t* length)
 {
     if (length != nullptr)
         *length = 0;
-    (void)dwl12_8WriteByte(port, DWL_CMD_GET_TAG);
-    if (dwl12_7ReadByte(port) != DWL_ACK_ACCEPTED)
+    if (Ask(port, DWL_CMD_GET_TAG) != DWL_ACK_ACCEPTED)
         return nullptr;
-    SendMarker(port);
-    if (dwl12_7ReadByte(port) != DWL_ACK_TAG_FOLLOWS)
+    if (SendMarker(port) != DWL_OK || dwl12_7ReadByte(port) != DWL_ACK_TAG_FOLLOWS)
         return nullptr;
     uint32_t n = 0;
     for (int i = 0; i < 4; ++i) {
@@ -370,19 +400,20 @@ uint8_t* dwl11_1GetTagInfoInEmbCla(uint8_t port, uint32_t* length)
     return tag;
 }
 
-int dwl11_2RestoreSimlockKeys(uint8_t port)
+int dwl11_2RestoreSimlockKeys(uint8_t port, uint8_t checkSimlockOption)
 {
-    (void)dwl12_8WriteByte(port, DWL_CMD_RESTORE_SIMLOCK);
-    if (dwl12_7ReadByte(port) != DWL_ACK_ACCEPTED)
-        return DWL_COMMAND_BAD_ACK;
-    SendMarker(port);
+    int rc = Expect(Ask(port, DWL_CMD_RESTORE_SIMLOCK), DWL_ACK_ACCEPTED, DWL_COMMAND_BAD_ACK);
+    if (rc != DWL_OK)
+        return rc;
+    if (rc = SendMarker(port); rc != DWL_OK)
+        return rc;
     if (dwl12_7ReadByte(port) != DWL_ACK_SIMLOCK_STATUS)
         return DWL_COMMAND_BAD_SIMLOCK_ACK;
     switch (dwl12_7ReadByte(port)) {
     case 0: return DWL_OK;
     case 1: return DWL_COMMAND_SIMLOCK_NOT_STORED;
     case 2: return DWL_COMMAND_TAG_NOT_FOUND;
-    case 3: return sg_DownloadContext.checkSimlockOption == 1 ? int{DWL_COMMAND_SIMLOCK_NOT_STORED} : int{DWL_OK};
+    case 3: return checkSimlockOption == 1 ? int{DWL_COMMAND_SIMLOCK_NOT_STORED} : int{DWL_OK};
     default: return DWL_COMMAND_BAD_SIMLOCK_STATUS;
     }
 }
@@ -392,7 +423,10 @@ DownloadResult dwl11_9TransferSector(uint8_t port, uint32_t address, uint32_t se
 {
     int inRow = 0;
     for (;;) {
-        (void)dwl11_3DownloadSectorCommand(address, sectorSize, length, port);
+        if (dwl11_3DownloadSectorCommand(address, sectorSize, length, port) != DWL_OK) {
+            StoreResult(DWL_SOFT_LIB_PC_ERR, DWL_PCLIB_UART);
+            return sg_ResultDownload;
+        }
         const int first = WaitSectorReply(port);
         if (first == DWL_READ_TIMEOUT) {
             StoreResult(DWL_SOFT_DOWNLOAD_TIMEOUT, 0);
@@ -403,8 +437,11 @@ DownloadResult dwl11_9TransferSector(uint8_t port, uint32_t address, uint32_t se
             return sg_ResultDownload;
         }
         uint32_t sum = 0;
-        if (SendPieces(port, data, length, &sum) < 0) {
-            StoreResult(DWL_SOFT_DOWNLOAD_TIMEOUT, 0);
+        if (const Sent sent = SendPieces(port, data, length, &sum); sent != Sent::All) {
+            if (sent == Sent::PortFailed)
+                StoreResult(DWL_SOFT_LIB_PC_ERR, DWL_PCLIB_UART);
+            else
+                StoreResult(DWL_SOFT_DOWNLOAD_TIMEOUT, 0);
             return sg_ResultDownload;
         }
         const int end = WaitSectorReply(port);
@@ -502,7 +539,7 @@ DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const
         return result;
     }
     T_SectorList list{};
-    int rc = dwl10_3GetSectorList(man, dev, address - vg_BaseAddress, size, &list);
+    int rc = dwl10_3GetSectorList(man, dev, address - dwl1_62ContextBaseAddress(context), size, &list);
     if (rc != DWL_OK) {
         dwl_SetResult(&result, DWL_SOFT_FLASH_ERR, rc);
         return result;
@@ -551,40 +588,43 @@ DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const
     return result;
 }
 
-int vc_changeSPEED(void)
+int vc_changeSPEED_ctx(const T_DownloadContext* context)
 {
-    return dwl11_0SetSpeedAndPMU(&sg_DownloadContext);
+    return dwl11_0SetSpeedAndPMU(context);
 }
 
-int vc_dwl11_51SpeedControl(void)
+int vc_dwl11_51SpeedControl_ctx(const T_DownloadContext* context)
 {
-    const uint8_t port = Port();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        (void)dwl12_8WriteByte(port, DWL_CMD_SPEED_CONTROL);
-        if (dwl12_7ReadByte(port) == DWL_ACK_SPEED_CONFIRMED)
+        const int answer = Ask(context->port, DWL_CMD_SPEED_CONTROL);
+        if (answer == DWL_ACK_SPEED_CONFIRMED)
             return DWL_ACK_SPEED_CONFIRMED;
+        if (answer < 0 && answer != DWL_READ_TIMEOUT)
+            return answer;
     }
     return DWL_COMMAND_SPEED_CONTROL;
 }
 
-int vc_setGPIO(void)
+int vc_setGPIO_ctx(const T_DownloadContext* context)
 {
-    return dwl11_53SetGPIO(Port());
+    return dwl11_53SetGPIO(context->port);
 }
 
-int vc_power_off(void)
+int vc_power_off_ctx(const T_DownloadContext* context)
 {
-    const uint8_t port = Port();
-    (void)dwl12_8WriteByte(port, DWL_CMD_SWITCH_OFF);
-    const int b = dwl12_7ReadByte(port);
+    const int b = Ask(context->port, DWL_CMD_SWITCH_OFF);
     return b == DWL_READ_TIMEOUT ? int{DWL_TIMEOUT_BYTE} : b;
 }
 
-int vc_DownloadSectorCommand(int address, int sectorSize, int length)
+int vc_DownloadSectorCommand_ctx(const T_DownloadContext* context, int address, int sectorSize, int length)
 {
-    const uint8_t port = Port();
-    (void)dwl11_3DownloadSectorCommand(static_cast<uint32_t>(address), static_cast<uint32_t>(sectorSize),
-                                       static_cast<uint32_t>(length), port);
+    const uint8_t port = context->port;
+    const int sent = dwl11_3DownloadSectorCommand(static_cast<uint32_t>(address), static_cast<uint32_t>(sectorSize),
+                                                  static_cast<uint32_t>(length), port);
+    if (sent != DWL_OK) {
+        StoreResult(DWL_SOFT_LIB_PC_ERR, DWL_PCLIB_UART);
+        return sent;
+    }
     const int b = WaitSectorReply(port);
     if (b == DWL_READ_TIMEOUT) {
         StoreResult(DWL_SOFT_DOWNLOAD_TIMEOUT, 0);
@@ -593,11 +633,11 @@ int vc_DownloadSectorCommand(int address, int sectorSize, int length)
     return b;
 }
 
-int vc_write_buffer(const uint8_t* data, int length)
+int vc_write_buffer_ctx(const T_DownloadContext* context, const uint8_t* data, int length)
 {
     if (data == nullptr || length <= 0)
         return 0;
-    const uint8_t port = Port();
+    const uint8_t port = context->port;
     const int written = dwl12_9WriteBuffer(port, data, static_cast<size_t>(length));
     if (written < 0)
         return 0;
@@ -606,9 +646,9 @@ int vc_write_buffer(const uint8_t* data, int length)
     return written;
 }
 
-int vc_rd_sector_end(void)
+int vc_rd_sector_end_ctx(const T_DownloadContext* context)
 {
-    const int b = WaitSectorReply(Port());
+    const int b = WaitSectorReply(context->port);
     if (b == DWL_READ_TIMEOUT) {
         StoreResult(DWL_SOFT_DOWNLOAD_TIMEOUT, 0);
         return sg_ResultDownload.code;
@@ -616,16 +656,62 @@ int vc_rd_sector_end(void)
     return b;
 }
 
+uint32_t vc_CheckSumReceived_ctx(const T_DownloadContext* context)
+{
+    return ReadLittleEndian32(context->port, nullptr);
+}
+
+int vc_ReadSector_ctx(const T_DownloadContext* context, int address, int size, uint8_t* destination)
+{
+    if (size < 0)
+        return DWL_COMMAND_BAD_READ_PARAMETER;
+    return dwl11_6ReadCommand(static_cast<uint32_t>(address), static_cast<uint32_t>(size), destination, context->port,
+                              context->downloadType);
+}
+
+int vc_changeSPEED(void)
+{
+    return vc_changeSPEED_ctx(&sg_DownloadContext);
+}
+
+int vc_dwl11_51SpeedControl(void)
+{
+    return vc_dwl11_51SpeedControl_ctx(&sg_DownloadContext);
+}
+
+int vc_setGPIO(void)
+{
+    return vc_setGPIO_ctx(&sg_DownloadContext);
+}
+
+int vc_power_off(void)
+{
+    return vc_power_off_ctx(&sg_DownloadContext);
+}
+
+int vc_DownloadSectorCommand(int address, int sectorSize, int length)
+{
+    return vc_DownloadSectorCommand_ctx(&sg_DownloadContext, address, sectorSize, length);
+}
+
+int vc_write_buffer(const uint8_t* data, int length)
+{
+    return vc_write_buffer_ctx(&sg_DownloadContext, data, length);
+}
+
+int vc_rd_sector_end(void)
+{
+    return vc_rd_sector_end_ctx(&sg_DownloadContext);
+}
+
 uint32_t vc_CheckSumReceived(void)
 {
-    return ReadLittleEndian32(Port(), nullptr);
+    return vc_CheckSumReceived_ctx(&sg_DownloadContext);
 }
 
 int vc_ReadSector(int address, int size, uint8_t* destination)
 {
-    if (size < 0)
-        return DWL_COMMAND_BAD_READ_PARAMETER;
-    return dwl11_6ReadCommand(static_cast<uint32_t>(address), static_cast<uint32_t>(size), destination, Port());
+    return vc_ReadSector_ctx(&sg_DownloadContext, address, size, destination);
 }
 
 }  // extern "C"

@@ -1,6 +1,8 @@
 /* Command layer: the one-byte commands of the resident loader, the speed
  * tables, the sector transfer and the exports the flash download bridge
- * calls. Results are DWL_COMMAND codes (1 = success) unless stated. */
+ * calls. Results are DWL_COMMAND codes (1 = success) unless stated; a
+ * negative result is the port's error code (a command or its parameters could
+ * not be written; nothing more was sent or read). */
 #ifndef BRINDEL_DWL11COMMAND_H
 #define BRINDEL_DWL11COMMAND_H
 
@@ -85,7 +87,8 @@ extern const uint8_t a_SpeedParameters[2][DWL_SPEED_COUNT][3];
 
 /* The context's first two words as the command layer reads them. */
 int dwl11_0SetSpeedAndPMU(const T_DownloadContext* context);
-int dwl11_50ChangeSpeed(unsigned timeoutSeconds, uint8_t port, uint8_t speedIndex);
+/* uartSelect picks the row of speed parameters (the baseband UART booted). */
+int dwl11_50ChangeSpeed(unsigned timeoutSeconds, uint8_t port, uint8_t speedIndex, uint8_t uartSelect);
 int dwl11_51SpeedControl(uint8_t port);
 int dwl11_52SetPMU(uint8_t port);
 int dwl11_53SetGPIO(uint8_t port);
@@ -93,12 +96,15 @@ int dwl11_8SetGPIO(const T_DownloadContext* context);
 int dwl11_4EraseFlash(uint8_t command, uint32_t address, uint32_t size, uint8_t count, uint8_t port);
 int dwl11_5FlashEraseResult(uint8_t port, const T_DownloadContext* context);
 int dwl11_3DownloadSectorCommand(uint32_t address, uint32_t sectorSize, uint32_t length, uint8_t port);
-int dwl11_6ReadCommand(uint32_t address, uint32_t size, uint8_t* destination, uint8_t port);
+/* The package progress figures move while reading when downloadType is 5
+ * (read block). */
+int dwl11_6ReadCommand(uint32_t address, uint32_t size, uint8_t* destination, uint8_t port, uint8_t downloadType);
 int dwl11_7SwitchOffCommand(uint8_t port);
 /* The phone's identification area in a new malloc'ed buffer owned by the
  * caller (length in *length), or NULL. */
 uint8_t* dwl11_1GetTagInfoInEmbCla(uint8_t port, uint32_t* length);
-int dwl11_2RestoreSimlockKeys(uint8_t port);
+/* checkSimlockOption 1 makes restore status 3 a failure. */
+int dwl11_2RestoreSimlockKeys(uint8_t port, uint8_t checkSimlockOption);
 
 /* Erase result of the PCF5085 loader, which reports it without the 0xC5
  * prefix: 1, or 13..16 as dwl11_5FlashEraseResult. */
@@ -116,8 +122,9 @@ DownloadResult dwl11_9TransferSector(uint8_t port, uint32_t address, uint32_t se
  * software, 1 package or block). */
 DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const uint8_t* image, uint32_t address,
                                 int kind);
-/* Number of sectors dwl11_54Download actually sent in its last run. */
-extern uint32_t vg_SectorsTransferred;
+/* Number of sectors dwl11_54Download actually sent in its last run on the
+ * calling thread. */
+extern DWL_THREAD_LOCAL uint32_t vg_SectorsTransferred;
 
 #ifdef __cplusplus
 }

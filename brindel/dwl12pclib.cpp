@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -58,26 +59,35 @@ int dwl12_1UartStop(uint8_t port)
 }
 
 namespace {
+// The operator's choice, read by every download thread.
+std::mutex pg_SpmOverrideLock;
 std::string pg_SpmOverride;
-}
+}  // namespace
 
 void dwl12_41SetSpmFile(const char* path)
 {
+    const std::lock_guard lock(pg_SpmOverrideLock);
     pg_SpmOverride = path != nullptr ? path : "";
 }
 
 const char* dwl12_40SpmFileName(uint8_t projectType)
 {
-    static std::string v_Type4Path;
-    if (!pg_SpmOverride.empty() && projectType <= 4)
-        return pg_SpmOverride.c_str();
+    // The name returned stays valid on the calling thread until its next call.
+    static thread_local std::string v_Name;
+    if (projectType > 4)
+        return nullptr;
+    {
+        const std::lock_guard lock(pg_SpmOverrideLock);
+        v_Name = pg_SpmOverride;
+    }
+    if (!v_Name.empty())
+        return v_Name.c_str();
     switch (projectType) {
     case 0: return "dwl8586.spm";
     case 1:
     case 2: return "dwl87.spm";
     case 3: return "dwl874_5.spm";
-    case 4: v_Type4Path = plat::ProgramDirectory() + "dwl874_7.spm"; return v_Type4Path.c_str();
-    default: return nullptr;
+    default: v_Name = plat::ProgramDirectory() + "dwl874_7.spm"; return v_Name.c_str();
     }
 }
 

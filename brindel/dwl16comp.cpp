@@ -21,14 +21,14 @@
 
 extern "C" {
 
-uint16_t vg_ClaStructId = 0;
-uint16_t vg_ClaFamilyId = 0;
-uint16_t vg_ClaEdition = 0;
-uint32_t vg_ClaNbPack = 0;
-uint32_t pg_ClaPackSize[DWL_MAX_PACKS];
-uint32_t pg_ClaPackAddr[DWL_MAX_PACKS];
-int32_t pg_ClaPackMandatory[DWL_MAX_PACKS];
-uint8_t pg_BinPackSizeTooLargeForClaPackSize[DWL_MAX_PACKS];
+thread_local uint16_t vg_ClaStructId = 0;
+thread_local uint16_t vg_ClaFamilyId = 0;
+thread_local uint16_t vg_ClaEdition = 0;
+thread_local uint32_t vg_ClaNbPack = 0;
+thread_local uint32_t pg_ClaPackSize[DWL_MAX_PACKS];
+thread_local uint32_t pg_ClaPackAddr[DWL_MAX_PACKS];
+thread_local int32_t pg_ClaPackMandatory[DWL_MAX_PACKS];
+thread_local uint8_t pg_BinPackSizeTooLargeForClaPackSize[DWL_MAX_PACKS];
 
 }  // extern "C"
 
@@ -158,7 +158,8 @@ uint8_t* dwl12_3GetTagInfoInFileCla(const uint8_t* image, uint32_t imageSize, ui
 }
 
 int dwl16_0CheckCompleteSoftwareCompatibility(const uint8_t* tag, uint32_t tagLength, uint8_t manufacturerId,
-                                              uint8_t deviceId, const uint8_t* image, uint32_t imageSize)
+                                              uint8_t deviceId, const uint8_t* image, uint32_t imageSize,
+                                              const T_DownloadContext* phone)
 {
     T_TagInfo info;
     const int parsed = dwl16_10ParseTag(tag, tagLength, &info);
@@ -188,8 +189,9 @@ int dwl16_0CheckCompleteSoftwareCompatibility(const uint8_t* tag, uint32_t tagLe
             if (tableBytes != 0)
                 std::memcpy(table.data(), image + info.packTableAddress, tableBytes);
         } else if (tableBytes != 0 &&
-                   dwl11_6ReadCommand(vg_BaseAddress + info.packTableAddress, tableBytes, table.data(),
-                                      sg_DownloadContext.port) != DWL_OK) {
+                   (phone == nullptr ||
+                    dwl11_6ReadCommand(dwl1_62ContextBaseAddress(phone) + info.packTableAddress, tableBytes,
+                                       table.data(), phone->port, phone->downloadType) != DWL_OK)) {
             return DWL_COMP_PACKAGE_ADDRESS;
         }
         vg_ClaNbPack = info.packCount;
@@ -211,7 +213,7 @@ int dwl16_2VerifyCoherence(const uint8_t* tag, uint32_t tagLength, T_DownloadCon
     const uint8_t man = context->manufacturerId;
     const uint8_t dev = context->deviceId;
     int rc = dwl16_0CheckCompleteSoftwareCompatibility(tag, tagLength, man, dev, context->softwareImage,
-                                                       context->softwareSize);
+                                                       context->softwareSize, context);
     if (rc != DWL_OK)
         return rc;
     T_TagInfo info;

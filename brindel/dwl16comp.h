@@ -33,15 +33,15 @@ enum { DWL_TAG_VERSION1 = 258, DWL_TAG_VERSION2 = 514, DWL_TAG_VERSION3 = 770 };
 #define DWL_TAG_MIN_LENGTH 16
 #define DWL_PACKAGE_SIGNATURE "599:"
 
-/* Pack description tables of the last check. */
-extern uint16_t vg_ClaStructId;
-extern uint16_t vg_ClaFamilyId;
-extern uint16_t vg_ClaEdition;
-extern uint32_t vg_ClaNbPack;
-extern uint32_t pg_ClaPackSize[DWL_MAX_PACKS];
-extern uint32_t pg_ClaPackAddr[DWL_MAX_PACKS];
-extern int32_t pg_ClaPackMandatory[DWL_MAX_PACKS];
-extern uint8_t pg_BinPackSizeTooLargeForClaPackSize[DWL_MAX_PACKS];
+/* Pack description tables of the last check on the calling thread. */
+extern DWL_THREAD_LOCAL uint16_t vg_ClaStructId;
+extern DWL_THREAD_LOCAL uint16_t vg_ClaFamilyId;
+extern DWL_THREAD_LOCAL uint16_t vg_ClaEdition;
+extern DWL_THREAD_LOCAL uint32_t vg_ClaNbPack;
+extern DWL_THREAD_LOCAL uint32_t pg_ClaPackSize[DWL_MAX_PACKS];
+extern DWL_THREAD_LOCAL uint32_t pg_ClaPackAddr[DWL_MAX_PACKS];
+extern DWL_THREAD_LOCAL int32_t pg_ClaPackMandatory[DWL_MAX_PACKS];
+extern DWL_THREAD_LOCAL uint8_t pg_BinPackSizeTooLargeForClaPackSize[DWL_MAX_PACKS];
 
 /* A tag's fields as its structure version lays them out. */
 typedef struct T_TagInfo {
@@ -72,8 +72,11 @@ int dwl16_11ParsePackageHeader(const uint8_t* package, uint32_t size, int versio
 /* The tag of an image: a new malloc'ed copy owned by the caller, or NULL. */
 uint8_t* dwl12_3GetTagInfoInFileCla(const uint8_t* image, uint32_t imageSize, uint32_t* tagLength);
 
+/* Without an image (imageSize 0) a version 3 pack table is read from the
+ * phone of the context `phone` (NULL: no phone, such a table gives 6). */
 int dwl16_0CheckCompleteSoftwareCompatibility(const uint8_t* tag, uint32_t tagLength, uint8_t manufacturerId,
-                                              uint8_t deviceId, const uint8_t* image, uint32_t imageSize);
+                                              uint8_t deviceId, const uint8_t* image, uint32_t imageSize,
+                                              const T_DownloadContext* phone);
 /* source 1: the phone's tag, 2: the software image's. */
 int dwl16_1CheckSoftAndPackageCompatibility(int source, T_DownloadContext* context, const uint8_t* package,
                                             uint32_t packageSize);
@@ -83,8 +86,9 @@ int dwl16_3CheckSoftCompatibility(const uint8_t* phoneTag, uint32_t phoneLength,
                                   uint32_t fileLength);
 int dwl16_4CheckMobileAndFileCompatibility(uint32_t* packAddress, uint8_t port, const uint8_t* image,
                                            uint32_t imageSize);
-/* Loads the compared file when the compared-download option is on. */
-void dwl6_200GenerateCompInfo(void);
+/* Loads the compared file into the context when its compared-download
+ * option is on. */
+void dwl6_200GenerateCompInfo(T_DownloadContext* context);
 
 #ifdef __cplusplus
 }

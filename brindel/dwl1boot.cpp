@@ -12,6 +12,7 @@
 #include "brindel/dwl_result.h"
 #include "brindel/runtime/dwl_rt.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <initializer_list>
@@ -96,33 +97,48 @@ void SoftwareSizeBigEndian(uint32_t size, uint8_t out[4])
 
 // The boot ROM handshake both boots share: DTR up for the PCF5087 projects,
 // wait for one of the awaited acknowledges, record it, answer "D" and drop
-// DTR again. The acknowledge, or DWL_READ_TIMEOUT.
-int Handshake(T_DownloadContext* context, std::initializer_list<uint8_t> awaited)
+// DTR again. The acknowledge, or DWL_READ_TIMEOUT; *portError is the port's
+// error code when the line could not be driven (0 otherwise).
+int Handshake(T_DownloadContext* context, std::initializer_list<uint8_t> awaited, int* portError)
 {
     const uint8_t port = context->port;
     const bool dtr = DrivesDtr(context->projectType);
-    if (dtr)
-        (void)rt_SetDTR(port, 1);
+    *portError = 0;
+    if (dtr && (*portError = std::min(rt_SetDTR(port, 1), 0)) < 0)
+        return DWL_READ_TIMEOUT;
     const int ack = WaitForByte(port, awaited);
     context->bootAcknowledge = AsContextByte(ack);
-    (void)dwl12_8WriteByte(port, kCommandD);
+    if (const int w = dwl12_8WriteByte(port, kCommandD); w < 0) {
+        *portError = w;
+        return ack;
+    }
     if (dtr)
-        (void)rt_SetDTR(port, 0);
+        *portError = std::min(rt_SetDTR(port, 0), 0);
     return ack;
+}
+
+DownloadResult PortFailure()
+{
+    return dwl_MakeResult(DWL_SOFT_LIB_PC_ERR, DWL_PCLIB_UART);
 }
 
 }  // namespace
 
 extern "C" {
 
-uint32_t vg_BaseAddress = 0x2000000;
+thread_local uint32_t vg_BaseAddress = 0x2000000;
 
 uint32_t dwl1_61BaseAddress(uint8_t projectType)
 {
     return projectType < pg_BootSetups.size() ? pg_BootSetups[projectType].base : 0;
 }
 
-void dwl1_50SetStartAddr(uint8_t port, uint32_t address)
+uint32_t dwl1_62ContextBaseAddress(const T_DownloadContext* context)
+{
+    return dwl1_61BaseAddress(context->projectType);
+}
+
+int dwl1_50SetStartAddr(uint8_t port, uint32_t address)
 {
     const uint8_t bytes[6] = {0x00,
                               0x03,
@@ -131,32 +147,38 @@ void dwl1_50SetStartAddr(uint8_t port, uint32_t address)
                               static_cast<uint8_t>(address >> 8),
                               static_cast<uint8_t>(address)};
     for (uint8_t b : bytes)
-        (void)dwl12_8WriteByte(port, b);
+        if (const int w = dwl12_8WriteByte(port, b); w < 0)
+            return w;
+    return DWL_OK;
 }
 
-void dwl1_51DownloadBlock(uint8_t port, const uint8_t* data, uint32_t length)
+int dwl1_51DownloadBlock(uint8_t port, const uint8_t* data, uint32_t length)
 {
     if (length == 0 || length > DWL_SPM_MAX_SIZE)
-        return;
+        return DWL_OK;
     const uint32_t last = length - 1;
-    (void)dwl12_8WriteByte(port, static_cast<uint8_t>(0x40 | (last >> 8)));
-    (void)dwl12_8WriteByte(port, static_cast<uint8_t>(last & 0xFF));
-    (void)dwl12_9WriteBuffer(port, data, length);
+    int w = dwl12_8WriteByte(port, static_cast<uint8_t>(0x40 | (last >> 8)));
+    if (w >= 0)
+        w = dwl12_8WriteByte(port, static_cast<uint8_t>(last & 0xFF));
+    if (w >= 0)
+        w = dwl12_9WriteBuffer(port, data, length);
+    return w < 0 ? w : int{DWL_OK};
 }
 
-void dwl1_52JumpToStartAddress(uint8_t port)
+int dwl1_52JumpToStartAddress(uint8_t port)
 {
-    (void)dwl12_8WriteByte(port, 0x60);
-    (void)dwl12_8WriteByte(port, 0x00);
+    int w = dwl12_8WriteByte(port, 0x60);
+    if (w >= 0)
+        w = dwl12_8WriteByte(port, 0x00);
+    return w < 0 ? w : int{DWL_OK};
 }
 
-int dwl1_1ConfigurationBootstrap(uint8_t port, uint8_t projectType, const uint8_t* spm, uint32_t spmSize,
-                                 const uint8_t sizeBigEndian[4])
+int dwl1_1ConfigurationBootstrap(uint8_t port, uint8_t projectType, const uint8_t waitStates[4], const uint8_t* spm,
+                                 uint32_t spmSize, const uint8_t sizeBigEndian[4])
 {
     if (projectType >= pg_BootSetups.size())
         return DWL_BOOT_CHIP_SELECT;
     const BootSetup& setup = pg_BootSetups[projectType];
-    const uint8_t* waitStates = sg_DownloadContext.waitStates;
 
     dwl17_2TraceStep("BOOT : Configurate chip select and jump at the rigth address");
     vg_BaseAddress = setup.base;
@@ -164,30 +186,41 @@ int dwl1_1ConfigurationBootstrap(uint8_t port, uint8_t projectType, const uint8_
         dwl17_2TraceStep(pg_ChipSelectSteps[cs]);
         const uint8_t second = setup.fixedSecond ? setup.csHighBits[cs]
                                                  : static_cast<uint8_t>(setup.csHighBits[cs] | (waitStates[cs] & 7));
-        (void)dwl12_8WriteByte(port, setup.csFirst[cs]);
-        (void)dwl12_8WriteByte(port, second);
+        const uint8_t pair[2] = {setup.csFirst[cs], second};
+        for (uint8_t b : pair)
+            if (const int w = dwl12_8WriteByte(port, b); w < 0)
+                return w;
     }
+    int rc = DWL_OK;
     if (setup.registerAddress != 0) {
-        dwl1_50SetStartAddr(port, setup.registerAddress);
-        (void)dwl12_9WriteBuffer(port, setup.registerBytes.data(), setup.registerLength);
+        rc = dwl1_50SetStartAddr(port, setup.registerAddress);
+        if (rc == DWL_OK)
+            rc = std::min(dwl12_9WriteBuffer(port, setup.registerBytes.data(), setup.registerLength), int{DWL_OK});
+        if (rc != DWL_OK)
+            return rc;
     }
 
     const uint32_t load = projectType == 0 ? setup.base : 0;
     dwl17_2TraceStep("BOOT : Send command SetStartCommand");
-    dwl1_50SetStartAddr(port, load);
+    rc = dwl1_50SetStartAddr(port, load);
     dwl17_2TraceStep("BOOT : Transfert the SPM file");
-    dwl1_51DownloadBlock(port, spm, spmSize);
+    if (rc == DWL_OK)
+        rc = dwl1_51DownloadBlock(port, spm, spmSize);
     if (projectType == 0) {
         // The PCF5085 loader finds the size of the software it will receive here.
-        dwl1_50SetStartAddr(port, 0x203000);
-        dwl1_51DownloadBlock(port, sizeBigEndian, 4);
-        dwl1_50SetStartAddr(port, setup.base);
-    } else {
-        dwl1_50SetStartAddr(port, load);
+        if (rc == DWL_OK)
+            rc = dwl1_50SetStartAddr(port, 0x203000);
+        if (rc == DWL_OK)
+            rc = dwl1_51DownloadBlock(port, sizeBigEndian, 4);
+        if (rc == DWL_OK)
+            rc = dwl1_50SetStartAddr(port, setup.base);
+    } else if (rc == DWL_OK) {
+        rc = dwl1_50SetStartAddr(port, load);
     }
+    if (rc != DWL_OK)
+        return rc;
     dwl17_2TraceStep("BOOT : Jump to Start address");
-    dwl1_52JumpToStartAddress(port);
-    return DWL_OK;
+    return dwl1_52JumpToStartAddress(port);
 }
 
 int dwl1_2BootCoherence(uint8_t bootAcknowledge, uint8_t projectType)
@@ -260,7 +293,11 @@ DownloadResult dwl1_0boot(T_DownloadContext* context)
         return result;
     }
 
-    const int ack = Handshake(context, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086, DWL_ACK_PCF5085});
+    int portError = 0;
+    const int ack =
+        Handshake(context, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086, DWL_ACK_PCF5085}, &portError);
+    if (portError < 0)
+        return PortFailure();
     if (ack == DWL_READ_TIMEOUT) {
         dwl_SetResult(&result, DWL_SOFT_BOOT_ERR, DWL_BOOT_TIME_OUT);
         return result;
@@ -268,7 +305,9 @@ DownloadResult dwl1_0boot(T_DownloadContext* context)
 
     uint8_t size[4];
     SoftwareSizeBigEndian(context->softwareSize, size);
-    int rc = dwl1_1ConfigurationBootstrap(port, type, spm.data(), spmSize, size);
+    int rc = dwl1_1ConfigurationBootstrap(port, type, context->waitStates, spm.data(), spmSize, size);
+    if (rc < 0)
+        return PortFailure();
     if (rc == DWL_OK)
         rc = dwl1_2BootCoherence(context->bootAcknowledge, type);
     if (rc != DWL_OK) {
@@ -289,7 +328,10 @@ DownloadResult dwl1_4bootUart1(T_DownloadContext* context)
     // whichever project type was configured last.
     if (const uint32_t base = dwl1_61BaseAddress(type); base != 0)
         vg_BaseAddress = base;
-    const int ack = Handshake(context, {DWL_ACK_UART1});
+    int portError = 0;
+    const int ack = Handshake(context, {DWL_ACK_UART1}, &portError);
+    if (portError < 0)
+        return PortFailure();
     if (ack == DWL_READ_TIMEOUT) {
         dwl_SetResult(&result, DWL_SOFT_BOOT_ERR, DWL_BOOT_TIME_OUT);
         return result;
@@ -304,7 +346,11 @@ DownloadResult dwl1_4bootUart1(T_DownloadContext* context)
 
 int start_boot_loader(const char* spmPath)
 {
-    T_DownloadContext* context = &sg_DownloadContext;
+    return start_boot_loader_ctx(&sg_DownloadContext, spmPath);
+}
+
+int start_boot_loader_ctx(T_DownloadContext* context, const char* spmPath)
+{
     dwl17_2TraceStep("BOOT : Start the boot sequence");
     context->projectType = 4;
     context->speedIndex = 5;
@@ -317,7 +363,8 @@ int start_boot_loader(const char* spmPath)
         return DWL_PCLIB_FILE_NOT_FOUND;
 
     const uint8_t port = context->port;
-    (void)rt_SetDTR(port, 1);
+    if (const int rc = rt_SetDTR(port, 1); rc < 0)
+        return rc;
     const int ack = WaitForByte(port, {DWL_ACK_PCF5087, DWL_ACK_PCF5087_BIS, DWL_ACK_PCF5086, DWL_ACK_PCF5085});
     context->bootAcknowledge = AsContextByte(ack);
     if (ack == DWL_READ_TIMEOUT) {
@@ -325,10 +372,14 @@ int start_boot_loader(const char* spmPath)
         (void)rt_SetDTR(port, 0);
         return DWL_TIMEOUT_BYTE;
     }
-    (void)dwl12_8WriteByte(port, kCommandD);
-    (void)rt_SetDTR(port, 0);
+    int rc = dwl12_8WriteByte(port, kCommandD);
+    if (rc >= 0)
+        rc = rt_SetDTR(port, 0);
+    if (rc < 0)
+        return rc;
     const uint8_t size[4] = {0, 0, 0, 0};
-    (void)dwl1_1ConfigurationBootstrap(port, 4, spm.data(), spmSize, size);
+    if (rc = dwl1_1ConfigurationBootstrap(port, 4, context->waitStates, spm.data(), spmSize, size); rc < 0)
+        return rc;
 
     // The echo, the stack-pointer byte and the two loader bytes are read to
     // keep the stream in step; they do not end this boot.

@@ -14,7 +14,7 @@
 
 extern "C" {
 
-uint32_t v_DeltaBytes = 0;
+thread_local uint32_t v_DeltaBytes = 0;
 
 int dwl2_2CheckBankLimit(uint8_t deviceId, uint32_t softwareSize)
 {
@@ -83,12 +83,18 @@ DownloadResult dwl2_1DownLoad(T_DownloadContext* context)
     dwl52_7DisplayElapsed(rt_TimeSeconds() - start);
 
     dwl52_1DisplayMessage("DOWNLOAD PROCESSING");
-    (void)rt_FlushInQ(port);
+    if (rt_FlushInQ(port) < 0) {
+        dwl_SetResult(&result, DWL_SOFT_LIB_PC_ERR, DWL_PCLIB_UART);
+        return result;
+    }
     dwl52_4SetProgress(0, 0, size);
     for (uint32_t block = 0; block < sums.size(); ++block) {
         const uint32_t at = block * DWL_5085_BLOCK_SIZE;
         const uint32_t n = std::min<uint32_t>(DWL_5085_BLOCK_SIZE, size - at);
-        (void)dwl12_9WriteBuffer(port, image + at, n);
+        if (const int w = dwl12_9WriteBuffer(port, image + at, n); w < 0 || static_cast<uint32_t>(w) != n) {
+            dwl_SetResult(&result, DWL_SOFT_LIB_PC_ERR, DWL_PCLIB_UART);
+            return result;
+        }
         const int rc = dwl2_0CheckInTransmit(port, sums[block]);
         if (rc != DWL_OK) {
             if (rc != DWL_5085_CHECKSUM)

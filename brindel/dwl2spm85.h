@@ -21,8 +21,8 @@ enum {
     DWL_5085_FILE_TOO_BIG = 8
 };
 
-/* Byte offset of the last failure the loader reported. */
-extern uint32_t v_DeltaBytes;
+/* Byte offset of the last failure the loader reported on the calling thread. */
+extern DWL_THREAD_LOCAL uint32_t v_DeltaBytes;
 
 /* 1 when a software of this size fits the flash's first bank, else 8. */
 int dwl2_2CheckBankLimit(uint8_t deviceId, uint32_t softwareSize);

@@ -21,7 +21,7 @@ namespace {
 
 DownloadResult Make(int family, int code)
 {
-    return dwl_MakeResult(family, code);
+    return dwl_MakeLayerResult(family, code);
 }
 
 void DisplayElapsedSince(const T_DownloadContext* context)
@@ -84,11 +84,11 @@ DownloadResult dwl3_1DownloadSoftware(T_DownloadContext* context)
     if (!tagFound)
         dwl52_1DisplayMessage("Tag not found. Simlock keys will be lost.");
     const DownloadResult r =
-        dwl11_54Download(context, context->softwareSize, context->softwareImage, vg_BaseAddress, 0);
+        dwl11_54Download(context, context->softwareSize, context->softwareImage, dwl1_62ContextBaseAddress(context), 0);
     if (r.family != DWL_SOFT_OK)
         return r;
     if (tagFound && context->simlockOption == 0) {
-        const int rc = dwl11_2RestoreSimlockKeys(port);
+        const int rc = dwl11_2RestoreSimlockKeys(port, context->checkSimlockOption);
         if (rc != DWL_OK)
             return Make(DWL_SOFT_COMMAND_ERR, rc);
     }
@@ -111,7 +111,7 @@ uint32_t dwl3_6DefaultPackAddress(void)
 
 DownloadResult dwl3_2DownloadPackdata(T_DownloadContext* context)
 {
-    const uint32_t address = vg_BaseAddress + static_cast<uint32_t>(context->blockAddress);
+    const uint32_t address = dwl1_62ContextBaseAddress(context) + static_cast<uint32_t>(context->blockAddress);
     const DownloadResult r = dwl11_54Download(context, context->packageSize, context->packageImage, address, 1);
     DisplayElapsedSince(context);
     return r;
@@ -172,9 +172,10 @@ DownloadResult dwl3_5ReadBlock(T_DownloadContext* context)
         for (int attempt = 0; attempt < 5; ++attempt) {
             if (attempt > 0)
                 rt_Delay(attempt == 1 ? 1.0 : 2.0);
-            rc = dwl11_6ReadCommand(vg_BaseAddress + offset + done, n, buffer.data() + done, context->port);
-            if (rc == DWL_OK)
-                break;
+            rc = dwl11_6ReadCommand(dwl1_62ContextBaseAddress(context) + offset + done, n, buffer.data() + done,
+                                    context->port, context->downloadType);
+            if (rc == DWL_OK || rc < 0)
+                break;  // done, or a port that cannot be written: no retry helps
         }
         if (rc != DWL_OK)
             return Make(DWL_SOFT_COMMAND_ERR, rc);

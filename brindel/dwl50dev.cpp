@@ -41,17 +41,30 @@ extern "C" {
 
 T_DownloadContext sg_DownloadContext = MakeInitial();
 
+void dwl50_4FreeContext(T_DownloadContext* context)
+{
+    std::free(context->softwareImage);
+    std::free(context->comparedImage);
+    std::free(context->packageImage);
+    context->softwareImage = context->comparedImage = context->packageImage = nullptr;
+    context->softwareSize = context->comparedSize = context->packageSize = 0;
+}
+
+void dwl50_3InitialContext(T_DownloadContext* context)
+{
+    SetInitialValues(*context);
+}
+
 void dwl50_0ResetContext(void)
 {
-    std::free(sg_DownloadContext.softwareImage);
-    std::free(sg_DownloadContext.comparedImage);
-    std::free(sg_DownloadContext.packageImage);
+    dwl50_4FreeContext(&sg_DownloadContext);
     SetInitialValues(sg_DownloadContext);
 }
 
 const char* dwl50_1DefaultSoftwarePath(void)
 {
-    static std::string v_Path;
+    // Per thread: each caller reads its own copy until its next call.
+    static thread_local std::string v_Path;
     v_Path = plat::ProgramDirectory() + "default.cla";
     return v_Path.c_str();
 }
@@ -67,22 +80,32 @@ int dwl50_2SetPath(char* field, const char* text, size_t textLength)
     return 1;
 }
 
+int init_DownloadContext_ctx(T_DownloadContext* context)
+{
+    context->projectType = 4;
+    context->speedIndex = 5;
+    context->bootAcknowledge = 0;
+    const char* path = dwl50_1DefaultSoftwarePath();
+    dwl50_2SetPath(context->softwarePath, path, std::strlen(path));
+    return DWL_OK;
+}
+
 int init_DownloadContext(void)
 {
-    sg_DownloadContext.projectType = 4;
-    sg_DownloadContext.speedIndex = 5;
-    sg_DownloadContext.bootAcknowledge = 0;
-    const char* path = dwl50_1DefaultSoftwarePath();
-    dwl50_2SetPath(sg_DownloadContext.softwarePath, path, std::strlen(path));
-    return DWL_OK;
+    return init_DownloadContext_ctx(&sg_DownloadContext);
+}
+
+int init_serial_port_first_ctx(T_DownloadContext* context, int port, int timeoutSeconds)
+{
+    if (port < 0 || port > 255 || timeoutSeconds < 0)
+        return DWL_PCLIB_UART;
+    context->port = static_cast<uint8_t>(port);
+    return dwl12_0UartInit(context->port, 38400, 2, static_cast<unsigned>(timeoutSeconds));
 }
 
 int init_serial_port_first(int port, int timeoutSeconds)
 {
-    if (port < 0 || port > 255 || timeoutSeconds < 0)
-        return DWL_PCLIB_UART;
-    sg_DownloadContext.port = static_cast<uint8_t>(port);
-    return dwl12_0UartInit(sg_DownloadContext.port, 38400, 2, static_cast<unsigned>(timeoutSeconds));
+    return init_serial_port_first_ctx(&sg_DownloadContext, port, timeoutSeconds);
 }
 
 int vc_dwl12_1UartStop(int port)

@@ -87,9 +87,8 @@ long ParseValue(std::string_view text)
     return value;
 }
 
-void Store(Field field, long value)
+void Store(T_DownloadContext& c, Field field, long value)
 {
-    T_DownloadContext& c = sg_DownloadContext;
     const auto v = static_cast<uint8_t>(value);
     switch (field) {
     case Field::Port: c.port = v; break;
@@ -105,9 +104,9 @@ void Store(Field field, long value)
 
 extern "C" {
 
-int dwl56_4ParseConfig(const char* text, size_t length)
+int dwl56_4ParseConfig(T_DownloadContext* context, const char* text, size_t length)
 {
-    T_DownloadContext& c = sg_DownloadContext;
+    T_DownloadContext& c = *context;
     LineReader reader(text, length);
     std::string_view line;
 
@@ -128,14 +127,14 @@ int dwl56_4ParseConfig(const char* text, size_t length)
     line.remove_prefix(kSoftware.size());
     if (!dwl50_2SetPath(c.softwarePath, line.data(), line.size()))
         return DWL_CONF_NO_SOFTWARE;
-    (void)dwl51_0InitLoadFile();
+    (void)dwl51_0InitLoadFile_ctx(context);
 
     if (!reader.NextValueLine(line) || !line.starts_with(kPackage))
         return DWL_CONF_NO_PACKAGE;
     line.remove_prefix(kPackage.size());
     if (!dwl50_2SetPath(c.packagePath, line.data(), line.size()))
         return DWL_CONF_NO_PACKAGE;
-    (void)dwl51_1InitPackageFile();
+    (void)dwl51_1InitPackageFile(context);
 
     for (const ValueRow& row : pg_ConfigValues) {
         if (!reader.NextValueLine(line) || !line.starts_with(row.key))
@@ -144,27 +143,27 @@ int dwl56_4ParseConfig(const char* text, size_t length)
         const long value = ParseValue(line);
         if (value < 0 || value > row.maximum)
             return row.valueCode;
-        Store(row.field, value);
+        Store(c, row.field, value);
     }
     return DWL_OK;
 }
 
-int dwl56_2RestoreConfigFromFile(const char* path)
+int dwl56_2RestoreConfigFromFile(T_DownloadContext* context, const char* path)
 {
     std::string text;
     if (!dwlrt::ReadWholeFile(path, text))
         return DWL_CONF_NO_FILE;
-    return dwl56_4ParseConfig(text.data(), text.size());
+    return dwl56_4ParseConfig(context, text.data(), text.size());
 }
 
 int dwl56_0RestoreConfig(void)
 {
-    return dwl56_2RestoreConfigFromFile("config.txt");
+    return dwl56_2RestoreConfigFromFile(&sg_DownloadContext, "config.txt");
 }
 
-size_t dwl56_5FormatConfig(char* out, size_t size)
+size_t dwl56_5FormatConfig(const T_DownloadContext* context, char* out, size_t size)
 {
-    const T_DownloadContext& c = sg_DownloadContext;
+    const T_DownloadContext& c = *context;
     const int n = std::snprintf(out, size,
                                 "* ***********************\r\n"
                                 "* Configuration save file\r\n"
@@ -183,20 +182,20 @@ size_t dwl56_5FormatConfig(char* out, size_t size)
     return n < 0 ? 0 : static_cast<size_t>(n);
 }
 
-int dwl56_3SaveConfigToFile(const char* path)
+int dwl56_3SaveConfigToFile(const T_DownloadContext* context, const char* path)
 {
     const dwlrt::FilePtr file = dwlrt::OpenFile(path, "wb");
     if (!file)
         return DWL_CONF_NO_FILE;
     std::string text(4 * DWL_PATH_LENGTH + 512, '\0');
-    const size_t n = dwl56_5FormatConfig(text.data(), text.size());
+    const size_t n = dwl56_5FormatConfig(context, text.data(), text.size());
     std::fwrite(text.data(), 1, std::min(n, text.size() - 1), file.get());
     return DWL_OK;
 }
 
 int dwl56_1SaveConfig(void)
 {
-    return dwl56_3SaveConfigToFile("config.txt");
+    return dwl56_3SaveConfigToFile(&sg_DownloadContext, "config.txt");
 }
 
 }  // extern "C"

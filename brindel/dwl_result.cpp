@@ -192,7 +192,7 @@ static_assert(sizeof(DownloadResult) == 100);
 
 extern "C" {
 
-DownloadResult sg_ResultDownload = {DWL_SOFT_OK, 0, "no comment"};
+thread_local DownloadResult sg_ResultDownload = {DWL_SOFT_OK, 0, "no comment"};
 
 const char* dwl_GetFamilyName(int family)
 {
@@ -233,6 +233,11 @@ DownloadResult dwl_MakeResult(int family, int code)
     DownloadResult result;
     dwl_SetResult(&result, family, code);
     return result;
+}
+
+DownloadResult dwl_MakeLayerResult(int family, int code)
+{
+    return code < 0 ? dwl_MakeResult(DWL_SOFT_LIB_PC_ERR, DWL_PCLIB_UART) : dwl_MakeResult(family, code);
 }
 
 }  // extern "C"

@@ -115,11 +115,17 @@ int dwl_GetCodeCount(int family);
 
 /* Builds a result with the default comment. */
 DownloadResult dwl_MakeResult(int family, int code);
+/* A layer's failure code as a result of its family; a negative code (the
+ * port's error: bytes could not be written) becomes DWL_SOFT_LIB_PC_ERR,
+ * DWL_PCLIB_UART ("PC uart problem"). */
+DownloadResult dwl_MakeLayerResult(int family, int code);
 /* Sets a result to family, code and "no comment". */
 void dwl_SetResult(DownloadResult* result, int family, int code);
 
-/* Shows a result in the operator window when there is one, otherwise hands it
- * to the context's result callback (if registered). */
+/* Shows a result of sg_DownloadContext's download in the result window of
+ * the calling thread's display sink when it has one, otherwise hands it to
+ * that context's result callback (if registered); dwl52_11DisplayContextResult
+ * does it for any context. */
 void dwl52_10DisplayResult(int family, int code);
 
 #ifdef __cplusplus

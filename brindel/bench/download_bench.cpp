@@ -74,7 +74,7 @@ void BM_Write1MiBAt230400(benchmark::State& state)
         if (ok) {
             const auto start = std::chrono::steady_clock::now();
             const DownloadResult r = dwl11_54Download(&sg_DownloadContext, static_cast<uint32_t>(image.size()),
-                                                      image.data(), vg_BaseAddress, 0);
+                                                      image.data(), dwl1_62ContextBaseAddress(&sg_DownloadContext), 0);
             const auto end = std::chrono::steady_clock::now();
             measured = std::chrono::duration<double>(end - start).count();
             state.SetIterationTime(measured);

@@ -164,7 +164,7 @@ int FlashInfo(const Options& o)
 int Config(const std::string& action, const Options& o)
 {
     const std::string file = o.Get("--file", "config.txt");
-    const int rc = dwl56_2RestoreConfigFromFile(file.c_str());
+    const int rc = dwl56_2RestoreConfigFromFile(&sg_DownloadContext, file.c_str());
     if (action == "show") {
         const T_DownloadContext& c = sg_DownloadContext;
         std::printf("Compared file : %s\n", c.comparedPath);
@@ -307,7 +307,7 @@ int RunDownload(Screen& screen)
     sink.selectFile = &SelectBlockFile;
     sink.user = &screen;
     dwl52_0SetDisplaySink(&sink);
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     dwl52_0SetDisplaySink(nullptr);
     return PrintResult(r.family, r.code);
 }
@@ -319,7 +319,7 @@ int Download(const Options& o)
     c.softwarePath[0] = '\0';
     if (o.Has("--config")) {
         const std::string file = o.Get("--config");
-        const int rc = dwl56_2RestoreConfigFromFile(file.c_str());
+        const int rc = dwl56_2RestoreConfigFromFile(&sg_DownloadContext, file.c_str());
         if (rc != DWL_OK)
             std::fprintf(stderr, "brindel: %s: %s\n", file.c_str(), dwl_GetResultMessage(DWL_SOFT_CONF_ERR, rc));
     }
@@ -348,7 +348,7 @@ int Download(const Options& o)
         screen.blockFile = bin;
     } else if (!bin.empty()) {
         dwl50_2SetPath(c.packagePath, bin.c_str(), bin.size());
-        const int rc = dwl51_1InitPackageFile();
+        const int rc = dwl51_1InitPackageFile(&sg_DownloadContext);
         if (rc != DWL_OK)
             return PrintResult(DWL_SOFT_LIB_PC_ERR, rc);
     }

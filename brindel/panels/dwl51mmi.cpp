@@ -53,64 +53,73 @@ int LoadImage(const char* path, size_t extra, uint8_t** image, uint32_t* size)
 }
 
 // Remembers the directory of the last file chosen.
-void RememberDirectory(const char* path)
+void RememberDirectory(T_DownloadContext* context, const char* path)
 {
     const char* slash = std::strrchr(path, '/');
     if (slash == nullptr)
-        dwl50_2SetPath(sg_DownloadContext.directory, "", 0);
+        dwl50_2SetPath(context->directory, "", 0);
     else
-        dwl50_2SetPath(sg_DownloadContext.directory, path, static_cast<size_t>(slash - path + 1));
+        dwl50_2SetPath(context->directory, path, static_cast<size_t>(slash - path + 1));
+}
+
+void ShowLoading(const char* label, const char* path)
+{
+    dwl52_1DisplayMessage((std::string(label) + path).c_str());
 }
 
 }  // namespace
 
 extern "C" {
 
-int dwl51_0InitLoadFile(void)
+int dwl51_0InitLoadFile_ctx(T_DownloadContext* context)
 {
-    T_DownloadContext& c = sg_DownloadContext;
+    T_DownloadContext& c = *context;
     int rc = LoadImage(c.softwarePath, 1, &c.softwareImage, &c.softwareSize);
     if (rc != DWL_OK)
         return rc;
-    dwl17_2TraceStep(("Loading CLA File: " + std::string(c.softwarePath)).c_str());
-    RememberDirectory(c.softwarePath);
+    ShowLoading("Loading CLA File: ", c.softwarePath);
+    RememberDirectory(context, c.softwarePath);
     if (c.comparedOption == 1 && c.comparedPath[0] != '\0') {
         rc = LoadImage(c.comparedPath, 1, &c.comparedImage, &c.comparedSize);
         if (rc != DWL_OK)
             return rc;
-        dwl17_2TraceStep(("Loading Compared File: " + std::string(c.comparedPath)).c_str());
+        ShowLoading("Loading Compared File: ", c.comparedPath);
     }
     return DWL_OK;
 }
 
-int dwl51_1InitPackageFile(void)
+int dwl51_0InitLoadFile(void)
 {
-    T_DownloadContext& c = sg_DownloadContext;
+    return dwl51_0InitLoadFile_ctx(&sg_DownloadContext);
+}
+
+int dwl51_1InitPackageFile(T_DownloadContext* context)
+{
+    T_DownloadContext& c = *context;
     const int rc = LoadImage(c.packagePath, 2, &c.packageImage, &c.packageSize);
     if (rc != DWL_OK)
         return rc;
     // The package is handled in 16-bit units: an odd size gets one zero byte.
     if (c.packageSize % 2 != 0)
         ++c.packageSize;
-    dwl17_2TraceStep(("Loading BIN File: " + std::string(c.packagePath)).c_str());
-    RememberDirectory(c.packagePath);
+    ShowLoading("Loading BIN File: ", c.packagePath);
+    RememberDirectory(context, c.packagePath);
     return DWL_OK;
 }
 
-int dwl51_2InitBlockFile(const char* path)
+int dwl51_2InitBlockFile(T_DownloadContext* context, const char* path)
 {
-    T_DownloadContext& c = sg_DownloadContext;
     if (path == nullptr)
         return DWL_PCLIB_FILE_NOT_FOUND;
-    const int rc = LoadImage(path, 1, &c.packageImage, &c.packageSize);
+    const int rc = LoadImage(path, 1, &context->packageImage, &context->packageSize);
     if (rc == DWL_OK)
-        RememberDirectory(path);
+        RememberDirectory(context, path);
     return rc;
 }
 
-void dwl6_200GenerateCompInfo(void)
+void dwl6_200GenerateCompInfo(T_DownloadContext* context)
 {
-    T_DownloadContext& c = sg_DownloadContext;
+    T_DownloadContext& c = *context;
     if (c.comparedOption != 1)
         return;
     if (c.comparedPath[0] == '\0') {
@@ -120,7 +129,7 @@ void dwl6_200GenerateCompInfo(void)
         dwl50_2SetPath(c.comparedPath, name, std::strlen(name));
     }
     if (LoadImage(c.comparedPath, 1, &c.comparedImage, &c.comparedSize) == DWL_OK)
-        dwl17_2TraceStep(("Loading Compared File: " + std::string(c.comparedPath)).c_str());
+        ShowLoading("Loading Compared File: ", c.comparedPath);
 }
 
 }  // extern "C"
@@ -129,7 +138,7 @@ namespace {
 
 DownloadResult Make(int family, int code)
 {
-    return dwl_MakeResult(family, code);
+    return dwl_MakeLayerResult(family, code);
 }
 
 void TraceChoice(const char* label, const char* text)
@@ -184,7 +193,7 @@ bool FilesPresent(const T_DownloadContext& c, DownloadResult& refusal)
 
 void Finish(T_DownloadContext* context, const DownloadResult& result)
 {
-    dwl52_10DisplayResult(result.family, result.code);
+    dwl52_11DisplayContextResult(context, result.family, result.code);
     (void)dwl12_1UartStop(context->port);
     dwl17_2TraceStep("**************** End of Download ********************");
 }
@@ -237,7 +246,7 @@ DownloadResult dwl51_63MMIChooseDownloadType(T_DownloadContext* context)
     case 6: {
         char path[DWL_PATH_LENGTH] = {};
         if (dwl52_6SelectFile("File to Load", "*.dum", path, sizeof path) != 1 ||
-            dwl51_2InitBlockFile(path) != DWL_OK) {
+            dwl51_2InitBlockFile(context, path) != DWL_OK) {
             result = Make(DWL_SOFT_COMMAND_ERR, DWL_COMMAND_DUMP_FILE);
             break;
         }
@@ -255,12 +264,11 @@ DownloadResult dwl51_63MMIChooseDownloadType(T_DownloadContext* context)
     return result;
 }
 
-DownloadResult dwl51_50MMIStart(void)
+DownloadResult dwl51_50MMIStart(T_DownloadContext* c)
 {
-    T_DownloadContext* c = &sg_DownloadContext;
     DownloadResult result = Make(DWL_SOFT_OK, 0);
     if (!FilesPresent(*c, result)) {
-        dwl52_10DisplayResult(result.family, result.code);
+        dwl52_11DisplayContextResult(c, result.family, result.code);
         return result;
     }
     c->startTime = rt_TimeSeconds();
@@ -274,7 +282,7 @@ DownloadResult dwl51_50MMIStart(void)
     TraceChoice("Type of product option :%d", c->projectType);
     TraceChoice("Type of uart :%d", c->uartSelect);
     if (c->comparedOption == 1)
-        dwl6_200GenerateCompInfo();
+        dwl6_200GenerateCompInfo(c);
 
     const int open = c->uartSelect == 1 ? dwl12_0UartInit(c->port, 115200, RT_PARITY_NONE, 10)
                                         : dwl12_0UartInit(c->port, 38400, RT_PARITY_EVEN, 5);

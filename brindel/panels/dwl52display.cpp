@@ -1,5 +1,6 @@
-// Showing a result: in the operator window when it exists, otherwise through
-// the result callback of the download context.
+// What the operator window shows, through the display sink of the calling
+// thread; a result goes to the sink's result window when it has one,
+// otherwise to the result callback of the download context.
 #include "brindel/panels/dwl52display.h"
 
 #include "brindel/dwl10fla.h"
@@ -9,38 +10,44 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+// Each download thread shows through the sink its front end installed on it.
+thread_local T_DisplaySink pg_Sink{};
+thread_local bool v_HasSink = false;
+}  // namespace
+
 extern "C" {
 
-/* The operator window's panel handle; -1 while there is none (the engine used
- * as a library). */
-int v_PanelOperator = -1;
-
-void dwl52_10DisplayResult(int family, int code)
+void dwl52_11DisplayContextResult(const T_DownloadContext* context, int family, int code)
 {
-    if (v_PanelOperator != -1)
-        return;  // the operator panels show results themselves
-    const T_ResultCallback callback = sg_DownloadContext.resultCallback;
+    const char* message = dwl_GetResultMessage(family, code);
+    if (v_HasSink && pg_Sink.result != nullptr) {
+        const char* name = dwl_GetFamilyName(family);
+        pg_Sink.result(family, code, name != nullptr ? name : "", message, pg_Sink.user);
+        return;
+    }
+    const T_ResultCallback callback = context != nullptr ? context->resultCallback : nullptr;
     if (callback == nullptr)
         return;
     DownloadResult result;
     result.family = family;
     result.code = code;
     std::memset(result.comment, 0, sizeof result.comment);
-    std::snprintf(result.comment, sizeof result.comment, "%s", dwl_GetResultMessage(family, code));
+    std::snprintf(result.comment, sizeof result.comment, "%s", message);
     callback(&result);
 }
 
-namespace {
-T_DisplaySink pg_Sink{};
-bool v_HasSink = false;
-}  // namespace
+void dwl52_10DisplayResult(int family, int code)
+{
+    dwl52_11DisplayContextResult(&sg_DownloadContext, family, code);
+}
 
-int32_t vg_SoftPourcent = 0;
-int32_t vg_PackPourcent = 0;
-uint32_t vg_NbrSoftCharSent = 0;
-uint32_t vg_SizeSoftware = 0;
-uint32_t vg_NbrPackCharSent = 0;
-uint32_t vg_SizePackData = 0;
+thread_local int32_t vg_SoftPourcent = 0;
+thread_local int32_t vg_PackPourcent = 0;
+thread_local uint32_t vg_NbrSoftCharSent = 0;
+thread_local uint32_t vg_SizeSoftware = 0;
+thread_local uint32_t vg_NbrPackCharSent = 0;
+thread_local uint32_t vg_SizePackData = 0;
 
 void dwl52_0SetDisplaySink(const T_DisplaySink* sink)
 {

@@ -1,9 +1,14 @@
 /* What the operator window shows while a download runs: status messages,
- * message boxes, the sector table, the two progress bars. Without an operator
- * window these go to a display sink the caller installs (the command-line
- * program prints them); with neither, they are dropped. */
+ * message boxes, the sector table, the two progress bars, the result. They go
+ * to the display sink installed on the thread that runs the download (the
+ * operator window's, or the command-line program's, which prints them);
+ * without one they are dropped, and a result goes to the context's result
+ * callback. The sink and the progress figures are per thread, so downloads
+ * on several threads each show through their own. */
 #ifndef BRINDEL_DWL52DISPLAY_H
 #define BRINDEL_DWL52DISPLAY_H
+
+#include "brindel/brindel.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -25,18 +30,25 @@ typedef struct T_DisplaySink {
     /* Picks a file ("File to Load"); copies its path into out and returns 1,
      * or returns 0 when the operator cancels. */
     int (*selectFile)(const char* title, const char* pattern, char* out, size_t outSize, void* user);
+    /* The result window: the family's DWL_SOFT name as its title and the
+     * code's message. Without it results go to the context's callback. */
+    void (*result)(int family, int code, const char* familyName, const char* message, void* user);
     void* user;
 } T_DisplaySink;
 
-/* Progress figures of the running download. */
-extern int32_t vg_SoftPourcent;
-extern int32_t vg_PackPourcent;
-extern uint32_t vg_NbrSoftCharSent;
-extern uint32_t vg_SizeSoftware;
-extern uint32_t vg_NbrPackCharSent;
-extern uint32_t vg_SizePackData;
+/* Progress figures of the download running on the calling thread. */
+extern DWL_THREAD_LOCAL int32_t vg_SoftPourcent;
+extern DWL_THREAD_LOCAL int32_t vg_PackPourcent;
+extern DWL_THREAD_LOCAL uint32_t vg_NbrSoftCharSent;
+extern DWL_THREAD_LOCAL uint32_t vg_SizeSoftware;
+extern DWL_THREAD_LOCAL uint32_t vg_NbrPackCharSent;
+extern DWL_THREAD_LOCAL uint32_t vg_SizePackData;
 
-/* Installs a sink (copied); NULL removes it. */
+/* Shows a result of a download on this context: the sink's result window,
+ * else the context's result callback, else nothing. */
+void dwl52_11DisplayContextResult(const T_DownloadContext* context, int family, int code);
+
+/* Installs a sink (copied) for the calling thread; NULL removes it. */
 void dwl52_0SetDisplaySink(const T_DisplaySink* sink);
 void dwl52_1DisplayMessage(const char* text);
 void dwl52_2MessageBox(const char* title, const char* text);

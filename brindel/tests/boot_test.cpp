@@ -353,7 +353,8 @@ TEST_F(BootTest, UnknownChipSelectSetSendsNothing)
 {
     Connect(nullptr);
     const uint8_t size[4] = {};
-    EXPECT_EQ(dwl1_1ConfigurationBootstrap(kPort, 5, spm_.data(), 100, size), DWL_BOOT_CHIP_SELECT);
+    EXPECT_EQ(dwl1_1ConfigurationBootstrap(kPort, 5, sg_DownloadContext.waitStates, spm_.data(), 100, size),
+              DWL_BOOT_CHIP_SELECT);
     EXPECT_TRUE(line_->sent().empty());
 }
 

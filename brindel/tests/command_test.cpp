@@ -110,7 +110,7 @@ TEST_F(CommandTest, SpeedChangeSendsTheParametersWithTheirSumAndReopensThePort)
         SCOPED_TRACE(int(c.index));
         FakeLine& line = Phone({{1, {0xC0}}, {6, {0xC3, 0x00}}, {7, {0xCA}}});
         sg_DownloadContext.uartSelect = c.uart;
-        EXPECT_EQ(dwl11_50ChangeSpeed(10, kPort, c.index), DWL_OK);
+        EXPECT_EQ(dwl11_50ChangeSpeed(10, kPort, c.index, sg_DownloadContext.uartSelect), DWL_OK);
         EXPECT_EQ(line.sent(), Cat({{0xE0}, c.parameters, {0xE9}}));
         EXPECT_NE(std::find(line.events().begin(), line.events().end(), "line " + std::to_string(c.baud) + " 0"),
                   line.events().end());
@@ -126,15 +126,15 @@ TEST_F(CommandTest, AnswersGiveTheirCodes)
         std::function<int()> run;
         int expected;
     };
-    auto speed = [] { return dwl11_50ChangeSpeed(10, kPort, 5); };
+    auto speed = [] { return dwl11_50ChangeSpeed(10, kPort, 5, sg_DownloadContext.uartSelect); };
     auto pmu = [] { return dwl11_52SetPMU(kPort); };
     auto gpio = [] { return dwl11_53SetGPIO(kPort); };
     auto eraseResult = [] { return dwl11_5FlashEraseResult(kPort, &sg_DownloadContext); };
     auto off = [] { return dwl11_7SwitchOffCommand(kPort); };
-    auto restore = [] { return dwl11_2RestoreSimlockKeys(kPort); };
+    auto restore = [] { return dwl11_2RestoreSimlockKeys(kPort, sg_DownloadContext.checkSimlockOption); };
     auto restoreChecked = [] {
         sg_DownloadContext.checkSimlockOption = 1;
-        return dwl11_2RestoreSimlockKeys(kPort);
+        return dwl11_2RestoreSimlockKeys(kPort, sg_DownloadContext.checkSimlockOption);
     };
     const size_t m = 1 + 29;  // restore command and marker
     const Case cases[] = {
@@ -220,7 +220,7 @@ TEST_F(CommandTest, ReadChecksTheSumAndMovesTheProgress)
         sg_DownloadContext.downloadType = 5;
         moves = 0;
         Bytes out(c.size);
-        EXPECT_EQ(dwl11_6ReadCommand(0x8000100, c.size, out.data(), kPort), DWL_OK);
+        EXPECT_EQ(dwl11_6ReadCommand(0x8000100, c.size, out.data(), kPort, sg_DownloadContext.downloadType), DWL_OK);
         EXPECT_EQ(out, data);
         EXPECT_EQ(moves, c.moves);
         if (c.size % c.moves == 0) {
@@ -237,7 +237,7 @@ TEST_F(CommandTest, ReadChecksTheSumAndMovesTheProgress)
     Phone({{1, {0xC0}}, {9, {0xC7, 1, 2, 3, 6, 0, 0, 0}}});
     sg_DownloadContext.downloadType = 0;
     Bytes out(3);
-    EXPECT_EQ(dwl11_6ReadCommand(0, 3, out.data(), kPort), DWL_OK);
+    EXPECT_EQ(dwl11_6ReadCommand(0, 3, out.data(), kPort, sg_DownloadContext.downloadType), DWL_OK);
     EXPECT_EQ(moves, 0);
 
     struct Bad {
@@ -254,7 +254,7 @@ TEST_F(CommandTest, ReadChecksTheSumAndMovesTheProgress)
     };
     for (const Bad& b : bad) {
         Phone(b.script);
-        EXPECT_EQ(dwl11_6ReadCommand(0, 3, out.data(), kPort), b.rc) << b.name;
+        EXPECT_EQ(dwl11_6ReadCommand(0, 3, out.data(), kPort, sg_DownloadContext.downloadType), b.rc) << b.name;
     }
 }
 

@@ -86,7 +86,7 @@ TEST_F(CompatTest, TagVersionsAndStructureIds)
     EXPECT_EQ(info.packAddress, 0x40000u);
     // The complete check refuses a tag beginning 01 02 with 12.
     const Bytes foreign = {0x01, 0x02, 0x12, 0x34, 0, 0, 0, 1, 0, 0, 0, 1, 0, 4, 0, 0};
-    EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(foreign.data(), 16, kMan, kDev, nullptr, 0),
+    EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(foreign.data(), 16, kMan, kDev, nullptr, 0, nullptr),
               DWL_COMP_BAD_MANUFACTURER);
 }
 
@@ -120,7 +120,7 @@ TEST_F(CompatTest, SoftwareDescriptionFillsThePackTables)
 {
     // Version 2: one pack, mask -1 until a package sets it.
     Bytes tag = MakeTag(2, 0x1234, 0x0102, 0x40000, 4 * kSector);
-    ASSERT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(tag.data(), 16, kMan, kDev, nullptr, 0), DWL_OK);
+    ASSERT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(tag.data(), 16, kMan, kDev, nullptr, 0, nullptr), DWL_OK);
     EXPECT_EQ(vg_ClaNbPack, 1u);
     EXPECT_EQ(pg_ClaPackSize[0], 0x40000u);
     EXPECT_EQ(pg_ClaPackAddr[0], 4 * kSector);
@@ -134,7 +134,7 @@ TEST_F(CompatTest, SoftwareDescriptionFillsThePackTables)
     for (const Case& c :
          {Case{0, DWL_COMP_PACK_ADDRESS}, Case{kSector + 2, DWL_COMP_PACK_ADDRESS}, Case{kSector, DWL_OK}}) {
         tag = MakeTag(1, 1, 0, 0x100, c.packAddress);
-        EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(tag.data(), 16, kMan, kDev, nullptr, 0), c.rc)
+        EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(tag.data(), 16, kMan, kDev, nullptr, 0, nullptr), c.rc)
             << c.packAddress;
     }
 
@@ -142,17 +142,18 @@ TEST_F(CompatTest, SoftwareDescriptionFillsThePackTables)
     tag = MakeTag(3, 0x1234, 0x0102, 2, 0x800);
     Bytes image = MakeSoftware(0x1000, tag);
     brindel_test::PutPackTable(image, 0x800, {{0x100, 2 * kSector, 0x3}, {0x8000, 6 * kSector, 0x1}});
-    ASSERT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(tag.data(), 16, kMan, kDev, image.data(), 0x1000), DWL_OK);
+    ASSERT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(tag.data(), 16, kMan, kDev, image.data(), 0x1000, nullptr),
+              DWL_OK);
     EXPECT_EQ(vg_ClaNbPack, 2u);
     EXPECT_EQ(pg_ClaPackAddr[1], 6 * kSector);
     EXPECT_EQ(pg_ClaPackSize[1], 0x8000u);
     EXPECT_EQ(pg_ClaPackMandatory[0], 3);
     const Bytes beyond = MakeTag(3, 0x1234, 0x0102, 2, 0x1000);
-    EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(beyond.data(), 16, kMan, kDev, image.data(), 0x1000),
+    EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(beyond.data(), 16, kMan, kDev, image.data(), 0x1000, nullptr),
               DWL_COMP_PACKAGE_ADDRESS);
     // A table that starts inside the image but runs out of it.
     const Bytes runsOut = MakeTag(3, 0x1234, 0x0102, 2, 0xFF0);
-    EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(runsOut.data(), 16, kMan, kDev, image.data(), 0x1000),
+    EXPECT_EQ(dwl16_0CheckCompleteSoftwareCompatibility(runsOut.data(), 16, kMan, kDev, image.data(), 0x1000, nullptr),
               DWL_COMP_PACKAGE_ADDRESS);
 }
 

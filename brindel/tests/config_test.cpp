@@ -44,7 +44,10 @@ protected:
         return s;
     }
 
-    static int Restore(const std::string& text) { return dwl56_4ParseConfig(text.data(), text.size()); }
+    static int Restore(const std::string& text)
+    {
+        return dwl56_4ParseConfig(&sg_DownloadContext, text.data(), text.size());
+    }
 
     std::string dir_, cla_, bin_;
 };
@@ -149,7 +152,7 @@ TEST_F(ConfigTest, SaveWritesCrLfLinesThatRestore)
 {
     ASSERT_EQ(Restore(Lines("2", "6")), DWL_OK);
     const std::string path = dir_ + "/config.txt";
-    ASSERT_EQ(dwl56_3SaveConfigToFile(path.c_str()), DWL_OK);
+    ASSERT_EQ(dwl56_3SaveConfigToFile(&sg_DownloadContext, path.c_str()), DWL_OK);
     std::ifstream in(path, std::ios::binary);
     const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::string expected = "* ***********************\r\n* Configuration save file\r\n"
@@ -160,7 +163,7 @@ TEST_F(ConfigTest, SaveWritesCrLfLinesThatRestore)
     EXPECT_EQ(saved, expected);
 
     dwl50_0ResetContext();
-    EXPECT_EQ(dwl56_2RestoreConfigFromFile(path.c_str()), DWL_OK);
+    EXPECT_EQ(dwl56_2RestoreConfigFromFile(&sg_DownloadContext, path.c_str()), DWL_OK);
     EXPECT_EQ(sg_DownloadContext.port, 2);
     EXPECT_EQ(sg_DownloadContext.downloadType, 6);
     EXPECT_EQ(sg_DownloadContext.speedIndex, 7);
@@ -168,8 +171,9 @@ TEST_F(ConfigTest, SaveWritesCrLfLinesThatRestore)
 
 TEST_F(ConfigTest, FileErrors)
 {
-    EXPECT_EQ(dwl56_2RestoreConfigFromFile((dir_ + "/none.txt").c_str()), DWL_CONF_NO_FILE);
-    EXPECT_EQ(dwl56_3SaveConfigToFile((dir_ + "/no/such/dir/config.txt").c_str()), DWL_CONF_NO_FILE);
+    EXPECT_EQ(dwl56_2RestoreConfigFromFile(&sg_DownloadContext, (dir_ + "/none.txt").c_str()), DWL_CONF_NO_FILE);
+    EXPECT_EQ(dwl56_3SaveConfigToFile(&sg_DownloadContext, (dir_ + "/no/such/dir/config.txt").c_str()),
+              DWL_CONF_NO_FILE);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -138,7 +139,7 @@ protected:
         if (package) {
             dir_.Write("pack.bin", *package);
             std::strcpy(c.packagePath, (dir_.path() + "/pack.bin").c_str());
-            ASSERT_EQ(dwl51_1InitPackageFile(), DWL_OK);
+            ASSERT_EQ(dwl51_1InitPackageFile(&sg_DownloadContext), DWL_OK);
         }
     }
 
@@ -181,7 +182,7 @@ TEST_F(DownloadTest, SoftwareLandsInFlashByteForByte)
     const Bytes software = MakeSoftware(300000, kTag2);
     Connect();
     Choose(4, 0, &software, nullptr);
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(vg_SectorsTransferred, 3u);
     EXPECT_EQ(Control("sectors"), "OK 3");
@@ -226,7 +227,7 @@ TEST_F(DownloadTest, EveryDownloadTypeOfProjectType4)
         dir_.Write("flash.img", FlashWith(old));
         Connect();
         Choose(4, c.type, c.software ? &software : nullptr, c.package ? &package : nullptr);
-        const DownloadResult r = dwl51_50MMIStart();
+        const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
         ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
         const Bytes flash = FlashAfter();
         EXPECT_EQ(Slice(flash, 0, software.size()) == software, c.softwareInFlash);
@@ -250,7 +251,7 @@ TEST_F(DownloadTest, EachPackageGoesToItsSoftwaresPackArea)
         dir_.Write("flash.img", FlashWith({}));
         Connect();
         Choose(4, 2, &software, &package);
-        ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+        ASSERT_EQ(dwl51_50MMIStart(&sg_DownloadContext).family, DWL_SOFT_OK);
         EXPECT_EQ(Slice(FlashAfter(), packAddress, package.size()), package);
     }
 }
@@ -263,7 +264,7 @@ TEST_F(DownloadTest, ReadBlockWritesWhatTheFlashHolds)
     Choose(4, 5, nullptr, nullptr);
     sg_DownloadContext.blockAddress = static_cast<int32_t>(kSector);
     sg_DownloadContext.packageSize = 2 * kSector;
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(ReadFile(dir_.path() + "/" DWL_DUMP_FILE), Slice(content, kSector, 2 * kSector));
     EXPECT_EQ(vg_SoftPourcent, 100);
@@ -291,7 +292,7 @@ TEST_F(DownloadTest, ReadBlockRangeChecks)
         Choose(4, 5, nullptr, nullptr);
         sg_DownloadContext.blockAddress = static_cast<int32_t>(c.address);
         sg_DownloadContext.packageSize = c.size;
-        const DownloadResult r = dwl51_50MMIStart();
+        const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
         EXPECT_EQ(r.family, c.family);
         EXPECT_EQ(r.code, c.code);
     }
@@ -314,7 +315,7 @@ TEST_F(DownloadTest, ReadBlockRetriesEachSector)
         Choose(4, 5, nullptr, nullptr);
         sg_DownloadContext.blockAddress = static_cast<int32_t>(kSector);
         sg_DownloadContext.packageSize = kSector;
-        const DownloadResult r = dwl51_50MMIStart();
+        const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
         EXPECT_EQ(r.family, c.family);
         EXPECT_EQ(r.code, c.code);
     }
@@ -329,7 +330,7 @@ TEST_F(DownloadTest, WriteBlockProgramsTheDumpFileAtTheBlockAddress)
     Connect();
     Choose(4, 6, nullptr, nullptr);
     sg_DownloadContext.blockAddress = static_cast<int32_t>(3 * kSector);
-    ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+    ASSERT_EQ(dwl51_50MMIStart(&sg_DownloadContext).family, DWL_SOFT_OK);
     EXPECT_EQ(vg_PackPourcent, 100);
     EXPECT_EQ(Slice(FlashAfter(), 3 * kSector, block.size()), block);
 
@@ -338,7 +339,7 @@ TEST_F(DownloadTest, WriteBlockProgramsTheDumpFileAtTheBlockAddress)
     screen_.blockFile.clear();
     Connect();
     Choose(4, 6, nullptr, nullptr);
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     EXPECT_EQ(r.family, DWL_SOFT_COMMAND_ERR);
     EXPECT_EQ(r.code, DWL_COMMAND_DUMP_FILE);
 }
@@ -361,14 +362,16 @@ TEST_F(DownloadTest, MissingFilesAreRefusedBeforeTheBoot)
         dwl50_0ResetContext();
         FakeLine& line = Connect();
         Choose(4, c.type, c.software ? &software : nullptr, nullptr);
-        const DownloadResult r = dwl51_50MMIStart();
+        const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
         EXPECT_EQ(r.family, DWL_SOFT_CONF_ERR);
         EXPECT_EQ(r.code, c.code);
         EXPECT_TRUE(line.events().empty()) << "the port was opened";
         EXPECT_TRUE(line.sent().empty());
     }
-    ASSERT_FALSE(screen_.messages.empty());
-    EXPECT_EQ(screen_.messages[0], "DOWNLOAD: PLEASE LOAD A PACKAGE BEFORE START");
+    // The operator sees the file loaded, then the refusal.
+    ASSERT_GE(screen_.messages.size(), 2u);
+    EXPECT_EQ(screen_.messages[0], "Loading CLA File: " + dir_.path() + "/soft.cla");
+    EXPECT_EQ(screen_.messages[1], "DOWNLOAD: PLEASE LOAD A PACKAGE BEFORE START");
 }
 
 // A phone without an identification area loses its SIM-lock keys: each
@@ -384,7 +387,7 @@ TEST_F(DownloadTest, EveryDownloadToAPhoneWithoutTagWarnsOnce)
         Connect();
         Choose(4, 0, &software, nullptr);
         screen_.messages.clear();
-        ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+        ASSERT_EQ(dwl51_50MMIStart(&sg_DownloadContext).family, DWL_SOFT_OK);
         EXPECT_EQ(
             std::count(screen_.messages.begin(), screen_.messages.end(), "Tag not found. Simlock keys will be lost."),
             1);
@@ -398,7 +401,7 @@ TEST_F(DownloadTest, ComparedDownloadOfTheSameImageTransfersNothing)
     Connect();
     Choose(4, 0, &software, nullptr);
     sg_DownloadContext.comparedOption = 1;
-    ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+    ASSERT_EQ(dwl51_50MMIStart(&sg_DownloadContext).family, DWL_SOFT_OK);
     EXPECT_EQ(vg_SectorsTransferred, 4u);  // nothing to compare with yet
     EXPECT_EQ(ReadFile(dir_.path() + "/_Compared.cla"), software);
 
@@ -407,7 +410,7 @@ TEST_F(DownloadTest, ComparedDownloadOfTheSameImageTransfersNothing)
     Connect();
     sg_DownloadContext.comparedOption = 1;
     Choose(4, 0, &software, nullptr);
-    ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+    ASSERT_EQ(dwl51_50MMIStart(&sg_DownloadContext).family, DWL_SOFT_OK);
     EXPECT_EQ(vg_SectorsTransferred, 0u);
     EXPECT_EQ(Control("sectors"), "OK 0");
     EXPECT_EQ(Count("Downloaded"), 4 + 4);
@@ -419,7 +422,7 @@ TEST_F(DownloadTest, ComparedDownloadOfTheSameImageTransfersNothing)
     Connect();
     sg_DownloadContext.comparedOption = 1;
     Choose(4, 0, &changed, nullptr);
-    ASSERT_EQ(dwl51_50MMIStart().family, DWL_SOFT_OK);
+    ASSERT_EQ(dwl51_50MMIStart(&sg_DownloadContext).family, DWL_SOFT_OK);
     EXPECT_EQ(vg_SectorsTransferred, 1u);
     EXPECT_EQ(Slice(FlashAfter(), 0, changed.size()), changed);
 }
@@ -459,7 +462,7 @@ TEST_F(DownloadTest, SectorRetryRules)
         for (const auto& f : c.faults)
             ASSERT_EQ(Control(f), "OK") << f;
         Choose(4, 0, &software, nullptr);
-        const DownloadResult r = dwl51_50MMIStart();
+        const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
         EXPECT_EQ(r.family, c.family);
         EXPECT_EQ(r.code, c.code);
         EXPECT_EQ(Count("wait..."), c.retries);
@@ -481,7 +484,7 @@ TEST_F(DownloadTest, SilentPhoneTimesOutTheSector)
             EXPECT_EQ(Control("fault silence 30"), "OK");
         }
     };
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     EXPECT_EQ(r.family, DWL_SOFT_DOWNLOAD_TIMEOUT);
     EXPECT_NE(std::find(screen_.messages.begin(), screen_.messages.end(), "Remove the battery of the mobile "),
               screen_.messages.end());
@@ -492,7 +495,7 @@ TEST_F(DownloadTest, ProjectType2Software)
     const Bytes software = MakeSoftware(150000, kTag2);
     Connect("pcf5087");
     Choose(2, 0, &software, nullptr);
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(Slice(FlashAfter(), 0, software.size()), software);
 }
@@ -503,7 +506,7 @@ TEST_F(DownloadTest, Pcf5085DownloadAndBankLimit)
     const Bytes fits = MakeSoftware(0x17FFFF, kTag2);
     Connect("pcf5085", true, 0x04, 0x95);
     Choose(0, 0, &fits, nullptr);
-    DownloadResult r = dwl51_50MMIStart();
+    DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(vg_SoftPourcent, 100);
     EXPECT_EQ(Slice(FlashAfter(), 0, fits.size()), fits);
@@ -513,7 +516,7 @@ TEST_F(DownloadTest, Pcf5085DownloadAndBankLimit)
     Connect("pcf5085", true, 0x04, 0x95);
     Choose(0, 0, &tooBig, nullptr);
     screen_.messages.clear();
-    r = dwl51_50MMIStart();
+    r = dwl51_50MMIStart(&sg_DownloadContext);
     EXPECT_EQ(r.family, DWL_SOFT_5085_ERR);
     EXPECT_EQ(r.code, 8);
     EXPECT_NE(std::find(screen_.messages.begin(), screen_.messages.end(),
@@ -543,7 +546,7 @@ TEST_F(DownloadTest, Pcf5085Failures)
         Connect("pcf5085", true, 0x04, 0x95);
         ASSERT_EQ(Control(c.fault), "OK");
         Choose(0, 0, &software, nullptr);
-        const DownloadResult r = dwl51_50MMIStart();
+        const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
         EXPECT_EQ(r.family, DWL_SOFT_5085_ERR);
         EXPECT_EQ(r.code, c.code);
         EXPECT_EQ(vg_NbrSoftCharSent, c.bytesShown);
@@ -556,7 +559,7 @@ TEST_F(DownloadTest, IncompatiblePackageStopsBeforeProgramming)
     const Bytes otherFamily = MakePackage(kFamily + 1, kEdition, {1}, 300);
     Connect();
     Choose(4, 2, &software, &otherFamily);
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     EXPECT_EQ(r.family, DWL_SOFT_COMPATIBILITY_ERR);
     EXPECT_EQ(r.code, DWL_COMP_FAMILY);
     EXPECT_EQ(Control("sectors"), "OK 0");
@@ -576,7 +579,7 @@ TEST_F(DownloadTest, PackageForVersion3SoftwareInThePhone)
     const Bytes package = MakePackage(kFamily, kEdition, {1}, 0x400);
     Connect();
     Choose(4, 1, nullptr, &package);
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(vg_ClaNbPack, 2u);
     EXPECT_EQ(pg_BinPackSizeTooLargeForClaPackSize[0], 1);
@@ -594,7 +597,7 @@ TEST_F(DownloadTest, Uart1BootUsesTheUart1SpeedParameters)
     Choose(4, 0, &software, nullptr);
     sg_DownloadContext.uartSelect = 1;
     vg_BaseAddress = 0x200000;  // left by an earlier boot of another project type
-    const DownloadResult r = dwl51_50MMIStart();
+    const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(Control("speed"), "OK 10 FF F9");
     EXPECT_EQ(line.events()[1], "line 115200 0");
@@ -642,6 +645,121 @@ TEST_F(DownloadTest, BridgeSequenceThroughTheExports)
     EXPECT_EQ(vc_power_off(), 0xC0);
     EXPECT_EQ(vc_dwl12_1UartStop(3), DWL_OK);
     EXPECT_EQ(Slice(FlashAfter(), 0, data.size()), data);
+}
+
+// A download on a context of the caller's own: nothing of it comes from the
+// process-wide context, whose choices would each break this download (UART1
+// speed parameters, project type 0, a read-block type, another port), and
+// nothing of it lands there.
+TEST_F(DownloadTest, ACallersOwnContextIsTheOnlyOneUsed)
+{
+    T_DownloadContext& global = sg_DownloadContext;
+    global.port = 9;
+    global.uartSelect = 1;
+    global.projectType = 0;
+    global.downloadType = 5;
+    global.checkSimlockOption = 1;
+    std::fill(std::begin(global.waitStates), std::end(global.waitStates), uint8_t{7});
+    const T_DownloadContext before = global;
+    vg_BaseAddress = 0x200000;  // a base of another project type
+
+    const Bytes software = MakeSoftware(kSector + 5000, kTag2);
+    dir_.Write("own.cla", software);
+    Connect();
+    T_DownloadContext own;
+    dwl50_3InitialContext(&own);
+    own.port = 2;
+    own.projectType = 4;
+    own.downloadType = 0;
+    own.speedIndex = 5;
+    std::strcpy(own.softwarePath, (dir_.path() + "/own.cla").c_str());
+    ASSERT_EQ(dwl51_0InitLoadFile_ctx(&own), DWL_OK);
+    const DownloadResult r = dwl51_50MMIStart(&own);
+    EXPECT_EQ(r.family, DWL_SOFT_OK) << r.code;
+    EXPECT_EQ(Control("speed"), "OK 60 FF FD");  // the UART0 row
+    EXPECT_EQ(line_->events()[0], "open COM2");
+    dwl50_4FreeContext(&own);
+    EXPECT_EQ(Slice(FlashAfter(), 0, software.size()), software);
+    EXPECT_EQ(std::memcmp(&before, &global, sizeof before), 0);
+
+    // The bridge's steps on a context of its own.
+    Connect();
+    dwl50_3InitialContext(&own);
+    ASSERT_EQ(init_DownloadContext_ctx(&own), DWL_OK);
+    ASSERT_EQ(init_serial_port_first_ctx(&own, 3, 60), DWL_OK);
+    ASSERT_EQ(start_boot_loader_ctx(&own, (dir_.path() + "/dwl874_7.spm").c_str()), DWL_OK);
+    ASSERT_EQ(vc_setGPIO_ctx(&own), DWL_OK);
+    ASSERT_EQ(vc_changeSPEED_ctx(&own), DWL_OK);
+    EXPECT_EQ(Control("speed"), "OK 60 FF FD");
+    const Bytes data = brindel_test::Pattern(9000, 4);
+    ASSERT_EQ(vc_DownloadSectorCommand_ctx(&own, 0x8020000, 0x20000, 9000), 0xCB);
+    EXPECT_EQ(vc_write_buffer_ctx(&own, data.data(), 8192), 8192);
+    EXPECT_EQ(vc_write_buffer_ctx(&own, data.data() + 8192, 808), 808);
+    EXPECT_EQ(vc_rd_sector_end_ctx(&own), 0xCC);
+    uint32_t sum = 0;
+    for (uint8_t b : data)
+        sum += b;
+    EXPECT_EQ(vc_CheckSumReceived_ctx(&own), sum);
+    Bytes back(9000);
+    EXPECT_EQ(vc_ReadSector_ctx(&own, 0x8020000, 9000, back.data()), DWL_OK);
+    EXPECT_EQ(back, data);
+    EXPECT_EQ(vc_dwl11_51SpeedControl_ctx(&own), 202);
+    EXPECT_EQ(vc_power_off_ctx(&own), 0xC0);
+    EXPECT_EQ(vc_dwl12_1UartStop(3), DWL_OK);
+    EXPECT_EQ(std::memcmp(&before, &global, sizeof before), 0);
+}
+
+// A port that stops taking bytes (a cable pulled) ends the step that wrote,
+// as "PC uart problem", wherever it happens: nothing goes on to wait for an
+// answer to bytes that never left.
+TEST_F(DownloadTest, APortThatCannotBeWrittenEndsTheDownloadAtOnce)
+{
+    const Bytes software = MakeSoftware(kSector, kTag2);
+    Connect();
+    Choose(4, 0, &software, nullptr);
+    ASSERT_EQ(dwl51_50MMIStart(&sg_DownloadContext).family, DWL_SOFT_OK);
+    const Bytes sent = line_->sent();
+    auto at = [&sent](const Bytes& pattern) {
+        return static_cast<size_t>(std::search(sent.begin(), sent.end(), pattern.begin(), pattern.end()) -
+                                   sent.begin());
+    };
+    const size_t jump = at({0x60, 0x00});  // the end of the boot
+    const size_t sector = at({0xEA, 0x00, 0x02, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00});
+    ASSERT_LT(sector, sent.size());
+    struct Case {
+        const char* stage;
+        size_t failFrom;
+    };
+    const Case cases[] = {
+        {"the boot's D", 0},
+        {"the boot configuration", 5},
+        {"the GPIO command", jump + 2},
+        {"the sector command", sector},
+        {"the sector data", sector + 13 + 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stage);
+        dir_.Write("flash.img", FlashWith({}));
+        Connect().FailWritesAfter(c.failFrom);
+        Choose(4, 0, &software, nullptr);
+        const uint32_t start = line_->nowMs();
+        const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
+        EXPECT_EQ(r.family, DWL_SOFT_LIB_PC_ERR);
+        EXPECT_EQ(r.code, DWL_PCLIB_UART);
+        EXPECT_LT(line_->nowMs() - start, 10000u) << "waited for an answer";
+    }
+
+    // The bridge's steps give the port's error instead of a reply byte.
+    dir_.Write("flash.img", FlashWith({}));
+    Connect();
+    ASSERT_EQ(init_DownloadContext(), DWL_OK);
+    ASSERT_EQ(init_serial_port_first(3, 60), DWL_OK);
+    ASSERT_EQ(start_boot_loader((dir_.path() + "/dwl874_7.spm").c_str()), DWL_OK);
+    line_->FailWritesAfter(line_->sent().size());
+    EXPECT_LT(vc_setGPIO(), 0);
+    EXPECT_LT(vc_DownloadSectorCommand(0x8000000, 0x20000, 10), 0);
+    EXPECT_EQ(sg_ResultDownload.family, DWL_SOFT_LIB_PC_ERR);
+    EXPECT_LT(vc_power_off(), 0);
 }
 
 }  // namespace

@@ -10,9 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     dwl50_0ResetContext();
-    (void)dwl56_4ParseConfig(reinterpret_cast<const char*>(data), size);
+    (void)dwl56_4ParseConfig(&sg_DownloadContext, reinterpret_cast<const char*>(data), size);
     std::vector<char> out(4096);
-    (void)dwl56_5FormatConfig(out.data(), out.size());
+    (void)dwl56_5FormatConfig(&sg_DownloadContext, out.data(), out.size());
     dwl50_0ResetContext();
     return 0;
 }

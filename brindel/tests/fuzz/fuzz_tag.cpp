@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t asLength = tag != nullptr ? length : n;
     T_TagInfo info;
     (void)dwl16_10ParseTag(asTag, asLength, &info);
-    (void)dwl16_0CheckCompleteSoftwareCompatibility(asTag, asLength, 0x89, 0x18, image.data(), n);
+    (void)dwl16_0CheckCompleteSoftwareCompatibility(asTag, asLength, 0x89, 0x18, image.data(), n, nullptr);
     (void)dwl16_3CheckSoftCompatibility(asTag, asLength, image.data(), n);
     std::free(tag);
     return 0;

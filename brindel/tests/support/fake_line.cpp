@@ -91,6 +91,8 @@ int FakeLine::Read(uint8_t* data, size_t length, int timeoutMs)
 
 int FakeLine::Write(const uint8_t* data, size_t length)
 {
+    if (sent_.size() + length > failAfter_)
+        return RT_ERR_IO;
     sent_.insert(sent_.end(), data, data + length);
     if (device_) {
         std::vector<uint8_t> out;

@@ -28,6 +28,9 @@ public:
     const std::vector<uint8_t>& sent() const { return sent_; }
     // Line events: "open 38400 2", "dtr 1", "dtr 0", "flush in", ...
     const std::vector<std::string>& events() const { return events_; }
+    // Every write fails (the port's I/O error) once `bytes` bytes have been
+    // sent in all: a cable pulled in the middle of a transfer.
+    void FailWritesAfter(size_t bytes) { failAfter_ = bytes; }
     // Bytes the device produced that the engine has not read.
     size_t pending() const { return toEngine_.size(); }
     uint32_t nowMs() const { return nowMs_; }
@@ -47,6 +50,7 @@ private:
     std::vector<std::string> events_;
     std::deque<uint8_t> toEngine_;
     uint32_t nowMs_ = 0;
+    size_t failAfter_ = SIZE_MAX;
 };
 
 // A phone side that sends `acknowledge` every 20 ms until it receives "D",

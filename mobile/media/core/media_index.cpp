@@ -83,7 +83,8 @@ SlotTable ParseSlotTable(std::span<const uint8_t> bytes, SlotTableKind kind)
 {
     SlotTable table{};
     const size_t present = std::min(bytes.size() / sizeof(SlotRecord), kSlotCount);
-    std::memcpy(table.data(), bytes.data(), present * sizeof(SlotRecord));
+    if (present > 0)
+        std::memcpy(table.data(), bytes.data(), present * sizeof(SlotRecord));
     for (size_t i = present; i < kSlotCount; ++i)
         std::snprintf(table[i].fileName, sizeof table[i].fileName, "%s%03zu%s", "User", i,
                       kind == SlotTableKind::Pictures ? ".jpg" : ".mid");
@@ -127,7 +128,8 @@ std::vector<CameraRecord> ParseCameraIndex(std::span<const uint8_t> bytes)
 {
     const size_t n = std::min(bytes.size() / sizeof(CameraRecord), kCameraRecordsMax);
     std::vector<CameraRecord> records(n);
-    std::memcpy(records.data(), bytes.data(), n * sizeof(CameraRecord));
+    if (n > 0)
+        std::memcpy(records.data(), bytes.data(), n * sizeof(CameraRecord));
     return records;
 }
 
@@ -151,7 +153,8 @@ std::vector<ItemRecord> ParseItemIndex(std::span<const uint8_t> bytes, MediaList
     // A count from a trailer never reaches past the records the file holds.
     count = std::min(count, bytes.size() / sizeof(ItemRecord));
     std::vector<ItemRecord> records(count);
-    std::memcpy(records.data(), bytes.data(), count * sizeof(ItemRecord));
+    if (count > 0)
+        std::memcpy(records.data(), bytes.data(), count * sizeof(ItemRecord));
     return records;
 }
 

@@ -309,6 +309,54 @@ TEST_F(CliPhone, ErrorsAUserUnderstands)
     EXPECT_NE(ports.out.find("ports: none\n"), std::string::npos);
 }
 
+// What a user ran into: a refused download that emptied the target, names
+// cut to fit, a prompt left open, a switched-off phone not named, readable
+// slot names refused.
+TEST_F(CliPhone, FaultsUsersRanInto)
+{
+    // A refused download leaves an existing target as it was, and no
+    // working copy beside it.
+    const auto precious = phone->dir() / "precious.txt";
+    std::ofstream(precious) << "keep me";
+    const Result refused = Telvane({"get", "/app/camera/nope.jpg", precious.string()});
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_EQ(SimPhone::ReadAll(precious), "keep me");
+    for (const auto& e : fs::directory_iterator(phone->dir()))
+        EXPECT_EQ(e.path().filename().string().find("precious.txt."), std::string::npos) << e.path();
+
+    // Names longer than the request's field are refused before anything is sent.
+    const std::string longLocal = (phone->dir() / std::string(250, 'n')).string();
+    const Result tooLong = Telvane({"put", longLocal, "/app/camera/x"});
+    EXPECT_EQ(tooLong.exit, 1);
+    EXPECT_NE(tooLong.err.find("too long"), std::string::npos) << tooLong.err;
+    const Result tooLongPhone = Telvane({"get", "/app/camera/" + std::string(250, 'p'), (phone->dir() / "y").string()});
+    EXPECT_EQ(tooLongPhone.exit, 1);
+    EXPECT_NE(tooLongPhone.err.find("too long"), std::string::npos) << tooLongPhone.err;
+
+    // A command that opens the text prompt: the prompt is cancelled and
+    // the phone answers the next command.
+    const Result prompt = Telvane({"at", "AT+CMGS=5"});
+    EXPECT_EQ(prompt.exit, 1);
+    EXPECT_NE(prompt.err.find("prompt was cancelled"), std::string::npos) << prompt.err;
+    EXPECT_EQ(Telvane({"at", "AT"}).exit, 0);
+
+    // Slot files by their readable names.
+    const auto midi = phone->dir() / "user000.mid";
+    const Result slot = Telvane({"get", "/app/midi/user000.mid", midi.string()});
+    ASSERT_EQ(slot.exit, 0) << slot.err;
+    std::string encoded = "user000.mid";
+    encoded.resize(40);
+    StringToPosix(encoded.data());
+    EXPECT_TRUE(SimPhone::ReadAll(midi) ==
+                SimPhone::ReadAll(phone->PhoneFile("/app/midi/" + std::string(encoded.c_str()))));
+
+    // A switched-off phone is named as such.
+    ASSERT_EQ(phone->Control("switchoff"), "OK");
+    const Result off = Telvane({"info"});
+    EXPECT_EQ(off.exit, 1);
+    EXPECT_EQ(off.err, "telvane: the phone is switched off\n");
+}
+
 // ------------------------------------------------------ pieces alone
 
 TEST(CliPieces, CableDetection)

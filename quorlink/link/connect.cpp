@@ -15,6 +15,7 @@ constexpr uint32_t kScanAttemptDelayMs = 500;
 constexpr uint32_t kSettleMs = 1000;
 constexpr uint32_t kEchoOffTimeoutMs = 6000;
 constexpr int32_t kReconnectTotal = 24;
+constexpr std::string_view kCancelPrompt = "\x1b";
 
 // New messages go to the PC at once ("+CMT" line, then the PDU line).
 constexpr CommandStep kInitialisation[] = {
@@ -30,15 +31,20 @@ bool Answered(ProbeResult r)
     return r == ProbeResult::Success || r == ProbeResult::SwitchedOff;
 }
 
+// A connection probe. ESC first: a phone left at its "> " prompt (by a
+// client that died or never cancelled it) takes everything else as message
+// text and would never answer; ESC closes the prompt, and a phone in
+// command state ignores it.
 ProbeResult Probe(PhoneLink& link)
 {
+    (void)link.Send(kCancelPrompt);
     (void)link.SendShortCommand(kRespConnect);
     return link.ConnectProbe();
 }
 
 // The phone answered on the open port: settle, echo off, initialise.
 // Posts the failure record itself; true when the link is up.
-bool FinishConnection(PhoneLink& link)
+bool FinishConnection(PhoneLink& link, ProbeResult answer)
 {
     plat::Sleep(kSettleMs);
     link.port->PurgeBoth();
@@ -47,7 +53,8 @@ bool FinishConnection(PhoneLink& link)
     if (!ok) {
         link.port->Close();
         link.linkState = PhoneLink::kLinkClosed;
-        link.PostText(LINK_FAILED, 0, {});
+        // A "SWITCHOFF" that answered the probe explains the silence after it.
+        link.PostText(LINK_FAILED, answer == ProbeResult::SwitchedOff ? LINK_ERR_SWITCHED_OFF : 0, {});
         return false;
     }
     link.receive.Clear();
@@ -72,6 +79,7 @@ Disposition RunDisconnect(PhoneLink& link, int32_t, LinkRequest&)
 
 Disposition RunScanAndConnect(PhoneLink& link, int32_t, LinkRequest&)
 {
+    ProbeResult answer = ProbeResult::Failure;
     link.rememberedPort = PhoneLink::kNoRememberedPort;
     link.answered = false;
     link.portMask = 0;
@@ -83,7 +91,8 @@ Disposition RunScanAndConnect(PhoneLink& link, int32_t, LinkRequest&)
         link.portMask = static_cast<uint8_t>(link.portMask | (1u << (n - 1)));
         for (int attempt = 0; attempt < kScanAttempts; ++attempt) {
             plat::Sleep(kScanAttemptDelayMs);
-            if (Answered(Probe(link))) {
+            answer = Probe(link);
+            if (Answered(answer)) {
                 link.rememberedPort = n;
                 link.answered = true;
                 link.PostProgress(LINK_INTERMEDIATE, 0, kPortCount, kPortCount);
@@ -99,7 +108,7 @@ Disposition RunScanAndConnect(PhoneLink& link, int32_t, LinkRequest&)
         link.PostProgress(LINK_SUCCEEDED, 0, 0, link.portMask);
         return Disposition::Completed;
     }
-    if (FinishConnection(link))
+    if (FinishConnection(link, answer))
         link.PostProgress(LINK_SUCCEEDED, 0, 1, link.portMask);
     return Disposition::Completed;
 }
@@ -114,11 +123,13 @@ Disposition RunReconnect(PhoneLink& link, int32_t, LinkRequest&)
         link.port->Close();
         link.linkState = PhoneLink::kLinkClosed;
     }
+    ProbeResult answer = ProbeResult::Failure;
     const int remembered = link.rememberedPort;
     if (remembered >= 1 && remembered < kPortCount) {
         if (!link.port->Open(remembered))
             return fail();
-        if (!Answered(Probe(link))) {
+        answer = Probe(link);
+        if (!Answered(answer)) {
             link.PostProgress(LINK_INTERMEDIATE, 0, 3 * remembered, kReconnectTotal);
             link.port->ClearErrors();
             link.port->Close();
@@ -130,7 +141,8 @@ Disposition RunReconnect(PhoneLink& link, int32_t, LinkRequest&)
             if (!link.port->Open(n))
                 continue;
             for (int attempt = 0; attempt < kScanAttempts; ++attempt) {
-                if (Answered(Probe(link))) {
+                answer = Probe(link);
+                if (Answered(answer)) {
                     found = true;
                     link.rememberedPort = n;
                     break;
@@ -144,7 +156,7 @@ Disposition RunReconnect(PhoneLink& link, int32_t, LinkRequest&)
             return fail();
     }
     link.PostProgress(LINK_INTERMEDIATE, 0, kReconnectTotal, kReconnectTotal);
-    if (FinishConnection(link))
+    if (FinishConnection(link, answer))
         link.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }

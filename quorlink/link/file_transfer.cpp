@@ -3,6 +3,7 @@
 #include "quorlink/codecs/base64.h"
 #include "quorlink/link/link_tables.h"
 #include "quorlink/link/phone_link.h"
+#include "platform/clock.h"
 #include "platform/messages.h"
 
 #include <algorithm>
@@ -71,11 +72,18 @@ std::optional<ClassifiedLine> WaitPhoneLine(PhoneLink& link, uint32_t timeoutMs)
 {
     if (!link.port || !link.port->IsOpen())
         return std::nullopt;
-    auto c = link.WaitClassified(timeoutMs);
+    // The wait ends when the request has made no progress for timeoutMs,
+    // however many other lines (unsolicited reports, noise) arrive.
+    const uint32_t idle = plat::GetTickCount() - link.lastProgress;
+    if (idle >= timeoutMs)
+        return std::nullopt;
+    auto c = link.WaitClassified(timeoutMs - idle);
     if (c && c->code == kRespSwitchOff) {
         link.CloseLink(true);
         return std::nullopt;
     }
+    if (c && c->final)
+        link.MarkProgress();
     return c;
 }
 
@@ -128,8 +136,19 @@ std::optional<GetReply> ParseGetReply(std::string_view line)
 
 long StartUploadSize(std::string_view line)
 {
+    return StartUploadSizeIfAny(line).value_or(0);
+}
+
+std::optional<long> StartUploadSizeIfAny(std::string_view line)
+{
     const size_t colon = line.find(':');
-    return colon == std::string_view::npos ? 0 : LeadingNumber(line.substr(colon + 1));
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view rest = line.substr(colon + 1);
+    const size_t digit = rest.find_first_not_of(' ');
+    if (digit == std::string_view::npos || rest[digit] < '0' || rest[digit] > '9')
+        return std::nullopt;
+    return LeadingNumber(rest);
 }
 
 // ------------------------------------------------------- PC to phone
@@ -249,7 +268,7 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
         Fail(link, LINK_ERR_SEND);
         return Disposition::Completed;
     }
-    long size = 0;
+    std::optional<long> announced;  // the size the "*STARTUL" line gave, if it gave one
     for (;;) {
         const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
         if (!c) {
@@ -257,7 +276,8 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
             return Disposition::Completed;
         }
         if (c->code == kRespStartUl) {
-            size = StartUploadSize(c->line);
+            announced = StartUploadSizeIfAny(c->line);
+            link.MarkProgress();
         } else if (c->isOk()) {
             break;
         } else if (c->isError()) {
@@ -274,15 +294,23 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
             return Disposition::Completed;
         }
     }
+    const long size = announced.value_or(0);
 
     long received = 0;
+    int emptyExchanges = 0;
     std::vector<uint8_t> bytes;
+    const auto brokeOff = [&](std::string_view why) {
+        EndTransfer(link);
+        Fail(link, LINK_ERR_SEND, why);
+        return Disposition::Completed;
+    };
     for (bool endSeen = false; !endSeen;) {
         if (!link.SendShortCommand(kRespGet)) {
             Fail(link, LINK_ERR_SEND);
             return Disposition::Completed;
         }
         long exchange = 0;
+        bool getLine = false;
         for (;;) {
             const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
             if (!c) {
@@ -291,17 +319,14 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
             }
             if (c->isOk())
                 break;
-            if (c->isError()) {
-                const std::string refusal(c->line);
-                EndTransfer(link);
-                Fail(link, LINK_ERR_SEND, refusal);
-                return Disposition::Completed;
-            }
+            if (c->isError())
+                return brokeOff(std::string(c->line));
             if (c->code != kRespGet)
                 continue;
             const auto reply = ParseGetReply(c->line);
             if (!reply)
                 continue;
+            getLine = true;
             if (reply->count == 0) {
                 endSeen = true;
                 continue;
@@ -315,11 +340,25 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
                 Fail(link, LINK_ERR_LOCAL_FILE);
                 return Disposition::Completed;
             }
+            if (n > 0)
+                link.MarkProgress();
             exchange += static_cast<long>(n);
         }
+        // An answer without any block would be asked for again and again.
+        if (!getLine)
+            return brokeOff("the phone answered *GET without a block");
+        // Blocks that bring nothing (undecodable data) do not move the
+        // transfer on; a few in a row end it.
+        emptyExchanges = exchange == 0 && !endSeen ? emptyExchanges + 1 : 0;
+        if (emptyExchanges >= kMaxEmptyExchanges)
+            return brokeOff("the phone's blocks carry no data");
         received += exchange;
         link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(received), static_cast<int32_t>(size));
     }
+    // What the phone announced is what must have arrived: a block lost to
+    // bad data, a short block or an early end would leave a damaged file.
+    if (announced && received != *announced)
+        return brokeOff("the phone sent " + std::to_string(received) + " of " + std::to_string(*announced) + " bytes");
     const bool flushed = std::fflush(file.get()) == 0;
     const bool closed = std::fclose(file.release()) == 0;
     EndTransfer(link);

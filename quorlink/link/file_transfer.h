@@ -40,6 +40,12 @@ struct GetReply {
 // The file size of a "*STARTUL" line: the decimal number after its colon,
 // 0 when there is none.
 [[nodiscard]] long StartUploadSize(std::string_view line);
+// The same, nothing when the line carries no number.
+[[nodiscard]] std::optional<long> StartUploadSizeIfAny(std::string_view line);
+
+// Consecutive "*GET" answers that bring no bytes (undecodable data) before
+// a download is given up.
+inline constexpr int kMaxEmptyExchanges = 3;
 
 Disposition RunUpload(PhoneLink& link, int32_t code, LinkRequest& request);  // 200
 Disposition RunDownload(PhoneLink& link, int32_t code, LinkRequest& request);  // 201

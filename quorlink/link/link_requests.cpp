@@ -35,6 +35,11 @@ void GenericResponse(PhoneLink& link, const std::optional<std::string_view>& lin
     } else {
         link.PostText(LINK_INTERMEDIATE, 0, *line);
         link.lastActivity = plat::GetTickCount();
+        // A generic request has no text to give after the phone's "> "
+        // prompt; left open, the prompt would take every later command as
+        // message text. Cancelling it makes the phone give its final line.
+        if (*line == "> ")
+            (void)link.Send("\x1b");
     }
 }
 
@@ -241,9 +246,13 @@ void PhoneLink::Dispatch(int32_t code, LinkRequest* raw)
     replyCode = code;
     responseTimeoutMs = code == REQ_LONG_COMMAND ? kLongResponseTimeoutMs : kResponseTimeoutMs;
     lastActivity = plat::GetTickCount();
+    requestStart = lastActivity;
+    lastProgress = lastActivity;
 
     const RequestRow* row = FindRequestRow(code);
+    inDispatch = true;
     const Disposition d = row ? row->run(*this, code, *request) : RunGeneric(*this, code, *request);
+    inDispatch = false;
     if (d == Disposition::Completed)
         ClearPending();
 }

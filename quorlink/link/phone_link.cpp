@@ -78,6 +78,8 @@ bool PhoneLink::Send(std::string_view command)
     assert(OnOwnerThread());
     if (command.empty())
         return false;
+    // A new command starts a new exchange: its answer gets a full time-out.
+    MarkProgress();
     transcript.Sent(command);
     if (!port || !port->IsOpen())
         return false;
@@ -156,8 +158,16 @@ std::optional<std::string_view> PhoneLink::PollLine(int readWaitMs)
     auto line = Extract();
     if (!line && ReadOnce(readWaitMs) > 0)
         line = Extract();
-    if (line && *line == "SWITCHOFF")
+    if (line && *line == "SWITCHOFF") {
+        // A request waiting in the main loop for its lines would get no
+        // record at all: fail it before the link goes. (A handler running
+        // inside the dispatch posts its own.)
+        if (requestPending && !inDispatch) {
+            replyCode = currentRequest;
+            PostText(LINK_FAILED, LINK_ERR_SEND, {});
+        }
         CloseLink(true);
+    }
     return line;
 }
 
@@ -191,8 +201,13 @@ std::optional<ClassifiedLine> PhoneLink::WaitClassified(uint32_t timeoutMs)
 
 bool PhoneLink::WaitFinalResponse(uint32_t lineTimeoutMs)
 {
+    // Lines that are not final do not extend the wait.
+    const uint32_t start = plat::GetTickCount();
     for (;;) {
-        const auto c = WaitClassified(lineTimeoutMs);
+        const uint32_t elapsed = Elapsed(start);
+        if (elapsed >= lineTimeoutMs)
+            return false;
+        const auto c = WaitClassified(lineTimeoutMs - elapsed);
         if (!c)
             return false;
         if (c->final)
@@ -237,8 +252,14 @@ bool PhoneLink::RunSteps(std::span<const CommandStep> steps)
     for (const auto& step : steps) {
         if (!Send(step.command))
             return false;
+        // A step's answer must end within its time-out: lines that do not
+        // end it (unsolicited ones) do not extend the wait.
+        const uint32_t start = plat::GetTickCount();
         for (bool done = false; !done;) {
-            const auto c = WaitClassified(step.lineTimeoutMs);
+            const uint32_t elapsed = Elapsed(start);
+            if (elapsed >= step.lineTimeoutMs)
+                return false;
+            const auto c = WaitClassified(step.lineTimeoutMs - elapsed);
             if (!c)
                 return false;
             switch (step.onLine(c->code, c->line)) {
@@ -302,6 +323,11 @@ void PhoneLink::CloseLink(bool notify)
         PostLinkLost();
         ClearPending();
     }
+}
+
+void PhoneLink::MarkProgress()
+{
+    lastProgress = plat::GetTickCount();
 }
 
 void PhoneLink::ClearPending()
@@ -388,6 +414,9 @@ void PhoneLink::WaitForWork(bool takeMessages, bool lineCame)
     if (requestPending) {
         const uint32_t elapsed = Elapsed(lastActivity);
         limit = elapsed > responseTimeoutMs ? 0 : static_cast<int64_t>(responseTimeoutMs - elapsed) + 1;
+        const uint32_t total = Elapsed(requestStart);
+        const uint32_t cap = kPendingLimitFactor * responseTimeoutMs;
+        limit = std::min<int64_t>(limit, total > cap ? 0 : static_cast<int64_t>(cap - total) + 1);
     }
     const int fd = port ? port->WaitFd() : -1;
     if (takeMessages) {
@@ -420,7 +449,8 @@ int PhoneLink::Run()
         if (line)
             RouteToPending(line);
         if (requestPending) {
-            if (Elapsed(lastActivity) > responseTimeoutMs) {
+            if (Elapsed(lastActivity) > responseTimeoutMs ||
+                Elapsed(requestStart) > kPendingLimitFactor * responseTimeoutMs) {
                 RouteToPending(std::nullopt);
             } else if (!acceptWhileBusy) {
                 WaitForWork(false, lineCame);

@@ -73,6 +73,9 @@ public:
     static constexpr uint32_t kLineTimeoutMs = 10000;
     static constexpr int kSendLimitMs = 5000;
     static constexpr size_t kMaxListenerPrefix = 15;
+    // A pending request whose lines keep coming without its final line ends
+    // (code 53) after this many response time-outs.
+    static constexpr uint32_t kPendingLimitFactor = 10;
 
     // target: where results and the link-lost notice go. The transcript is
     // created (emptied) at transcriptPath; an empty path means none.
@@ -107,6 +110,12 @@ public:
     LinkTarget lostTarget{};
     uint32_t responseTimeoutMs = kResponseTimeoutMs;
     uint32_t lastActivity = 0;
+    uint32_t requestStart = 0;  // when the pending request was dispatched
+    // When the running request last moved forward: a final line, or a line
+    // its handler counted (MarkProgress). Waits inside handlers end when no
+    // progress came for their line time-out, whatever other lines arrive.
+    uint32_t lastProgress = 0;
+    bool inDispatch = false;  // a handler is running inside Dispatch
     std::vector<UnsolicitedListener> listeners;
     uint8_t portMask = 0;
     bool continuationPending = false;
@@ -160,6 +169,8 @@ public:
     void CloseLink(bool notify);
     // Back to idle: not pending, no current request.
     void ClearPending();
+    // The running request moved forward (see lastProgress).
+    void MarkProgress();
 
     // Registers or updates a listener; false when the prefix is too long.
     bool RegisterListener(const UnsolicitedListener& listener);

@@ -377,6 +377,7 @@ bool ReadPhonebookInto(PhoneLink& link, const std::string& path)
             return true;  // fields not found: skipped
         if (!WriteAll(file.get(), *line))
             return false;
+        link.MarkProgress();
         ++entries;
         link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(entries), static_cast<int32_t>(used));
         return true;
@@ -436,6 +437,7 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
     long awaitingStatus = 0;
     const Answer list = ReadAnswer(link, kMessageListLineMs, [&](std::string_view line) {
         if (StartsWith(line, "+CMGL:")) {
+            link.MarkProgress();
             ++seen;
             if (seen <= stored)
                 link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(seen), static_cast<int32_t>(stored));

@@ -268,6 +268,11 @@ struct AtPhone::Impl {
                 promptByte(b, out);
                 continue;
             }
+            // ESC outside a prompt cancels nothing and is dropped, as
+            // handsets do, so a client may send it to close a prompt that
+            // might be open.
+            if (b == kEsc)
+                continue;
             if (echo)
                 out.push_back(b);
             if (b == '\r') {

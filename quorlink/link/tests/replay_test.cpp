@@ -37,7 +37,10 @@ std::vector<std::string> LoadTranscript(const std::string& name, FakeDevice& dev
         reply.clear();
     };
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("> ", 0) == 0) {
+        if (line == "> <ESC>") {  // a lone ESC, sent without a terminator
+            flush();
+            sent.push_back("\x1b");
+        } else if (line.rfind("> ", 0) == 0) {
             flush();
             sent.push_back(line.substr(2) + "\r");
         } else if (line.rfind("< ", 0) == 0) {

@@ -609,3 +609,102 @@ TEST_F(ServicesFake, StorageCounts)
 }
 
 }  // namespace
+
+// ------------------------------------------------------ hostile phones
+
+namespace {
+std::string Base64Of(std::string_view bytes)
+{
+    return quorlink::codecs::Base64Encode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+}
+}  // namespace
+
+// A download whose phone announces a size and then sends nothing usable
+// fails (52) after its end command, and never asks for blocks without end.
+TEST_F(ServicesFake, DownloadThatLosesDataFails)
+{
+    const std::string ten = Base64Of("0123456789");
+    const struct {
+        const char* name;
+        std::string getAnswer;  // every "AT*GET"
+        std::string secondAnswer;  // the second and later ones, when different
+    } cases[] = {
+        {"noise lines", "\r\nnoise\r\n+CREG: 1\r\n" + kOk, ""},
+        {"bare OK", kOk, ""},
+        {"undecodable block", "\r\n*GET: 10,!!!!,AA==\r\n" + kOk, ""},
+        {"short block", "\r\n*GET: 1000," + ten + ",AA==\r\n" + kOk, "\r\n*GET: 0,\r\n" + kOk},
+        {"damaged keyword", "\r\n*GXT: 10," + ten + ",AA==\r\n" + kOk, ""},
+    };
+    for (const auto& c : cases) {
+        device->AnswerOnce("AT*STARTUL=/app/x\r", "\r\n*STARTUL: 1000\r\n" + kOk);
+        device->Answer("AT*GET\r", c.secondAnswer.empty() ? c.getAnswer : c.secondAnswer);
+        device->AnswerOnce("AT*GET\r", c.getAnswer);
+        device->Answer(kEnd, kOk);
+        const size_t getsBefore = device->CountWritten("AT*GET\r");
+        const size_t endsBefore = device->CountWritten(kEnd);
+        Forget();
+        Run(REQ_DOWNLOAD, "", Transfer("/app/x", (dir / "x").string()));
+        EXPECT_EQ(Finals(REQ_DOWNLOAD), (std::vector<std::pair<int32_t, int32_t>>{{LINK_FAILED, LINK_ERR_SEND}}))
+            << c.name;
+        EXPECT_LE(device->CountWritten("AT*GET\r") - getsBefore, size_t(kMaxEmptyExchanges) + 1) << c.name;
+        EXPECT_EQ(device->CountWritten(kEnd) - endsBefore, 1u) << c.name;
+    }
+}
+
+// A phone that keeps sending unrelated lines and never a final answer:
+// each request still ends, with its failure, within its time-out.
+TEST_F(ServicesFake, ChatterWithoutAnAnswerEndsEveryRequest)
+{
+    device->Answer("AT*STARTUL=/app/x\r", "\r\n*STARTUL: 10\r\n" + kOk);
+    const struct {
+        int32_t code;
+        std::string text;
+        uint32_t argument;
+    } requests[] = {
+        {REQ_DOWNLOAD, "", 0},
+        {REQ_READ_SIM_PHONEBOOK, (dir / "pb").string(), 0},
+        {REQ_READ_MESSAGES, (dir / "sms").string(), 0},
+    };
+    for (const auto& r : requests) {
+        device->SetChatter("\r\n+CREG: 1\r\n", 2000, 600000);
+        Forget();
+        const uint32_t start = plat::GetTickCount();
+        Run(r.code, r.text, r.code == REQ_DOWNLOAD ? Transfer("/app/x", (dir / "x").string()) : r.argument);
+        const uint32_t took = plat::GetTickCount() - start;
+        const auto finals = Finals(static_cast<uint32_t>(r.code));
+        ASSERT_EQ(finals.size(), 1u) << r.code;
+        EXPECT_EQ(finals[0].first, LINK_FAILED) << r.code;
+        // Each of the request's waits gives up after its line time-out;
+        // the phonebook read restores the character set with one more.
+        EXPECT_LT(took, 4 * PhoneLink::kLineTimeoutMs) << r.code;
+    }
+}
+
+// A generic request waiting for its final line when the phone switches off
+// gets its failure record before the link-lost notice.
+TEST_F(ServicesFake, SwitchOffFailsAPendingGenericRequest)
+{
+    link.Dispatch(REQ_FINAL_LINE_TEXT, NewRequest("AT+SLOW\r", sink.window(), 0));
+    ASSERT_TRUE(link.requestPending);
+    device->Inject("\r\nSWITCHOFF\r\n");
+    (void)link.PollLine(50);
+    EXPECT_FALSE(link.requestPending);
+    EXPECT_EQ(Finals(REQ_FINAL_LINE_TEXT), (std::vector<std::pair<int32_t, int32_t>>{{LINK_FAILED, LINK_ERR_SEND}}));
+    const auto all = sink.All();
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back().message, WM_LINK_LOST);
+}
+
+// A generic command that opens the text prompt has the prompt cancelled, so
+// the phone answers its final line and takes later commands again.
+TEST_F(ServicesFake, GenericRequestCancelsAnOpenPrompt)
+{
+    device->Answer("AT+CMGS=5\r", "\r\n> ");
+    device->Answer("\x1b", kOk);
+    link.Dispatch(REQ_LONG_COMMAND, NewRequest("AT+CMGS=5\r", sink.window(), 0));
+    for (int i = 0; i < 4 && link.requestPending; ++i)
+        link.RouteToPending(link.PollLine(50));
+    EXPECT_FALSE(link.requestPending);
+    EXPECT_EQ(Finals(REQ_LONG_COMMAND), (std::vector<std::pair<int32_t, int32_t>>{{LINK_SUCCEEDED, 0}}));
+    EXPECT_EQ(device->CountWritten("\x1b"), 1u);
+}

@@ -104,8 +104,10 @@ TEST_F(WorkerTest, ScanFindsThePhoneSwitchesEchoOffAndInitialises)
         EXPECT_EQ(got[i].total, expected[i].total) << i;
     }
     const auto written = device->Written();
-    const std::vector<std::string> connect = {
-        kProbe, "ATE0\r", "AT+CMGF=0\r", "AT+CSMP=,,,8\r", "AT+CSCS=\"GSM\"\r", "AT+CSDH=1\r", "AT+CNMI=2,2,0,0\r"};
+    const std::vector<std::string> connect = {"\x1b",           kProbe,
+                                              "ATE0\r",         "AT+CMGF=0\r",
+                                              "AT+CSMP=,,,8\r", "AT+CSCS=\"GSM\"\r",
+                                              "AT+CSDH=1\r",    "AT+CNMI=2,2,0,0\r"};
     ASSERT_GE(written.size(), connect.size());
     EXPECT_EQ(std::vector<std::string>(written.begin(), written.begin() + connect.size()), connect);
     EXPECT_EQ(device->purges(), 1);

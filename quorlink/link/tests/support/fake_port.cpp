@@ -129,11 +129,31 @@ bool FakeDevice::CanOpen(int n) const
     return present_.count(n) && open_ != n;
 }
 
+void FakeDevice::SetChatter(std::string bytes, uint32_t everyMs, uint32_t forMs)
+{
+    std::lock_guard lock(mutex_);
+    chatter_ = std::move(bytes);
+    chatterEveryMs_ = everyMs;
+    chatterForMs_ = forMs;
+    chatterStart_ = lastChatter_ = plat::GetTickCount();
+}
+
 int FakeDevice::Read(uint8_t* out, size_t size, int timeoutMs)
 {
     std::unique_lock lock(mutex_);
     if (open_ == 0)
         return -1;
+    if (!chatter_.empty() && plat::GetTickCount() - chatterStart_ >= chatterForMs_)
+        chatter_.clear();
+    if (!chatter_.empty()) {
+        const uint32_t since = plat::GetTickCount() - lastChatter_;
+        if (since >= chatterEveryMs_) {
+            input_ += chatter_;
+            lastChatter_ = plat::GetTickCount();
+        } else if (input_.empty()) {
+            timeoutMs = std::min<int>(timeoutMs, static_cast<int>(chatterEveryMs_ - since));
+        }
+    }
     if (input_.empty() && timeoutMs > 0)
         arrived_.wait_for(lock, std::chrono::milliseconds(plat::RealTimeoutMs(timeoutMs)),
                           [this] { return !input_.empty(); });

@@ -31,6 +31,10 @@ public:
     void AnswerOnce(const std::string& command, const std::string& reply);
     void Inject(const std::string& bytes);
     void SetMaxChunk(size_t bytes);
+    // A phone that chatters: bytes arrive every everyMs of program time
+    // while the port is read (an unsolicited report), for forMs in all, so
+    // that a client that waits for the chatter to end still ends.
+    void SetChatter(std::string bytes, uint32_t everyMs, uint32_t forMs);
     void FailWrites(bool fail);
 
     [[nodiscard]] std::vector<std::string> Written() const;
@@ -61,6 +65,11 @@ private:
     std::string input_;
     std::vector<std::string> written_;
     size_t maxChunk_ = 4096;
+    std::string chatter_;
+    uint32_t chatterEveryMs_ = 0;
+    uint32_t lastChatter_ = 0;
+    uint32_t chatterStart_ = 0;
+    uint32_t chatterForMs_ = 0;
     bool failWrites_ = false;
     int open_ = 0;
     int openCount_ = 0;

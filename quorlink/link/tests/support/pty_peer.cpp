@@ -118,7 +118,10 @@ void PtyPeer::Serve()
         if (n <= 0)
             continue;
         std::lock_guard lock(mutex_);
-        pending_.append(buf.data(), static_cast<size_t>(n));
+        // Like a handset in command state, drop ESC (it only closes a prompt).
+        for (ssize_t i = 0; i < n; ++i)
+            if (buf[static_cast<size_t>(i)] != '\x1b')
+                pending_.push_back(buf[static_cast<size_t>(i)]);
         for (size_t cr; (cr = pending_.find('\r')) != std::string::npos;) {
             const std::string command = pending_.substr(0, cr);
             pending_.erase(0, cr + 1);

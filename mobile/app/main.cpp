@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -76,6 +77,13 @@ void Fatal(const QString& text)
 
 int main(int argc, char** argv)
 {
+    // Before the toolkit starts: it needs a display, --help does not.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("usage: mobile [--demo] [--no-splash]\n");
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Telvane");
     QApplication::setDesktopFileName("telvane");
@@ -88,10 +96,7 @@ int main(int argc, char** argv)
             demo = true;
         else if (a == "--no-splash")
             splash = false;
-        else if (a == "--help" || a == "-h") {
-            std::printf("usage: mobile [--demo] [--no-splash]\n");
-            return 0;
-        } else {
+        else {
             std::fprintf(stderr, "mobile: unknown option %s\nusage: mobile [--demo] [--no-splash]\n", qPrintable(a));
             return kExitUsage;
         }

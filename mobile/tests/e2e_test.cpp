@@ -275,6 +275,9 @@ void E2eTest::demoModeStopsTheEmulator()
     env.insert("TELVANE_RESOURCE_BUNDLE", TELVANE_TEST_BUNDLE);
     env.insert("TELVANE_SIMPHONE", TELVANE_SIMPHONE_PROGRAM);
     env.insert("TELVANE_HOME", dir.path());
+    // The program's temporary files and its instance socket go into the
+    // test's directory, so a killed program leaves nothing behind.
+    env.insert("TMPDIR", dir.path());
     env.insert("TELVANE_INSTANCE_NAME", QStringLiteral("telvane-demo-test-%1").arg(QCoreApplication::applicationPid()));
     QProcess mobile;
     mobile.setProcessEnvironment(env);
@@ -294,6 +297,10 @@ void E2eTest::demoModeStopsTheEmulator()
     mobile.waitForFinished(30000);
     for (qint64 pid : emulator)
         QTRY_VERIFY_WITH_TIMEOUT(ProcessEnded(pid), 30000);
+    // Nothing of the run is left outside the test's directory.
+    const QString socket =
+        QDir::tempPath() + QStringLiteral("/telvane-demo-test-%1").arg(QCoreApplication::applicationPid());
+    QVERIFY(!QFile::exists(socket));
 }
 
 QTEST_MAIN(E2eTest)

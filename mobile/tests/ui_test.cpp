@@ -104,6 +104,7 @@ private slots:
     void progressWindowCancel();
     void shutdownStopsWorker();
     void singleInstance();
+    void templateDialogKeys();
     void splashGrows();
     void demoCable();
     void programExitCodes();
@@ -472,6 +473,28 @@ void UiTest::shutdownStopsWorker()
     QVERIFY(!plat::PostThreadMessage(id, WM_LINK_REQUEST, 0, 0));
 }
 
+// Escape cancels and Return confirms every template dialog, whatever
+// control has the focus, and the whole dialog closes.
+void UiTest::templateDialogKeys()
+{
+    for (int id : {256, 257, 258}) {
+        for (const auto& [key, result] :
+             {std::pair{Qt::Key_Escape, QDialog::Rejected}, {Qt::Key_Return, QDialog::Accepted}}) {
+            TemplateDialog d(id, nullptr);
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            QWidget* focus = d.findChild<QRadioButton*>();
+            if (!focus)
+                focus = d.findChild<QPushButton*>("ctl_2");
+            QVERIFY(focus);
+            focus->setFocus();
+            QTest::keyClick(focus, key);
+            QTRY_VERIFY(!d.isVisible());
+            QCOMPARE(d.result(), int(result));
+        }
+    }
+}
+
 void UiTest::singleInstance()
 {
     const QString name = QStringLiteral("telvane-test-%1").arg(QCoreApplication::applicationPid());
@@ -555,7 +578,8 @@ void UiTest::programExitCodes()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("TELVANE_RESOURCE_BUNDLE", TELVANE_TEST_BUNDLE);
-    env.insert("TELVANE_INSTANCE_NAME", QStringLiteral("telvane-proc-test-%1").arg(QCoreApplication::applicationPid()));
+    // The instance socket lives in the test's directory, not in /tmp.
+    env.insert("TELVANE_INSTANCE_NAME", dir.path() + "/instance");
     env.insert("TELVANE_HOME", dir.path() + "/home");
     env.insert("TELVANE_SYSFS_ROOT", dir.path() + "/no-sysfs");
     QProcess first;

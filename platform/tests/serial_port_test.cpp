@@ -347,18 +347,20 @@ TEST(SerialPortPty, RefusalsReachTheCallerAsTheirKind)
     ASSERT_EQ(::chmod(pty.slaveName.c_str(), 0666), 0);
     plat::SerialPort first;
     ASSERT_TRUE(first.OpenPath(pty.slaveName).ok());
-    int got = OpenAsUnprivilegedChild(pty.slaveName);
+    const int got = OpenAsUnprivilegedChild(pty.slaveName);
     if (got < 0)
         GTEST_SKIP() << "cannot run a child without privileges here";
     EXPECT_EQ(got, static_cast<int>(plat::SerialError::Busy));
     first.Close();
-    // No access for others: permission denied.
-    ASSERT_EQ(::chmod(pty.slaveName.c_str(), 0600), 0);
-    got = OpenAsUnprivilegedChild(pty.slaveName);
-    EXPECT_EQ(got, static_cast<int>(plat::SerialError::PermissionDenied));
     // Free and accessible: opens.
-    ASSERT_EQ(::chmod(pty.slaveName.c_str(), 0666), 0);
     EXPECT_EQ(OpenAsUnprivilegedChild(pty.slaveName), static_cast<int>(plat::SerialError::None));
+    // No access for others: permission denied. Only a child of another
+    // user is shut out by the mode; run by a normal user the child is the
+    // terminal's owner, so the refusal cannot be produced here.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the permission refusal needs a child of another user (run as root)";
+    ASSERT_EQ(::chmod(pty.slaveName.c_str(), 0600), 0);
+    EXPECT_EQ(OpenAsUnprivilegedChild(pty.slaveName), static_cast<int>(plat::SerialError::PermissionDenied));
 }
 
 }  // namespace

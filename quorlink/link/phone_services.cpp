@@ -398,12 +398,12 @@ Disposition RunReadPhonebook(PhoneLink& link, int32_t, LinkRequest& request)
         return Disposition::Completed;
     }
     const bool ok = ReadPhonebookInto(link, path);
-    PostDone(link, ok);
     // The rest of the link speaks the GSM character set: switch back after
-    // a failed read too, or later commands would send and read UCS2.
+    // a failed read too, or later commands would send and read UCS2. One
+    // final record, after the switch: a batch takes a second one for the
+    // next step's.
     const bool restored = SendAndWaitOk(link, "AT+CSCS=\"GSM\"\r");
-    if (ok && !restored)
-        PostDone(link, false);
+    PostDone(link, ok && restored);
     return Disposition::Completed;
 }
 

@@ -25,17 +25,20 @@ void OnSignal(int)
         g_transport->stop();
 }
 
+// The usage text: on stderr with exit status 2 after a mistake, on stdout
+// with 0 when asked for (--help).
 int Usage(const char* why)
 {
+    std::FILE* out = why ? stderr : stdout;
     if (why)
         std::fprintf(stderr, "simphone: %s\n", why);
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: simphone --state DIR --serial-dir SDIR [--port N] [--line-rate BAUD] [--control SOCKET]"
 #ifdef SIMPHONE_HAVE_BOOT
                  " [--boot [--chip X] [--flash-image FILE] [--flash-id MAN:DEV]]"
 #endif
                  "\n       simphone init-state DIR [--seed N]\n");
-    return 2;
+    return why ? 2 : 0;
 }
 
 bool ParseInt(const char* s, long lo, long hi, long& out)
@@ -50,6 +53,9 @@ bool ParseInt(const char* s, long lo, long hi, long& out)
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return Usage(nullptr);
     if (argc >= 2 && std::strcmp(argv[1], "init-state") == 0) {
         if (argc < 3)
             return Usage("init-state needs a directory");

@@ -31,10 +31,22 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent) : QDialog(parent
     setWindowTitle(form_->windowTitle());
     layout->addWidget(form_);
     resize(form_->size());
-    if (auto* ok = form_->findChild<QPushButton*>("ctl_1"))
+    // Return presses OK wherever the focus is, not the focused button.
+    for (auto* b : form_->findChildren<QPushButton*>())
+        b->setAutoDefault(false);
+    if (auto* ok = form_->findChild<QPushButton*>("ctl_1")) {
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+        ok->setDefault(true);
+    }
     if (auto* cancel = form_->findChild<QPushButton*>("ctl_2"))
         connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // The template's form is a dialog of its own: Escape and Return reach
+    // it first and would close only the inner one, leaving this window
+    // empty and modal. Its verdict is this dialog's.
+    if (auto* inner = qobject_cast<QDialog*>(form_)) {
+        connect(inner, &QDialog::rejected, this, &QDialog::reject);
+        connect(inner, &QDialog::accepted, this, &QDialog::accept);
+    }
 }
 
 ConnectionDialog::ConnectionDialog(int initialChoice, QWidget* parent) : TemplateDialog(256, parent)

@@ -1,7 +1,9 @@
 // The transfer and phone-service requests answered by arbitrary phone
 // replies: each command the worker writes is answered with the next chunk
 // of the input (its first byte sets the length). Every request must end
-// with one final record, stay inside its buffers and leave no request
+// with exactly one final record, within its time limit (no exchange may
+// outlast the longest line time-out without progress, and the script
+// bounds the exchanges), stay inside its buffers and leave no request
 // pending, whatever the phone says. The program clock runs fast, so the
 // phone's silences end at once.
 
@@ -42,6 +44,7 @@ public:
     {
         if (!open_)
             return false;
+        ++writes;
         if (at_ < size_) {
             const size_t n = std::min<size_t>(data_[at_] * 8u, size_ - at_ - 1);
             pending_.append(reinterpret_cast<const char*>(data_ + at_ + 1), n);
@@ -50,6 +53,7 @@ public:
         return true;
     }
     void PurgeBoth() override { pending_.clear(); }
+    size_t writes = 0;
     void ClearErrors() override { }
     [[nodiscard]] int WaitFd() const override { return -1; }
 
@@ -114,9 +118,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else if (code == REQ_READ_SIM_PHONEBOOK || code == REQ_READ_MESSAGES) {
         std::strcpy(request->text, local.c_str());
     }
+    auto* port = static_cast<ScriptedPort*>(link.port.get());
     const int before = finals;
+    const uint32_t start = plat::GetTickCount();
     link.Dispatch(code, request);
-    if (link.requestPending || finals < before + 1)
+    const uint64_t took = plat::GetTickCount() - start;
+    if (link.requestPending || finals != before + 1)
+        std::abort();
+    // Each command's answer ends within the longest line time-out (and a
+    // little more for the clock's coarse steps at this speed).
+    const uint64_t limit = (port->writes + 1) * uint64_t(PhoneLink::kLongResponseTimeoutMs) * 2 + 60000;
+    if (took > limit)
         std::abort();
     return 0;
 }

@@ -546,7 +546,7 @@ DownloadResult dwl11_54Download(T_DownloadContext* context, uint32_t size, const
     }
     // The compared image stands for the software of the previous download:
     // it only applies to a software image.
-    const bool compare = kind == 0 && context->comparedImage != nullptr;
+    const bool compare = kind == 0 && context->comparedOption == 1 && context->comparedImage != nullptr;
     uint32_t lastRow = rt_TimeSeconds();
     uint32_t done = 0;
     int failures = 0;

@@ -80,7 +80,8 @@ int dwl16_10ParseTag(const uint8_t* tag, uint32_t length, T_TagInfo* info)
     case DWL_TAG_VERSION3: info->version = 3; break;
     default: return DWL_COMP_BAD_MANUFACTURER;
     }
-    if (length < DWL_TAG_MIN_LENGTH) {
+    // Each layout needs its own bytes: version 1 ends with byte 11.
+    if (length < (info->version == 1 ? DWL_TAG_V1_LENGTH : DWL_TAG_MIN_LENGTH)) {
         info->version = 0;
         return DWL_COMP_BAD_MANUFACTURER;
     }

@@ -30,6 +30,8 @@ enum { DWL_TAG_VERSION1 = 258, DWL_TAG_VERSION2 = 514, DWL_TAG_VERSION3 = 770 };
 #define DWL_TAG_SEARCH_LIMIT 65536
 /* Packs a version 3 table may describe. */
 #define DWL_MAX_PACKS 64
+/* Bytes a tag's fields take: 12 for structure version 1, 16 for 2 and 3. */
+#define DWL_TAG_V1_LENGTH 12
 #define DWL_TAG_MIN_LENGTH 16
 #define DWL_PACKAGE_SIGNATURE "599:"
 
@@ -63,7 +65,8 @@ typedef struct T_PackageHeader {
     uint32_t itemMask; /* bit (id - 1) mod 32 for every item id */
 } T_PackageHeader;
 
-/* 1, or 12 for another structure id or a tag too short for its fields. */
+/* 1, or 12 for another structure id or a tag too short for the fields of
+ * its version. */
 int dwl16_10ParseTag(const uint8_t* tag, uint32_t length, T_TagInfo* info);
 /* Package header for software of structure version 1..3: 1, 9 (no
  * signature) or 5 (the file is too short for its header and items). */

@@ -198,17 +198,23 @@ void Finish(T_DownloadContext* context, const DownloadResult& result)
     dwl17_2TraceStep("**************** End of Download ********************");
 }
 
-// The elapsed time and the battery advice. A phone left in its loader (any
-// failure after the boot) needs its battery removed to start again, so the
-// advice is shown for a failed preparation too, not only after a download.
-void ShowEndOfDownload(T_DownloadContext* context, const DownloadResult& result)
+// The battery advice. A phone left in its loader (any failure after the
+// boot) needs its battery removed to start again, so the advice is shown for
+// a failed preparation too, and after a PCF5085 download as after any other.
+void ShowBatteryAdvice(const T_DownloadContext* context, const DownloadResult& result)
 {
-    context->endTime = rt_TimeSeconds();
-    dwl52_7DisplayElapsed(context->endTime - context->startTime);
     if (result.family != DWL_SOFT_OK || context->pmuOption == 1)
         dwl52_1DisplayMessage("Remove the battery of the mobile ");
     else
         dwl52_1DisplayMessage("You do not need to remove the battery to start the mobile");
+}
+
+// The elapsed time and the battery advice.
+void ShowEndOfDownload(T_DownloadContext* context, const DownloadResult& result)
+{
+    context->endTime = rt_TimeSeconds();
+    dwl52_7DisplayElapsed(context->endTime - context->startTime);
+    ShowBatteryAdvice(context, result);
 }
 
 // Package downloads without a chosen block address go to the first pack
@@ -304,8 +310,10 @@ DownloadResult dwl51_50MMIStart(T_DownloadContext* c)
         dwl52_1DisplayMessage(line);
     }
     if (c->projectType == 0) {
+        // The PCF5085 download shows its own elapsed times.
         result = dwl2_1DownLoad(c);
         c->endTime = rt_TimeSeconds();
+        ShowBatteryAdvice(c, result);
     } else {
         result = dwl3_0Generic5087(c);
         if (result.family == DWL_SOFT_OK)

@@ -65,10 +65,14 @@ TEST_F(CompatTest, TagVersionsAndStructureIds)
         int version;
     };
     Bytes v1 = MakeTag(1, 0x0A0B, 0, 0x1000, 0x40000);
+    const Bytes v2 = MakeTag(2, 1, 2, 3, 4);
     const Case cases[] = {
         {{0x01, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, DWL_COMP_BAD_MANUFACTURER, 0},  // 0x0201
         {{0x02, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, DWL_COMP_BAD_MANUFACTURER, 0},
-        {Bytes(v1.begin(), v1.begin() + 15), DWL_COMP_BAD_MANUFACTURER, 0},  // too short for its fields
+        // Each version needs the bytes of its own layout: 12 for version 1, 16 for 2 and 3.
+        {Bytes(v1.begin(), v1.begin() + 11), DWL_COMP_BAD_MANUFACTURER, 0},
+        {Bytes(v1.begin(), v1.begin() + 12), DWL_OK, 1},
+        {Bytes(v2.begin(), v2.begin() + 15), DWL_COMP_BAD_MANUFACTURER, 0},
         {v1, DWL_OK, 1},
         {MakeTag(2, 1, 2, 3, 4), DWL_OK, 2},
         {MakeTag(3, 1, 2, 3, 4), DWL_OK, 3},

@@ -415,6 +415,15 @@ TEST_F(DownloadTest, ComparedDownloadOfTheSameImageTransfersNothing)
     EXPECT_EQ(Control("sectors"), "OK 0");
     EXPECT_EQ(Count("Downloaded"), 4 + 4);
 
+    // With the option switched off, the compared image still loaded is not
+    // used: every sector is sent.
+    Connect();
+    sg_DownloadContext.comparedOption = 0;
+    Choose(4, 0, &software, nullptr);
+    ASSERT_NE(sg_DownloadContext.comparedImage, nullptr);
+    ASSERT_EQ(dwl51_50MMIStart(&sg_DownloadContext).family, DWL_SOFT_OK);
+    EXPECT_EQ(vg_SectorsTransferred, 4u);
+
     // One changed byte in sector 2 sends that sector only.
     Bytes changed = software;
     changed[2 * kSector + 10] ^= 0x5A;
@@ -510,6 +519,8 @@ TEST_F(DownloadTest, Pcf5085DownloadAndBankLimit)
     ASSERT_EQ(r.family, DWL_SOFT_OK) << r.code;
     EXPECT_EQ(vg_SoftPourcent, 100);
     EXPECT_EQ(Slice(FlashAfter(), 0, fits.size()), fits);
+    // The operator is told about the battery, as after every download.
+    EXPECT_EQ(screen_.messages.back(), "You do not need to remove the battery to start the mobile");
 
     const Bytes tooBig = MakeSoftware(0x180000, kTag2);
     dwl50_0ResetContext();
@@ -546,10 +557,13 @@ TEST_F(DownloadTest, Pcf5085Failures)
         Connect("pcf5085", true, 0x04, 0x95);
         ASSERT_EQ(Control(c.fault), "OK");
         Choose(0, 0, &software, nullptr);
+        screen_.messages.clear();
         const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
         EXPECT_EQ(r.family, DWL_SOFT_5085_ERR);
         EXPECT_EQ(r.code, c.code);
         EXPECT_EQ(vg_NbrSoftCharSent, c.bytesShown);
+        ASSERT_FALSE(screen_.messages.empty());
+        EXPECT_EQ(screen_.messages.back(), "Remove the battery of the mobile ");
     }
 }
 

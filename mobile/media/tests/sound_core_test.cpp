@@ -1,0 +1,210 @@
+// The ringtones page's PC side without a window: which files are taken, the
+// names made from them, and the player's states and time texts.
+
+#include "mobile/media/core/sound_file.h"
+#include "mobile/media/core/sound_player.h"
+#include "quorlink/media/mci.h"
+#include "quorlink/media/sound_output.h"
+#include "resources/strings.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A format-0 song of one second (96 ticks per beat at 120 bpm, two beats),
+// padded with a text meta event to the requested size.
+std::vector<uint8_t> MidiSong(size_t totalSize, uint8_t format = 0)
+{
+    std::vector<uint8_t> track = {0x00, 0xC0, 0x00, 0x00, 0x90, 0x3C, 0x64, 0x81, 0x40, 0x80, 0x3C, 0x40};
+    const size_t fixed = 14 + 8 + track.size() + 5 + 4;  // header, chunk head, events, text head, end
+    const size_t pad = totalSize - fixed;
+    track.insert(track.end(), {0x00, 0xFF, 0x01, 0x82});  // text of pad bytes (two-byte length)
+    track.back() = uint8_t(0x80 | (pad >> 7));
+    track.push_back(uint8_t(pad & 0x7F));
+    track.resize(track.size() + pad, 'x');
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    std::vector<uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, format, 0, 1, 0, 96, 'M', 'T', 'r', 'k'};
+    for (int i = 3; i >= 0; --i)
+        f.push_back(uint8_t(track.size() >> (8 * i)));
+    for (const uint8_t b : track)
+        f.push_back(b);
+    return f;
+}
+
+class SoundCore : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("telvane_sound_core_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        quorlink::media::SetSoundOutput({quorlink::media::SoundOutput::Kind::Wav, (dir_ / "out.wav").string()});
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string write(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        const fs::path p = dir_ / name;
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return p.string();
+    }
+    fs::path dir_;
+};
+
+TEST_F(SoundCore, FileChecksFollowKindHeaderAndSize)
+{
+    auto damaged = MidiSong(2000);
+    damaged[22 + 5] = 0xBC;  // a status byte where the note's key should be
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int message;  // 0 and accepted, or the refusal
+        int limitKb;
+        const char* type;
+    };
+    const Case cases[] = {
+        {"max.mid", MidiSong(10240), 0, 0, "MIDI"},
+        {"over.MID", MidiSong(10241), res::IDS_FILE_TOO_LARGE_MOST, 10, ""},
+        {"format2.mid", MidiSong(500, 2), res::IDS_SOUND_FILE_DAMAGED_UNSUPPORTED, 0, ""},
+        {"damaged.mid", damaged, res::IDS_SOUND_FILE_DAMAGED_UNSUPPORTED, 0, ""},
+        {"voice.amr", {'#', '!', 'A', 'M', 'R', '\n', 1, 2}, 0, 0, "AMR"},
+        {"fake.amr", {'R', 'I', 'F', 'F', 0, 0}, res::IDS_SOUND_FILE_DAMAGED_UNSUPPORTED, 0, ""},
+        {"big.amr", std::vector<uint8_t>(30721, '#'), res::IDS_FILE_TOO_LARGE_MOST, 30, ""},
+        {"tone.vmd", std::vector<uint8_t>(61440, 1), 0, 0, "VMD"},
+        {"tone.adp", std::vector<uint8_t>(71681, 1), res::IDS_FILE_TOO_LARGE_MOST, 70, ""},
+        {"empty.vmd", {}, res::IDS_SOUND_FILE_DAMAGED_UNSUPPORTED, 0, ""},
+        {"song.mp3", std::vector<uint8_t>(3 << 20, 0), 0, 0, "MP3"},
+        {"notes.txt", {'h', 'i'}, 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const media::SoundCheck r = media::CheckSoundFile(write(c.name, c.bytes));
+        EXPECT_EQ(r.accepted, *c.type != 0) << c.name;
+        EXPECT_EQ(r.messageId, c.message) << c.name;
+        EXPECT_EQ(r.limitKb, c.limitKb) << c.name;
+        EXPECT_EQ(r.sound.typeWord, *c.type ? c.type : "NULL") << c.name;
+    }
+    const media::SoundCheck max = media::CheckSoundFile((dir_ / "max.mid").string());
+    EXPECT_EQ(max.sound.sizeText, "10 Kb");
+    EXPECT_EQ(max.sound.shortName, "max");
+    EXPECT_EQ(media::CheckSoundFile((dir_ / "missing.mid").string()).messageId, res::IDS_SOUND_FILE_OPEN_FAILED);
+}
+
+TEST(SoundNames, ShortNamesCutAtCharacterBoundaries)
+{
+    struct Case {
+        std::string path;  // PC code page bytes
+        size_t n;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"C:\\tunes\\abcdef.mid", 3, "abc"},
+        {"/home/u/ring.tone.mid", 35, "ring.tone"},
+        {"/home/u/noext", 12, "noext"},
+        {"/x/\xD6\xD0\xCE\xC4.mid", 3, "\xD6\xD0"},  // two GBK characters, the second does not fit
+        // GBK characters whose trail byte is below 0x80: counting high
+        // bytes would keep the lead byte of the second one.
+        {"/x/\x81\x40\x81\x40.mid", 3, "\x81\x40"},
+        {"/x/a\x81\x40\x81\x40.mid", 4, "a\x81\x40"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(media::ShortName(c.path, c.n), c.expected) << c.path;
+    EXPECT_EQ(media::ShortNameUtf8("/m/\xE4\xB8\xAD\xE6\x96\x87\xE9\x93\x83\xE5\xA3\xB0.mid", 5), "\xE4\xB8\xAD\xE6\x96\x87");
+
+    EXPECT_EQ(media::CleanSlotName("a~!@#$%^&*()-=+{}[]|\\:;'<>,./?`\"z"), "a_______________________________z");
+    EXPECT_EQ(media::CleanFileName("a\\/:*?<>|\"b.mid"), "a_________b.mid");
+
+    const std::pair<uint32_t, const char*> sizes[] = {
+        {1000, "1000"}, {1023, "1023"}, {2048, "2.00 K"}, {1536000, "1.46 M"}, {1048576, "1.00 M"}};
+    for (const auto& [bytes, text] : sizes)
+        EXPECT_EQ(media::Mp3SizeText(bytes), text) << bytes;
+}
+
+// Collects MM_MCINOTIFY messages for the test's thread.
+class NotifyWindow {
+public:
+    NotifyWindow()
+    {
+        handle_ = plat::RegisterWindow([this](const plat::Message& m) {
+            std::lock_guard lock(m_);
+            got_.push_back(m);
+            cv_.notify_all();
+        });
+    }
+    ~NotifyWindow() { plat::UnregisterWindow(handle_); }
+    plat::WindowHandle handle() const { return handle_; }
+    plat::Message next()
+    {
+        std::unique_lock lock(m_);
+        cv_.wait_for(lock, std::chrono::seconds(30), [this] { return !got_.empty(); });
+        plat::Message m = got_.empty() ? plat::Message{} : got_.front();
+        if (!got_.empty())
+            got_.erase(got_.begin());
+        return m;
+    }
+
+private:
+    plat::WindowHandle handle_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<plat::Message> got_;
+};
+
+TEST_F(SoundCore, PlayerRunsThroughItsStates)
+{
+    NotifyWindow window;
+    media::SoundPlayer player(window.handle());
+    EXPECT_EQ(player.state(), media::PlayerState::NoFile);
+    EXPECT_FALSE(player.buttonsEnabled());
+
+    // A refused file leaves the selection as it was.
+    const std::string song = write("song.mid", MidiSong(3000));
+    ASSERT_TRUE(player.select(song).accepted);
+    EXPECT_FALSE(player.select(write("x.amr", {'n', 'o'})).accepted);
+    EXPECT_EQ(player.selected().path, song);
+    EXPECT_EQ(player.state(), media::PlayerState::Stopped);
+    EXPECT_EQ(player.timeText(), "00:00/00:00");
+
+    // Play to the end: the notification stops the player.
+    EXPECT_EQ(player.play(), 0);
+    EXPECT_EQ(player.state(), media::PlayerState::Playing);
+    EXPECT_TRUE(player.timerWanted());
+    EXPECT_EQ(player.timeText(), "00:00/00:01");
+    const plat::Message end = window.next();
+    ASSERT_EQ(end.message, quorlink::media::mci::MM_MCINOTIFY);
+    player.tick();
+    EXPECT_EQ(player.timeText(), "00:01/00:01");
+    EXPECT_EQ(player.positionPercent(), 100);
+    player.onNotify(uint32_t(end.wParam), uint32_t(end.lParam));
+    EXPECT_EQ(player.state(), media::PlayerState::Stopped);
+    EXPECT_FALSE(player.timerWanted());
+    EXPECT_EQ(player.timeText(), "00:00/00:00");
+
+    // A notification of a device that is gone does not stop a new play.
+    EXPECT_EQ(player.play(), 0);
+    player.pauseResume();
+    EXPECT_EQ(player.state(), media::PlayerState::Paused);
+    player.onNotify(quorlink::media::mci::MCI_NOTIFY_SUCCESSFUL, uint32_t(end.lParam));
+    EXPECT_EQ(player.state(), media::PlayerState::Paused);
+    player.pauseResume();
+    EXPECT_EQ(player.state(), media::PlayerState::Playing);
+    player.stop();
+    EXPECT_EQ(player.state(), media::PlayerState::Stopped);
+
+    // Sounds the PC does not play, and the link lost.
+    ASSERT_TRUE(player.select(write("v.amr", {'#', '!', 'A', 'M', 'R', '\n'})).accepted);
+    EXPECT_EQ(player.play(), res::IDS_KIND_SOUND_CANNOT_PLAYED);
+    ASSERT_TRUE(player.select(write("t.adp", {1, 2, 3})).accepted);
+    EXPECT_FALSE(player.buttonsEnabled());
+    player.clear();
+    EXPECT_EQ(player.state(), media::PlayerState::NoFile);
+    EXPECT_EQ(player.selected().typeWord, "NULL");
+}
+
+}  // namespace

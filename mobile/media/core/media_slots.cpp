@@ -254,16 +254,17 @@ std::string ShortName(std::string_view path, size_t n)
     const size_t dot = name.find_last_of('.');
     if (dot != std::string_view::npos)
         name = name.substr(0, dot);
-    std::string pc = quorlink::codecs::Ucs2ToAnsi(quorlink::codecs::Utf8ToUcs2(name));
-    if (pc.size() > n) {
-        pc.resize(n);
-        size_t high = 0;
-        for (unsigned char c : pc)
-            high += c >= 0x80 ? 1 : 0;
-        if (high % 2 != 0)
-            pc.pop_back();
+    const std::string pc = quorlink::codecs::Ucs2ToAnsi(quorlink::codecs::Utf8ToUcs2(name));
+    // Walk whole characters: a GBK trail byte may lie below 0x80, so counting
+    // the high bytes of the cut part cannot tell whether it split one.
+    size_t end = 0;
+    while (end < pc.size()) {
+        const size_t width = end + 1 < pc.size() && quorlink::codecs::IsGbkLead(uint8_t(pc[end])) ? 2 : 1;
+        if (end + width > n)
+            break;
+        end += width;
     }
-    return quorlink::codecs::Ucs2ToUtf8(quorlink::codecs::AnsiToUcs2(pc));
+    return quorlink::codecs::Ucs2ToUtf8(quorlink::codecs::AnsiToUcs2(std::string_view(pc).substr(0, end)));
 }
 
 std::string SlotNameFromUser(std::string_view name)

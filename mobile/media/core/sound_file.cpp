@@ -1,6 +1,6 @@
 #include "mobile/media/core/sound_file.h"
 
-#include "quorlink/codecs/code_page.h"
+#include "mobile/media/core/media_slots.h"
 #include "quorlink/media/midi_file.h"
 #include "resources/strings.h"
 
@@ -19,18 +19,15 @@ enum class HeaderCheck { None, Midi, Amr };
 struct SoundKind {
     const char* extension;  // the last three characters of the path, lower case
     const char* typeWord;
-    const char* slotExtension;  // empty: cannot go into a ringtone slot
     HeaderCheck check;
     uint32_t limit;  // the length must be below this; 0: no limit
     bool playable;  // the PC plays it
 };
 
 constexpr SoundKind kKinds[] = {
-    {"mid", "MIDI", "mid", HeaderCheck::Midi, 10241, true},
-    {"amr", "AMR", "amr", HeaderCheck::Amr, 30721, false},
-    {"vmd", "VMD", "vmd", HeaderCheck::None, 61441, false},
-    {"adp", "ADP", "adp", HeaderCheck::None, 71681, false},
-    {"mp3", "MP3", "", HeaderCheck::None, 0, true},
+    {"mid", "MIDI", HeaderCheck::Midi, 10241, true}, {"amr", "AMR", HeaderCheck::Amr, 30721, false},
+    {"vmd", "VMD", HeaderCheck::None, 61441, false}, {"adp", "ADP", HeaderCheck::None, 71681, false},
+    {"mp3", "MP3", HeaderCheck::None, 0, true},
 };
 
 const SoundKind* KindOfType(std::string_view typeWord)
@@ -51,8 +48,7 @@ std::string Format(const char* format, auto... args)
 bool HeaderPasses(HeaderCheck check, std::FILE* f, uint32_t length)
 {
     switch (check) {
-    case HeaderCheck::None:
-        return true;
+    case HeaderCheck::None: return true;
     case HeaderCheck::Amr: {
         char head[5];
         return std::fread(head, 1, 5, f) == 5 && std::memcmp(head, "#!AMR", 5) == 0;
@@ -119,7 +115,7 @@ SoundCheck CheckSoundFile(const std::string& path)
     result.sound.typeWord = kind->typeWord;
     result.sound.size = uint32_t(length);
     result.sound.sizeText = Format("%d Kb", int(length / 1024));
-    result.sound.shortName = ShortNameUtf8(path, 35);
+    result.sound.shortName = ShortName(path, 35);
     return result;
 }
 
@@ -127,56 +123,6 @@ bool PlayableOnPc(std::string_view typeWord)
 {
     const SoundKind* k = KindOfType(typeWord);
     return k && k->playable;
-}
-
-std::string_view SlotExtension(std::string_view typeWord)
-{
-    const SoundKind* k = KindOfType(typeWord);
-    return k ? std::string_view(k->slotExtension) : std::string_view();
-}
-
-std::string ShortName(std::string_view pcPath, size_t n)
-{
-    const size_t slash = pcPath.find_last_of("/\\");
-    std::string_view name = slash == std::string_view::npos ? pcPath : pcPath.substr(slash + 1);
-    if (const size_t dot = name.rfind('.'); dot != std::string_view::npos)
-        name = name.substr(0, dot);
-    // Walk whole characters: a GBK trail byte may be below 0x80, so counting
-    // high bytes cannot tell where a character ends.
-    size_t end = 0;
-    while (end < name.size()) {
-        const size_t width =
-            end + 1 < name.size() && quorlink::codecs::IsGbkLead(uint8_t(name[end])) ? 2 : 1;
-        if (end + width > n)
-            break;
-        end += width;
-    }
-    return std::string(name.substr(0, end));
-}
-
-std::string ShortNameUtf8(std::string_view utf8Path, size_t n)
-{
-    // The cut counts bytes of the PC code page, as the phone's names do.
-    const std::string pc = quorlink::codecs::Ucs2ToAnsi(quorlink::codecs::Utf8ToUcs2(utf8Path));
-    return quorlink::codecs::Ucs2ToUtf8(quorlink::codecs::AnsiToUcs2(ShortName(pc, n)));
-}
-
-std::string CleanSlotName(std::string name)
-{
-    static constexpr std::string_view kReplaced = "~!@#$%^&*()-=+{}[]|\\:;'<>,./?`\"";
-    for (char& c : name)
-        if (kReplaced.find(c) != std::string_view::npos)
-            c = '_';
-    return name;
-}
-
-std::string CleanFileName(std::string name)
-{
-    static constexpr std::string_view kReplaced = "\\/:*?<>|\"";
-    for (char& c : name)
-        if (kReplaced.find(c) != std::string_view::npos)
-            c = '_';
-    return name;
 }
 
 std::string Mp3SizeText(uint32_t bytes)

@@ -22,7 +22,7 @@ enum class PlayerState { NoFile = 0, Stopped = 1, Playing = 2, Paused = 3 };
 
 class SoundPlayer {
 public:
-    explicit SoundPlayer(plat::WindowHandle notifyWindow) : notifyWindow_(notifyWindow) {}
+    explicit SoundPlayer(plat::WindowHandle notifyWindow) : notifyWindow_(notifyWindow) { }
     ~SoundPlayer();
     SoundPlayer(const SoundPlayer&) = delete;
     SoundPlayer& operator=(const SoundPlayer&) = delete;

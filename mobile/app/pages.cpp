@@ -4,6 +4,7 @@
 #include "mobile/messages/ui/message_view.h"
 #include "mobile/phonebook/core/phonebook_store.h"
 #include "mobile/shell/core/connection.h"
+#include "mobile/media/ui/midi_views.h"
 
 namespace app {
 
@@ -14,10 +15,13 @@ std::vector<shellui::PageRegistration> AllPages()
     // One phonebook store for the program: the messages page names senders
     // and picks recipients from it.
     auto phonebookStore = std::make_shared<phonebook::PhonebookStore>();
-    return {
+    std::vector<shellui::PageRegistration> pages = {
         {shell::kCmdPictures, mediaui::MakePicturesPage},
         {32775, messagesui::MessagesPage(phonebookStore)},
     };
+    for (auto& page : mediaui::SoundPages())
+        pages.push_back(std::move(page));
+    return pages;
 }
 
 std::vector<shellui::CommandRegistration> AllCommands()

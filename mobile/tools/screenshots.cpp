@@ -34,6 +34,9 @@ using shelltest::SeenRequest;
 
 bool MessagesScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
                          const std::function<QImage(const QImage&, const QImage&)>& compose);
+// Scenes of the areas, each in a file of its own (screenshots_<area>.cpp).
+bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
+                      const std::function<shellui::FrameOptions()>& options);
 
 namespace {
 
@@ -181,6 +184,7 @@ int main(int argc, char** argv)
         ok &= Save(frame.grab().toImage(), "main_phonebook");
     }
     ok &= MessagesScreenshots(Save, Compose);
+    ok &= SoundScreenshots(Save, [] { return Options(Phone); });
     {
         SplashWindow splash;
         splash.showFinished();

@@ -377,10 +377,29 @@ bool FillItems(const PhoneFs& pfs, Rng& r, std::string& error)
             PutBe32(it.size, static_cast<uint32_t>(midi.size()));
             std::memcpy(aud.data() + i * sizeof it, &it, sizeof it);
         }
+        int sounds = d.sounds;
+        if (d.wap) {
+            // A voice clip too long for one file: the phone keeps it in
+            // 20480-byte parts f, f_1, f_2 (40961 bytes: three parts).
+            std::vector<uint8_t> clip(40961);
+            const char header[] = "#!AMR\n";
+            std::memcpy(clip.data(), header, 6);
+            for (size_t b = 6; b < clip.size(); ++b)
+                clip[b] = static_cast<uint8_t>(r.below(256));
+            const std::string file = "waud003.amr";
+            if (!WriteInParts(pfs, "wp", file, clip, error))
+                return false;
+            ItemRecord it{};
+            PutText(it.fileName, file);
+            PutText(it.displayName, "WAP voice 3");
+            PutBe32(it.size, static_cast<uint32_t>(clip.size()));
+            std::memcpy(aud.data() + sounds * sizeof it, &it, sizeof it);
+            ++sounds;
+        }
         if (d.wap) {
             img[3270] = static_cast<uint8_t>(d.images);  // shown = byte 3270 - byte 3271
             img[3271] = 0;
-            aud[1090] = static_cast<uint8_t>(d.sounds);
+            aud[1090] = static_cast<uint8_t>(sounds);
         }
         if (!Write(pfs.app(std::string(d.dir) + "/imgIndex.txt"), img, error) ||
             !Write(pfs.app(std::string(d.dir) + "/audIndex.txt"), aud, error))

@@ -23,6 +23,8 @@ public:
     [[nodiscard]] bool start();
     [[nodiscard]] QString error() const { return error_; }
     [[nodiscard]] QString controlSocket() const;
+    // The emulated phone's state directory (its files under app/...).
+    [[nodiscard]] QString stateDirectory() const { return dir_.path() + "/phone"; }
     // The emulator program: $TELVANE_SIMPHONE, next to this program, or PATH.
     [[nodiscard]] static QString SimphoneProgram();
 

@@ -1,0 +1,177 @@
+// The ringtones page end to end: the main frame with the real phone-link
+// worker and the emulated phone. A MIDI file chosen in the path field goes
+// into an empty ringtone slot (the phone holds the same bytes and lists the
+// name), the slot is emptied again, and the three-part WAP voice clip is
+// saved byte for byte. A scripted user answers the dialogs.
+
+#include "mobile/app/pages.h"
+#include "mobile/media/core/media_slots.h"
+#include "mobile/media/ui/midi_views.h"
+#include "mobile/shell/ui/demo.h"
+#include "mobile/shell/ui/dialogs.h"
+#include "mobile/shell/ui/main_frame.h"
+#include "mobile/shell/ui/resource_bundle.h"
+#include "platform/program_dir.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace shellui;
+
+namespace {
+
+// Accepts whatever modal dialog comes: the name dialog keeps its preset,
+// the save dialog gets the planned file, questions and messages get OK.
+class User : public QObject {
+public:
+    User()
+    {
+        timer_.setInterval(20);
+        connect(&timer_, &QTimer::timeout, this, [this] { look(); });
+        timer_.start();
+    }
+    QString saveAs;
+    QStringList seen;
+
+private:
+    void look()
+    {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w)
+            return;  // (dialogs close as they are answered, so each is seen once)
+        if (auto* d = qobject_cast<QInputDialog*>(w)) {
+            seen << "name:" + d->textValue();
+            d->accept();
+        } else if (auto* f = qobject_cast<QFileDialog*>(w)) {
+            f->selectFile(saveAs);
+            static_cast<QDialog*>(f)->accept();
+        } else if (auto* m = qobject_cast<QMessageBox*>(w)) {
+            seen << m->text();
+            if (QAbstractButton* ok = m->button(QMessageBox::Ok))
+                ok->click();
+            else
+                m->accept();
+        } else if (auto* t = dynamic_cast<TemplateDialog*>(w)) {
+            t->accept();
+        }
+    }
+    QTimer timer_;
+};
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A MIDI song of a few notes.
+QByteArray Song()
+{
+    const char track[] = "\x00\xC0\x0B\x00\x90\x48\x60\x60\x80\x48\x40\x00\x90\x4C\x60\x60\x80\x4C\x40\x00\xFF\x2F\x00";
+    QByteArray f("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0", 21);
+    f.append(char(sizeof track - 1));
+    f.append(track, sizeof track - 1);
+    return f;
+}
+
+}  // namespace
+
+class SoundPageE2eTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void putListEmptyAndSave();
+
+private:
+    std::unique_ptr<ResourceBundle> bundle_;
+};
+
+void SoundPageE2eTest::initTestCase()
+{
+    qputenv("TELVANE_SIMPHONE", TELVANE_SIMPHONE_PROGRAM);
+    BundleError e = BundleError::None;
+    bundle_ = ResourceBundle::Load(TELVANE_TEST_BUNDLE, "en", &e);
+    QVERIFY(bundle_);
+    SetResources(bundle_.get());
+}
+
+void SoundPageE2eTest::cleanupTestCase()
+{
+    SetResources(nullptr);
+}
+
+void SoundPageE2eTest::putListEmptyAndSave()
+{
+    QTemporaryDir dir;
+    qputenv("TELVANE_HOME", (dir.path() + "/home").toLocal8Bit());
+    DemoPhone phone;
+    QVERIFY2(phone.start(), qPrintable(phone.error()));
+    const QString app = phone.stateDirectory();
+    const QString song = dir.filePath("Evening bells.mid");
+    {
+        QFile f(song);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(Song());
+    }
+
+    FrameOptions options;
+    options.splash = false;
+    options.pages = app::AllPages();
+    CMainFrame frame(options);
+    frame.show();
+    User user;
+    frame.controller().connectCommand(shell::kModePhone);
+    QTRY_VERIFY_WITH_TIMEOUT(frame.state().phoneMode, 20000);
+    frame.command(32773);
+    auto* page = dynamic_cast<mediaui::SoundPage*>(frame.pageViews(32773));
+    QVERIFY(page);
+
+    // Slot 3 of the sample phone is empty.
+    const auto& rows = page->rightView()->rows();
+    QCOMPARE(int(rows.size()), 10);
+    QVERIFY(rows[0].used);
+    QVERIFY(!rows[2].used);
+    frame.command(1010, song);
+    QCOMPARE(page->leftView()->player().selected().typeWord, std::string("MIDI"));
+    page->rightView()->selectRow(2);
+    frame.command(1043);
+    QVERIFY(user.seen.contains("name:Evening bell"));
+    const QString slotFile = app + QString::fromStdString(media::SlotPhonePath(media::SlotFileKind::Midi, 3));
+    QCOMPARE(ReadAll(slotFile), Song());
+    QVERIFY(page->rightView()->rows()[2].used);
+    QCOMPARE(page->rightView()->rows()[2].name, std::string("Evening bell"));
+
+    // The phone's own index lists it: read it again from the phone.
+    QFile::remove(QString::fromStdString(plat::ProgramDirectory()) + "midi.idx");
+    frame.command(32772);
+    frame.command(32773);
+    QCOMPARE(page->rightView()->rows()[2].name, std::string("Evening bell"));
+
+    page->rightView()->selectRow(2);
+    frame.command(1051);
+    QVERIFY2(!QFile::exists(slotFile), qPrintable(user.seen.join(" / ")));
+    QVERIFY(!page->rightView()->rows()[2].used);
+
+    // The WAP voice clip lives on the phone in three parts.
+    user.saveAs = dir.filePath("voice.amr");
+    page->rightView()->selectRow(0);
+    emit page->rightView()->categoryChosen(2);
+    QCOMPARE(int(page->rightView()->rows().size()), 3);
+    page->rightView()->selectRow(2);
+    frame.command(1044);
+    const QByteArray joined =
+        ReadAll(app + "/app/wp/waud003.amr") + ReadAll(app + "/app/wp/waud003.amr_1") + ReadAll(app + "/app/wp/waud003.amr_2");
+    QCOMPARE(joined.size(), 40961);
+    QCOMPARE(ReadAll(user.saveAs), joined);
+}
+
+QTEST_MAIN(SoundPageE2eTest)
+#include "sound_page_e2e_test.moc"

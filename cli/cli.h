@@ -55,6 +55,8 @@ std::span<const Command> TopLevelCommands();
 std::span<const Command> CodecCommands();
 // pictures, picture put|clear|save, image wallpaper|convert.
 std::span<const Command> PicturesCommands();
+// ringtones, ringtone put|clear|save, play.
+std::span<const Command> SoundCommands();
 
 // Runs the program on argv[1..] ("telvane" is argv[0]).
 int Main(std::span<const std::string_view> argv, const Io& io);

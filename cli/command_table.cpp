@@ -28,6 +28,7 @@ const std::vector<Command>& AllTopLevel()
         std::vector<Command> v(PhoneCommands().begin(), PhoneCommands().end());
         v.insert(v.end(), MessagesCommands().begin(), MessagesCommands().end());
         v.insert(v.end(), PicturesCommands().begin(), PicturesCommands().end());
+        v.insert(v.end(), SoundCommands().begin(), SoundCommands().end());
         v.insert(v.end(), std::begin(kTopLevel), std::end(kTopLevel));
         return v;
     }();

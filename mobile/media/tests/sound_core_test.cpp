@@ -2,6 +2,7 @@
 // names made from them, and the player's states and time texts.
 
 #include "mobile/media/core/media_slots.h"
+#include "mobile/media/core/mp3_index.h"
 #include "mobile/media/core/sound_file.h"
 #include "mobile/media/core/sound_player.h"
 #include "quorlink/media/mci.h"
@@ -10,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -201,6 +204,53 @@ TEST_F(SoundCore, PlayerRunsThroughItsStates)
     player.clear();
     EXPECT_EQ(player.state(), media::PlayerState::NoFile);
     EXPECT_EQ(player.selected().typeWord, "NULL");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SoundCore, Mp3IndexRecordsChecksumsAndRepair)
+{
+    media::Mp3Index index = media::FreshMp3Index();
+    EXPECT_TRUE(media::Mp3IndexValid(index));
+    media::FillMp3Record(index, 1, "Summer", 1100000);
+    const uint8_t* r = index.data() + 88;  // record 1, slot 2
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + 31)), "Summer");
+    EXPECT_EQ(r[71], 2);
+    EXPECT_EQ(r[73], 1);
+    const uint8_t address[] = {0x00, 0x92, 0x00, 0x00};  // 0x800000 + 0x120000
+    const uint8_t size[] = {0x00, 0x10, 0xC8, 0xE0};  // 1100000
+    EXPECT_EQ(std::memcmp(r + 76, address, 4), 0);
+    EXPECT_EQ(std::memcmp(r + 80, size, 4), 0);
+    uint32_t sum = 0;
+    for (int i = 0; i < 84; ++i)
+        sum += r[i];
+    EXPECT_EQ(r[84] | r[85] << 8 | r[86] << 16 | uint32_t(r[87]) << 24, sum);
+    EXPECT_TRUE(std::all_of(index.begin() + 440, index.end(), [](uint8_t b) { return b == 0; }));
+    media::FillMp3Record(index, 4, "Long", 0x200000);  // capped at one slot
+    EXPECT_EQ(index[4 * 88 + 80 + 1], 0x12);
+
+    const auto rows = media::Mp3Rows(index);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[1].name, "Summer");
+    EXPECT_EQ(rows[1].sizeText, "1.05 M");
+    EXPECT_EQ(rows[0].nameId, res::IDS_EMPTY);
+    EXPECT_EQ(rows[0].sizeText, "0K");
+
+    // A record whose checksum is wrong, or one marked damaged: rebuilt empty.
+    const std::string dir = dir_.string() + "/";
+    for (const size_t at : {size_t(88 + 40), size_t(2 * 88 + 73)}) {
+        media::Mp3Index bad = index;
+        bad[at] = at % 88 == 73 ? 255 : bad[at] + 1;
+        ASSERT_TRUE(media::SaveMp3Index(dir, bad));
+        const auto loaded = media::LoadMp3Index(dir);
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(*loaded, media::FreshMp3Index());
+        EXPECT_EQ(media::ReadFileBytes(dir + "mp3.idx")->size(), 884u);
+    }
+    media::ClearMp3Record(index, 1);
+    EXPECT_TRUE(std::all_of(index.begin() + 88, index.begin() + 176, [](uint8_t b) { return b == 0; }));
 }
 
 }  // namespace

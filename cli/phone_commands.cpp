@@ -607,6 +607,24 @@ std::string SessionFailure(const shell::PhoneSession& session)
     return FailureText(session);
 }
 
+namespace {
+struct EnglishRow {
+    int id;
+    const char* text;
+};
+constexpr EnglishRow kEnglish[] = {
+#include "resources/strings_en.inc"
+};
+}  // namespace
+
+std::string Text(int stringId)
+{
+    for (const auto& r : kEnglish)
+        if (r.id == stringId)
+            return r.text;
+    return "#" + std::to_string(stringId);
+}
+
 std::string EscapedField(std::string_view text)
 {
     return Field(text);

@@ -24,6 +24,8 @@ std::span<const Command> PhoneCommands();
                                                                   int& rc);
 [[nodiscard]] std::string SessionFailure(const shell::PhoneSession& session);
 [[nodiscard]] std::string EscapedField(std::string_view text);
+// A string resource in English (the terminal has no resource bundle).
+[[nodiscard]] std::string Text(int stringId);
 
 // The USB cable under a sysfs root: "COMn" for the one cable's ttyUSB(n-1),
 // "ERROR_NON" without one, "ERROR_TOO_MANY" with several, "" when the

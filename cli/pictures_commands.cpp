@@ -18,23 +18,6 @@
 namespace telvane::cli {
 namespace {
 
-struct EnglishRow {
-    int id;
-    const char* text;
-};
-constexpr EnglishRow kEnglish[] = {
-#include "resources/strings_en.inc"
-};
-
-// A string resource in English (the terminal has no resource bundle).
-std::string Text(int id)
-{
-    for (const auto& r : kEnglish)
-        if (r.id == id)
-            return r.text;
-    return "#" + std::to_string(id);
-}
-
 // ---- offline: the wallpaper and conversion ----------------------------------
 
 struct Framing {

@@ -27,30 +27,6 @@ namespace {
 
 namespace qm = quorlink::media;
 
-// The core's messages as the command line words them.
-struct MessageText {
-    int id;
-    const char* text;
-};
-constexpr MessageText kMessages[] = {
-    {res::IDS_SOUND_FILE_OPEN_FAILED, "the sound file could not be opened"},
-    {res::IDS_SOUND_FILE_DAMAGED_UNSUPPORTED, "the sound file is damaged or of an unsupported kind"},
-    {res::IDS_FILE_TOO_LARGE_MOST, "the file is too large for a ringtone slot"},
-    {res::IDS_NOT_ENOUGH_RINGTONE_SPACE, "not enough ringtone space left on the phone (102400 bytes in all)"},
-    {res::IDS_FILE_NOT_ACCEPTED, "the phone did not accept the file"},
-    {res::IDS_MEDIA_LIST_FAILED, "the phone's list could not be read"},
-    {res::IDS_SLOT_EMPTY_FAILED, "the slot could not be emptied"},
-    {res::IDS_BACKUP_FAILED, "the sound could not be copied (a part is missing or the transfer failed)"},
-};
-
-std::string Message(int id)
-{
-    for (const MessageText& m : kMessages)
-        if (m.id == id)
-            return m.text;
-    return "failed (message " + std::to_string(id) + ")";
-}
-
 struct CategoryName {
     const char* name;
     media::SoundCategory category;
@@ -98,7 +74,7 @@ Listed ConnectAndList(const Io& io, media::SoundCategory category)
     }
     media::SoundListing listing = media::LoadSoundList(dir, category, false, *l.session);
     if (listing.messageId != 0)
-        l.rc = Fail(io, Message(listing.messageId));
+        l.rc = Fail(io, Text(listing.messageId));
     l.rows = std::move(listing.rows);
     return l;
 }
@@ -131,11 +107,12 @@ int RingtonePut(const Args& args, const Io& io)
     const media::SoundCheck check = media::CheckSoundFile(file);
     if (!check.accepted) {
         if (check.messageId == res::IDS_FILE_TOO_LARGE_MOST)
-            return Fail(io, "the file is too large: at most " + std::to_string(check.limitKb) +
-                                " KB of this kind fit in a ringtone slot");
+            return Fail(io,
+                        "the file is too large: at most " + std::to_string(check.limitKb) +
+                            " KB of this kind fit in a ringtone slot");
         if (check.messageId == 0)
             return Fail(io, file + " is not a ringtone (.mid, .amr, .vmd or .adp)");
-        return Fail(io, Message(check.messageId));
+        return Fail(io, Text(check.messageId));
     }
     if (!media::SlotFileByTypeWord(check.sound.typeWord))
         return Fail(io, "an " + check.sound.typeWord + " file goes into the MP3 slots (telvane mp3 put)");
@@ -153,8 +130,9 @@ int RingtonePut(const Args& args, const Io& io)
     media::SlotFlows flows(plat::ProgramDirectory(), *l.session);
     const media::FlowResult r = flows.putRingtone(*slot, name, file, check.sound.typeWord);
     if (!r.ok)
-        return Fail(io, Message(r.messageId) +
-                            (l.session->lastFailure().kind ? " (" + SessionFailure(*l.session) + ")" : std::string()));
+        return Fail(io,
+                    Text(r.messageId) +
+                        (l.session->lastFailure().kind ? " (" + SessionFailure(*l.session) + ")" : std::string()));
     std::fprintf(io.out, "slot %d: %s (%u bytes, %s)%s\n", *slot, name.c_str(), check.sound.size,
                  check.sound.typeWord.c_str(), replaced ? ", replacing the ringtone it held" : "");
     return kExitOk;
@@ -177,7 +155,7 @@ int RingtoneClear(const Args& args, const Io& io)
     media::SlotFlows flows(plat::ProgramDirectory(), *l.session);
     const media::FlowResult r = flows.emptySlot(media::SlotTableKind::Ringtones, *slot, false);
     if (!r.ok)
-        return Fail(io, r.messageId ? Message(r.messageId) : "the slot holds a file of a kind this program does not know");
+        return Fail(io, r.messageId ? Text(r.messageId) : "the slot holds a file of a kind this program does not know");
     std::fprintf(io.out, "slot %d emptied\n", *slot);
     return kExitOk;
 }
@@ -204,7 +182,7 @@ int RingtoneSave(const Args& args, const Io& io)
     const media::FlowResult r =
         media::SaveItem(*l.session, plat::ProgramDirectory(), *media::SoundList(*category), item, out);
     if (!r.ok)
-        return Fail(io, Message(r.messageId));
+        return Fail(io, Text(r.messageId));
     std::fprintf(io.out, "%s: %u bytes written to %s\n", item.name.c_str(), item.size, out.c_str());
     return kExitOk;
 }
@@ -224,7 +202,7 @@ int Play(const Args& args, const Io& io)
     const media::SoundCheck check = media::CheckSoundFile(file);
     // Any playable sound: the ringtone limits do not matter on the PC.
     if (!check.accepted && check.messageId != res::IDS_FILE_TOO_LARGE_MOST)
-        return Fail(io, check.messageId ? Message(check.messageId) : file + " is not a MIDI or MP3 file");
+        return Fail(io, check.messageId ? Text(check.messageId) : file + " is not a MIDI or MP3 file");
     std::string ext = file.size() > 3 ? file.substr(file.size() - 3) : "";
     for (char& c : ext)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -276,19 +254,43 @@ constexpr OptionSpec kNameOption[] = {{"name", true}};
 constexpr OptionSpec kWavOption[] = {{"wav", true}};
 
 const Command kRingtoneCommands[] = {
-    {"put", "put a sound file (.mid .amr .vmd .adp) into ringtone slot 1-10", "SLOT FILE [--name NAME]",
-     kNameOption, 2, 2, RingtonePut, {}},
+    {"put",
+     "put a sound file (.mid .amr .vmd .adp) into ringtone slot 1-10",
+     "SLOT FILE [--name NAME]",
+     kNameOption,
+     2,
+     2,
+     RingtonePut,
+     {}},
     {"clear", "empty ringtone slot 1-10", "SLOT", {}, 1, 1, RingtoneClear, {}},
     {"save", "copy a sound received by WAP or MMS to the PC", "wap|mms ROW OUT", {}, 3, 3, RingtoneSave, {}},
 };
 
 const Command kSoundCommands[] = {
-    {"ringtones", "list the ringtone slots, or the sounds received by WAP or MMS", "[--category user|wap|mms]",
-     kCategoryOption, 0, 0, Ringtones, {}},
-    {"ringtone", "change the phone's ringtone slots, save received sounds", "SUBCOMMAND [ARGS...]", {}, 0, 0,
-     nullptr, kRingtoneCommands},
-    {"play", "play a MIDI or MP3 file on the PC, or render it to a WAV file", "FILE [--wav OUT]", kWavOption, 1, 1,
-     Play, {}},
+    {"ringtones",
+     "list the ringtone slots, or the sounds received by WAP or MMS",
+     "[--category user|wap|mms]",
+     kCategoryOption,
+     0,
+     0,
+     Ringtones,
+     {}},
+    {"ringtone",
+     "change the phone's ringtone slots, save received sounds",
+     "SUBCOMMAND [ARGS...]",
+     {},
+     0,
+     0,
+     nullptr,
+     kRingtoneCommands},
+    {"play",
+     "play a MIDI or MP3 file on the PC, or render it to a WAV file",
+     "FILE [--wav OUT]",
+     kWavOption,
+     1,
+     1,
+     Play,
+     {}},
 };
 
 }  // namespace

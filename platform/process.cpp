@@ -58,8 +58,8 @@ ChildProcess::~ChildProcess()
 }
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : pid_(std::exchange(other.pid_, -1)), pidfd_(std::exchange(other.pidfd_, -1)),
-      exitStatus_(other.exitStatus_), error_(std::move(other.error_))
+    : pid_(std::exchange(other.pid_, -1)), pidfd_(std::exchange(other.pidfd_, -1)), exitStatus_(other.exitStatus_),
+      error_(std::move(other.error_))
 {
 }
 

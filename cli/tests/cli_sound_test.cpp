@@ -34,8 +34,9 @@ Result Telvane(const fs::path& dir, const std::vector<std::string>& args)
 
 std::string Song()
 {
-    const unsigned char f[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0, 0, 12,
-                               0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00};
+    const unsigned char f[] = {'M',  'T',  'h',  'd',  0,    0,    0,    6,    0,    0,   0,    1,
+                               0,    96,   'M',  'T',  'r',  'k',  0,    0,    0,    12,  0x00, 0x90,
+                               0x3C, 0x64, 0x60, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00};
     return std::string(reinterpret_cast<const char*>(f), sizeof f);
 }
 
@@ -91,8 +92,8 @@ TEST(CliSound, PutListClearSaveAndPlay)
     r = Telvane(dir, {"ringtone", "save", "wap", "3", (dir / "clip.amr").string()});
     ASSERT_EQ(r.exit, 0) << r.err;
     const std::string joined = SimPhone::ReadAll(phone.PhoneFile("/app/wp/waud003.amr")) +
-                               SimPhone::ReadAll(phone.PhoneFile("/app/wp/waud003.amr_1")) +
-                               SimPhone::ReadAll(phone.PhoneFile("/app/wp/waud003.amr_2"));
+        SimPhone::ReadAll(phone.PhoneFile("/app/wp/waud003.amr_1")) +
+        SimPhone::ReadAll(phone.PhoneFile("/app/wp/waud003.amr_2"));
     EXPECT_EQ(joined.size(), 40961u);
     EXPECT_TRUE(SimPhone::ReadAll(dir / "clip.amr") == joined);
 

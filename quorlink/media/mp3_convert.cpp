@@ -39,15 +39,9 @@ Mp3RunCommand Mp3Command(Mp3Run run, const std::string& input, const std::string
     c.output = dir + row.output;
     c.limitMs = row.limitMs;
     switch (run) {
-    case Mp3Run::Resample:
-        c.args = {"--resample", "8", input, c.output};
-        break;
-    case Mp3Run::Decode:
-        c.args = {"--decode", input, c.output};
-        break;
-    case Mp3Run::Encode:
-        c.args = {"-m", "m", "-b", "32", "--resample", "8", dir + "decoded.wav", c.output};
-        break;
+    case Mp3Run::Resample: c.args = {"--resample", "8", input, c.output}; break;
+    case Mp3Run::Decode: c.args = {"--decode", input, c.output}; break;
+    case Mp3Run::Encode: c.args = {"-m", "m", "-b", "32", "--resample", "8", dir + "decoded.wav", c.output}; break;
     }
     return c;
 }
@@ -72,7 +66,7 @@ int RunEncoder(Mp3Run run, const std::string& input, const std::string& dir)
         ::unlink(c.output.c_str());
         return kRunTimeout;
     }
-    struct stat st {};
+    struct stat st { };
     if (encoder.exitStatus() != 0 || ::stat(c.output.c_str(), &st) != 0 || st.st_size == 0) {
         ::unlink(c.output.c_str());
         return kRunFailed;

@@ -51,8 +51,8 @@ bool Mp3IndexValid(std::span<const uint8_t> bytes)
         return false;
     for (size_t k = 0; k < kMp3Slots; ++k) {
         const Mp3Record r = RecordAt(bytes, k);
-        const uint32_t stored = uint32_t(r.checksum[0]) | uint32_t(r.checksum[1]) << 8 |
-                                uint32_t(r.checksum[2]) << 16 | uint32_t(r.checksum[3]) << 24;
+        const uint32_t stored = uint32_t(r.checksum[0]) | uint32_t(r.checksum[1]) << 8 | uint32_t(r.checksum[2]) << 16 |
+            uint32_t(r.checksum[3]) << 24;
         if (r.used == 255 || stored != Mp3RecordChecksum(r))
             return false;
     }

@@ -167,8 +167,8 @@ void SoundPageE2eTest::putListEmptyAndSave()
     QCOMPARE(int(page->rightView()->rows().size()), 3);
     page->rightView()->selectRow(2);
     frame.command(1044);
-    const QByteArray joined =
-        ReadAll(app + "/app/wp/waud003.amr") + ReadAll(app + "/app/wp/waud003.amr_1") + ReadAll(app + "/app/wp/waud003.amr_2");
+    const QByteArray joined = ReadAll(app + "/app/wp/waud003.amr") + ReadAll(app + "/app/wp/waud003.amr_1") +
+        ReadAll(app + "/app/wp/waud003.amr_2");
     QCOMPARE(joined.size(), 40961);
     QCOMPARE(ReadAll(user.saveAs), joined);
 }

@@ -50,8 +50,7 @@ QString FromUtf8(const std::string& s)
 
 // ---- CMidiLeftView ----------------------------------------------------------
 
-CMidiLeftView::CMidiLeftView(QWidget* parent)
-    : QWidget(parent), notify_(this), player_(notify_.handle())
+CMidiLeftView::CMidiLeftView(QWidget* parent) : QWidget(parent), notify_(this), player_(notify_.handle())
 {
     setObjectName("CMidiLeftView");
     auto* form = new QFormLayout;
@@ -286,11 +285,10 @@ SoundPage::SoundPage(shellui::PageHost& host, QWidget* parent, bool mp3Form)
 {
     // Device errors of the player: a beep and a warning box over the frame.
     QWidget* frame = host.dialogParent();
-    quorlink::media::CMciDevice::SetErrorReporter(
-        [frame](uint32_t, const std::string& text, const std::string& title) {
-            QApplication::beep();
-            QMessageBox::warning(frame, FromUtf8(title), FromUtf8(text));
-        });
+    quorlink::media::CMciDevice::SetErrorReporter([frame](uint32_t, const std::string& text, const std::string& title) {
+        QApplication::beep();
+        QMessageBox::warning(frame, FromUtf8(title), FromUtf8(text));
+    });
     QObject::connect(right_, &CMidiRightView::categoryChosen, right_, [this](int c) { chooseCategory(c); });
     QObject::connect(right_, &CMidiRightView::deletePressed, right_, [this] { command(kCmdEmpty, {}); });
 }
@@ -362,17 +360,10 @@ void SoundPage::command(int id, const QString& text)
         left_->selectFile(text);
         host_.setPathText(QString::fromStdString(left_->player().selected().path));
         break;
-    case kCmdPut:
-        put();
-        break;
-    case kCmdEmpty:
-        empty();
-        break;
-    case kCmdSave:
-        save();
-        break;
-    default:
-        break;
+    case kCmdPut: put(); break;
+    case kCmdEmpty: empty(); break;
+    case kCmdSave: save(); break;
+    default: break;
     }
 }
 
@@ -450,9 +441,9 @@ void SoundPage::save()
     if (!list || c == media::SoundCategory::User || !row || !row->used)
         return;
     const std::string ext = media::SaveExtension(row->fileName);
-    const QString out = QFileDialog::getSaveFileName(
-        host_.dialogParent(), Str(res::IDS_SOUND_SAVE_TITLE), FromUtf8(media::SaveDefaultName(row->displayName)),
-        FromUtf8(ext + " File(*." + ext + ")"));
+    const QString out = QFileDialog::getSaveFileName(host_.dialogParent(), Str(res::IDS_SOUND_SAVE_TITLE),
+                                                     FromUtf8(media::SaveDefaultName(row->displayName)),
+                                                     FromUtf8(ext + " File(*." + ext + ")"));
     if (out.isEmpty())
         return;
     QString path = out;

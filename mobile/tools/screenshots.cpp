@@ -133,7 +133,8 @@ int main(int argc, char** argv)
         notConnected = frame.grab().toImage();
         ok &= Save(notConnected, "main_not_connected");
 
-        ConnectionDialog dialog(shell::kModePhone, &frame);
+        // The program opens the dialog with MP3 mode chosen; the picture shows it so.
+        ConnectionDialog dialog(shell::kModeMp3, &frame);
         dialog.show();
         Settle();
         ok &= Save(Compose(notConnected, dialog.grab().toImage()), "connection_dialog");

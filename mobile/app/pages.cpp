@@ -2,7 +2,7 @@
 
 #include "mobile/media/ui/pictures_page.h"
 #include "mobile/messages/ui/message_view.h"
-#include "mobile/phonebook/core/phonebook_store.h"
+#include "mobile/phonebook/ui/phonebook_view.h"
 #include "mobile/shell/core/connection.h"
 #include "mobile/media/ui/midi_views.h"
 
@@ -12,11 +12,12 @@ namespace app {
 // here replaces the frame's placeholder pane for its command.
 std::vector<shellui::PageRegistration> AllPages()
 {
-    // One phonebook store for the program: the messages page names senders
-    // and picks recipients from it.
+    // One phonebook store for the program: the phonebook page edits it, and
+    // the messages page names senders and picks recipients from it.
     auto phonebookStore = std::make_shared<phonebook::PhonebookStore>();
     std::vector<shellui::PageRegistration> pages = {
         {shell::kCmdPictures, mediaui::MakePicturesPage},
+        {shell::kCmdPhonebook, phonebookui::PhonebookPage(phonebookStore)},
         {32775, messagesui::MessagesPage(phonebookStore)},
     };
     for (auto& page : mediaui::SoundPages())

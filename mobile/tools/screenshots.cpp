@@ -29,6 +29,10 @@ using namespace shellui;
 
 bool RenderPicturesScreenshots(const QString& outDir, const QString& suffix);  // screenshots_pictures.cpp
 using shelltest::FakeWorker;
+
+// Scenes of the areas' pages, one function per area (screenshots_<area>.cpp).
+bool PhonebookScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
+                          const std::function<QImage(const QImage&, const QImage&)>& compose);
 using shelltest::Reply;
 using shelltest::SeenRequest;
 
@@ -186,6 +190,7 @@ int main(int argc, char** argv)
     }
     ok &= MessagesScreenshots(Save, Compose);
     ok &= SoundScreenshots(Save, [] { return Options(Phone); });
+    ok &= PhonebookScreenshots(Save, Compose);
     {
         SplashWindow splash;
         splash.showFinished();

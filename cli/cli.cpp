@@ -18,6 +18,26 @@ int Fail(const Io& io, std::string_view what)
 
 namespace {
 
+struct EnglishRow {
+    int id;
+    const char* text;
+};
+constexpr EnglishRow kEnglish[] = {
+#include "resources/strings_en.inc"
+};
+
+}  // namespace
+
+std::string ResourceText(int id)
+{
+    for (const auto& r : kEnglish)
+        if (r.id == id)
+            return r.text;
+    return "#" + std::to_string(id);
+}
+
+namespace {
+
 void PrintTable(std::FILE* f, std::string_view prefix, std::span<const Command> table)
 {
     std::fprintf(f, "usage: %.*s COMMAND [ARGS...]\n\ncommands:\n", static_cast<int>(prefix.size()), prefix.data());

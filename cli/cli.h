@@ -64,4 +64,8 @@ int Main(std::span<const std::string_view> argv, const Io& io);
 // Reports a failure on stderr ("telvane: <what>") and returns kExitFailure.
 int Fail(const Io& io, std::string_view what);
 
+// A string resource in English (the terminal has no resource bundle);
+// "#id" for an id the table lacks.
+[[nodiscard]] std::string ResourceText(int id);
+
 }  // namespace telvane::cli

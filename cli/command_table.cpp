@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 #include "cli/messages_commands.h"
 #include "cli/phone_commands.h"
+#include "cli/phonebook_commands.h"
 
 #include <vector>
 
@@ -19,6 +20,14 @@ const Command kTopLevel[] = {
      0,
      nullptr,
      CodecCommands()},
+    {"phonebook",
+     "the phone's phonebook: list, export, import, add, edit, delete, usage",
+     "SUBCOMMAND [ARGS...]",
+     {},
+     0,
+     0,
+     nullptr,
+     PhonebookCommands()},
 };
 
 // The phone commands first, then the groups.

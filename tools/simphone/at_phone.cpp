@@ -1088,7 +1088,7 @@ void Syph(Impl& p, Form f, std::string_view a, Reply& r)
     if (*slot < 1 || *slot > 65535)
         return r.cme(kCmeInvalidIndex);
     const int position = static_cast<int>(std::clamp<int64_t>(*pos, 0, 100000));
-    if (Outcome o = ApplySyph(p.files, p.sim, *op, *mem, static_cast<int>(*slot), position))
+    if (Outcome o = ApplySyph(p.files, p.sim, *op, *mem, static_cast<int>(*slot), position, p.config.volumeBytes))
         r.cme(o);
 }
 

@@ -301,11 +301,15 @@ std::vector<uint8_t> LoadOrBlank(const fs::path& p, size_t size, uint8_t fill)
     return *data;
 }
 
-Outcome WriteHandsetRecord(const PhoneFs& pfs, int slot, const PhonebookRecord* rec)
+Outcome WriteHandsetRecord(const PhoneFs& pfs, int slot, const PhonebookRecord* rec, uint64_t volumeBytes)
 {
     const int file = (slot - 1) / static_cast<int>(kRecordsPerSmpb);
     const int k = (slot - 1) % static_cast<int>(kRecordsPerSmpb);
     const fs::path p = pfs.app("dir/smpb" + std::to_string(file));
+    // The first entry of a record file's range creates the file: it needs room.
+    std::error_code ec;
+    if (rec && !fs::exists(p, ec) && pfs.usedBytes() + kRecordsPerSmpb * sizeof(PhonebookRecord) > volumeBytes)
+        return kCmeMemoryFull;
     auto data = LoadOrBlank(p, kRecordsPerSmpb * sizeof(PhonebookRecord), 0);
     if (rec)
         std::memcpy(data.data() + k * sizeof(PhonebookRecord), rec, sizeof(PhonebookRecord));
@@ -314,7 +318,7 @@ Outcome WriteHandsetRecord(const PhoneFs& pfs, int slot, const PhonebookRecord* 
     return WriteFileBytes(p, data) ? 0 : kCmeMemoryFailure;
 }
 
-Outcome SyphHandset(const PhoneFs& pfs, int op, int slot, int position)
+Outcome SyphHandset(const PhoneFs& pfs, int op, int slot, int position, uint64_t volumeBytes)
 {
     if (slot < 1 || slot > static_cast<int>(kSmpbtabEntries))
         return kCmeInvalidIndex;
@@ -360,7 +364,7 @@ Outcome SyphHandset(const PhoneFs& pfs, int op, int slot, int position)
         PutBe16(e.position, static_cast<uint16_t>(pos));
         std::memset(e.sortKey, 0, sizeof e.sortKey);
         std::memcpy(e.sortKey, rec.name, sizeof e.sortKey - 1);
-        if (Outcome o = WriteHandsetRecord(pfs, slot, &rec))
+        if (Outcome o = WriteHandsetRecord(pfs, slot, &rec, volumeBytes))
             return o;
     } else {
         if (!present)
@@ -368,7 +372,7 @@ Outcome SyphHandset(const PhoneFs& pfs, int op, int slot, int position)
         const int old = GetBe16(e.position);
         std::memset(&e, 0xFF, sizeof e);
         shift(old + 1, -1);
-        if (Outcome o = WriteHandsetRecord(pfs, slot, nullptr))
+        if (Outcome o = WriteHandsetRecord(pfs, slot, nullptr, volumeBytes))
             return o;
     }
     if (!WriteFileBytes(tabPath, tab))
@@ -409,12 +413,12 @@ Outcome SyphSim(const PhoneFs& pfs, SimStore& sim, int op, int slot)
 
 }  // namespace
 
-Outcome ApplySyph(const PhoneFs& pfs, SimStore& sim, int op, int memory, int slot, int position)
+Outcome ApplySyph(const PhoneFs& pfs, SimStore& sim, int op, int memory, int slot, int position, uint64_t volumeBytes)
 {
     if (op < 0 || op > 2)
         return kCmeBadParameters;
     if (memory == 1)
-        return SyphHandset(pfs, op, slot, position);
+        return SyphHandset(pfs, op, slot, position, volumeBytes);
     if (memory == 0)
         return SyphSim(pfs, sim, op, slot);
     return kCmeBadParameters;

@@ -116,8 +116,11 @@ private:
 
 // AT*SYPH: operation 0 add, 1 modify (the record from /app/dir/tmp.dat), 2 delete;
 // memory 0 SIM, 1 handset; slot 1-based; position where the entry goes in the
-// handset's list (0-based for add, 1-based for modify).
-[[nodiscard]] Outcome ApplySyph(const PhoneFs& fs, SimStore& sim, int op, int memory, int slot, int position);
+// handset's list (0-based for add, 1-based for modify). A handset entry that
+// needs a new record file is refused with "memory full" when the file system
+// (volumeBytes) has no room for it.
+[[nodiscard]] Outcome ApplySyph(const PhoneFs& fs, SimStore& sim, int op, int memory, int slot, int position,
+                                uint64_t volumeBytes);
 
 // AT*SYFILE: register (17 picture, 33 MIDI, 36 AMR, 37 VMD, 38 ADP) slot k with
 // a display name (GSM) and size, or clear it (18 picture, 34 ringtone).

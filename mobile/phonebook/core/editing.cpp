@@ -39,6 +39,11 @@ size_t KindLimit(int kind)
     return SpecOf(DetailField(kind)).maxChars;
 }
 
+EditCheck CheckTypedText(std::string_view utf8)
+{
+    return FitsPc(utf8) ? EditCheck{} : EditCheck{res::IDS_TEXT_CONTAINS_CHARACTER_PHONE};
+}
+
 EditCheck CheckFirstStep(uint8_t memory, std::string_view name, std::string_view simNumber)
 {
     if (name.empty())

@@ -45,6 +45,9 @@ struct EditCheck {
 [[nodiscard]] std::string_view TypingAlphabet(int kind);  // empty: any text
 [[nodiscard]] size_t KindLimit(int kind);
 
+// Text typed by the user (UTF-8): every character must have a place in the
+// PC code page, which the phone shares; else the "cannot store" message.
+[[nodiscard]] EditCheck CheckTypedText(std::string_view utf8);
 // First step: name (non-empty) and, for a SIM entry, the number.
 [[nodiscard]] EditCheck CheckFirstStep(uint8_t memory, std::string_view name, std::string_view simNumber);
 // Adds a value of a kind: a number into the first free number field, a

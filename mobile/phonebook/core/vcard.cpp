@@ -118,7 +118,8 @@ void EncodeOne(std::string& out, const ContactRecord& r, const TextFn& text)
         Line(out, "BDAY:" + birthday.substr(0, 4) + "-" + birthday.substr(4, 2) + "-" + birthday.substr(6, 2));
     else if (!birthday.empty())
         Line(out, "X-TELVANE-BIRTHDAY:" + Escape(PcToUtf8(birthday)));
-    Line(out, "CATEGORIES:" + Escape(text(GroupLabel(r.group))));
+    if (r.group != 0)  // group 0 is no group
+        Line(out, "CATEGORIES:" + Escape(text(GroupLabel(r.group))));
     Line(out, "X-TELVANE-GROUP:" + std::to_string(r.group));
     Line(out, "X-TELVANE-DEFAULT:" + std::to_string(r.defaultField) + "," + std::to_string(r.defaultNumber));
     Line(out, "END:VCARD");

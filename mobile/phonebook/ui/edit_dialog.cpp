@@ -187,6 +187,8 @@ void ContactEditDialog::kindChanged()
 
 void ContactEditDialog::next()
 {
+    if (const EditCheck c = CheckTypedText(name_->text().toStdString()); !c)
+        return complain(c.message);
     if (const EditCheck c = CheckFirstStep(kMemoryHandset, nameText(), {}); !c)
         return complain(c.message);
     if (work_.memory == kMemorySim)
@@ -212,6 +214,8 @@ void ContactEditDialog::finish()
     if (steps_->currentIndex() == 0) {
         // A SIM entry is complete after the first step.
         const std::string number = ToPc(number_->text());
+        if (const EditCheck c = CheckTypedText(name_->text().toStdString()); !c)
+            return complain(c.message);
         if (const EditCheck c = CheckFirstStep(kMemorySim, nameText(), number); !c)
             return complain(c.message);
         work_ = NewSimRecord(nameText(), number);
@@ -241,6 +245,8 @@ void ContactEditDialog::showFields()
 void ContactEditDialog::addField()
 {
     const int kind = kind_->currentData().toInt();
+    if (const EditCheck c = CheckTypedText(value_->text().toStdString()); !c)
+        return complain(c.message);
     if (const EditCheck c = AddField(work_, kind, ToPc(value_->text())); !c)
         return complain(c.message, c.kind);
     value_->clear();
@@ -266,7 +272,9 @@ void ContactEditDialog::editField()
     if (auto* edit = d.findChild<QLineEdit*>())
         LimitEdit(edit, KindLimit(ref.kind), TypingAlphabet(ref.kind));
     while (d.exec() == QDialog::Accepted) {
-        const EditCheck c = ChangeField(work_, ref, ToPc(d.textValue()));
+        EditCheck c = CheckTypedText(d.textValue().toStdString());
+        if (c)
+            c = ChangeField(work_, ref, ToPc(d.textValue()));
         if (c)
             break;
         complain(c.message);

@@ -455,6 +455,28 @@ TEST_F(ServicesTest, SyphAddModifyDeleteChangeTableAndRecords)
     EXPECT_EQ(TablePlaces(file("/app/dir/smpbtab"))[5], 0);
 }
 
+TEST_F(ServicesTest, SyphRefusesWhatThePhoneCannotHold)
+{
+    // A slot whose record file does not exist yet needs room in the file
+    // system; the SIM has 250 locations.
+    PhoneConfig cfg = PhoneConfig::load(state_);
+    cfg.volumeBytes = PhoneFs(state_).usedBytes() + 2000;
+    ASSERT_TRUE(cfg.save(state_));
+    ASSERT_EQ(control("poweron"), "OK");
+    ASSERT_EQ(last("ATE0"), "OK");
+    const auto rec = MakeRecord("Far Away", "1");
+    ASSERT_EQ(upload("/app/dir/tmp.dat", AsBytes(rec)), "OK");
+    EXPECT_EQ(last("AT*SYPH=0,1,481,0"), "+CME ERROR: 20");
+    EXPECT_FALSE(std::filesystem::exists(phonePath("/app/dir/smpb24")));
+    ASSERT_EQ(last("AT*SYPH=2,1,5"), "OK");
+    EXPECT_EQ(last("AT*SYPH=0,1,5,0"), "OK");  // smpb0 exists already
+    SimDropRecord d{};
+    PutText(d.name, "Sim");
+    PutText(d.number, "1");
+    ASSERT_EQ(upload("/app/dir/tmp.dat", AsBytes(d)), "OK");
+    EXPECT_EQ(last("AT*SYPH=0,0,251,0"), "+CME ERROR: 21");
+}
+
 TEST_F(ServicesTest, SyphOnSimMemoryUsesTheSimDropRecord)
 {
     SimDropRecord d{};

@@ -83,7 +83,7 @@ private:
     int free_ = 0;
 };
 
-enum class LoadError { None, MissingSimFile, BadSimFile, BadTable, BadRecordFile, OutOfMemory };
+enum class LoadError { None, MissingSimFile, BadSimFile, BadTable, BadRecordFile };
 
 // One step of a write-back, in the order it must reach the phone.
 struct SyncOp {

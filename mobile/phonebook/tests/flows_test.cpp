@@ -94,20 +94,24 @@ TEST_F(Flows, ReadDownloadsEveryRecordFileEvenWhenTheFirstSlotIsFree)
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
-TEST_F(Flows, ReadOfABadTableFails)
+TEST_F(Flows, ReadOfABadOrMissingTableFails)
 {
-    FakeWorker worker([&](const SeenRequest& s) {
-        if (s.code == REQ_READ_SIM_PHONEBOOK)
-            std::ofstream(s.text) << "250,0\r\n";
-        if (s.code == REQ_DOWNLOAD)
-            std::ofstream(s.second) << "too short";
-        return std::vector<Reply>{Reply::Text(LINK_SUCCEEDED, "")};
-    });
-    PhonebookStore store;
-    const int result = RunPlan(ReadPlan(store, Dir()), worker);
-    EXPECT_EQ(result, shell::kBatchCancel);
-    EXPECT_NE(FinishRead(store, Dir(), result), 0);
-    EXPECT_TRUE(fs::is_empty(dir));
+    // A table of the wrong size, and a download that left no file: the read
+    // fails (the missing file after a bounded wait) and leaves nothing behind.
+    for (const bool writeTable : {true, false}) {
+        FakeWorker worker([&](const SeenRequest& s) {
+            if (s.code == REQ_READ_SIM_PHONEBOOK)
+                std::ofstream(s.text) << "250,0\r\n";
+            if (s.code == REQ_DOWNLOAD && writeTable)
+                std::ofstream(s.second) << "too short";
+            return std::vector<Reply>{Reply::Text(LINK_SUCCEEDED, "")};
+        });
+        PhonebookStore store;
+        const int result = RunPlan(ReadPlan(store, Dir()), worker);
+        EXPECT_EQ(result, shell::kBatchCancel);
+        EXPECT_NE(FinishRead(store, Dir(), result), 0);
+        EXPECT_TRUE(fs::is_empty(dir));
+    }
 }
 
 TEST_F(Flows, RefusedChangesStayPendingUntilThePhoneTakesThem)

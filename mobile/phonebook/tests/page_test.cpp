@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -160,6 +161,31 @@ private slots:
         QVERIFY(!tableUsed(61));
         QCOMPARE(view->store().entries().size(), size_t(90));
         QVERIFY(view->store().pendingDeletes().empty());
+
+        // Export, then imports: a file that is not a phonebook leaves the
+        // list as it was; a phonebook file replaces it, and the entries the
+        // phone holds wait to be deleted by the next write.
+        const QString book = home_.filePath("book.phb");
+        const QString bad = home_.filePath("bad.phb");
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a phonebook");
+        f.close();
+        QString next = book;
+        view->choosePath = [&next](bool) { return next; };
+        view->command(phonebookui::kCmdExport);
+        QCOMPARE(user.messages.back(), Str(57821));
+        next = bad;
+        view->command(phonebookui::kCmdImport);
+        QCOMPARE(user.messages.back(), Str(57824));
+        QCOMPARE(view->store().entries().size(), size_t(90));
+        QVERIFY(view->loadedFromPhone());
+        next = book;
+        view->command(phonebookui::kCmdImport);
+        QVERIFY(!view->loadedFromPhone());
+        const StoreCounts counts = view->store().counts();
+        QCOMPARE(counts.adds, 90);
+        QCOMPARE(counts.deletes, 90);
     }
 
 private:

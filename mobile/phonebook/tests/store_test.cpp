@@ -1,8 +1,10 @@
 // The contact record, the store and its write-back plan, with tables of
 // cases.
 
+#include "mobile/phonebook/core/editing.h"
 #include "mobile/phonebook/core/phonebook_store.h"
 #include "quorlink/codecs/code_page.h"
+#include "resources/strings.h"
 
 #include <gtest/gtest.h>
 
@@ -273,4 +275,70 @@ TEST(PhonebookStore, NameForNumber)
     };
     for (const auto& c : cases)
         EXPECT_EQ(s.nameForNumber(c.number), c.name) << c.number;
+}
+
+TEST(Editing, RulesAnswerWithTheirMessages)
+{
+    // The first step.
+    struct First {
+        uint8_t memory;
+        const char* name;
+        const char* number;
+        int message;
+    } first[] = {
+        {kMemoryHandset, "", "", res::IDS_ENTER_NAME},
+        {kMemoryHandset, "a", "", 0},
+        {kMemorySim, "a", "", res::IDS_SIM_ENTRY_NEEDS_NUMBER},
+        {kMemorySim, "a", "12a", res::IDS_TEXT_CONTAINS_CHARACTER_PHONE},
+        {kMemorySim, "a", "+86139p1w2#*", 0},
+    };
+    for (const auto& c : first)
+        EXPECT_EQ(CheckFirstStep(c.memory, c.name, c.number).message, c.message) << c.name << c.number;
+    EXPECT_EQ(CheckTypedText("Zoë").message, res::IDS_TEXT_CONTAINS_CHARACTER_PHONE);
+    EXPECT_TRUE(CheckTypedText("张伟 Zoe"));
+
+    // The second step, one value after the other into the same entry.
+    struct Step {
+        int kind;
+        const char* text;
+        int message;
+        int kindInMessage;
+    } steps[] = {
+        {-1, "1", res::IDS_ENTER_TEXT_CHOOSE_KIND, -1},
+        {1, "", res::IDS_ENTER_TEXT_CHOOSE_KIND, -1},
+        {1, "123#", res::IDS_NUMBER_MAY_ONLY_CONTAIN, -1},  // '#' is typed but not added
+        {1, "1", 0, -1},          {2, "2", 0, -1}, {2, "3", 0, -1}, {0, "4", 0, -1}, {5, "+5p", 0, -1},
+        {3, "6", res::IDS_ALL_D_NUMBER_FIELDS, -1},  // a sixth number
+        {6, "a@b", 0, -1},
+        {6, "c@d", res::IDS_ALREADY_VALUE, 6},
+        {9, "12a", res::IDS_NUMBER_MAY_ONLY_CONTAIN, -1},
+        {10, "Note", 0, -1},
+    };
+    ContactRecord r = NewHandsetRecord();
+    for (const auto& s : steps) {
+        const EditCheck c = AddField(r, s.kind, s.text);
+        EXPECT_EQ(c.message, s.message) << s.kind << " " << s.text;
+        EXPECT_EQ(c.kind, s.kindInMessage);
+    }
+    EXPECT_EQ(GetNumber(r, 4), "+5p");
+    EXPECT_EQ(CheckFields(r).message, res::IDS_FILL_BOTH_FIELDS_PAIR);  // note without birthday
+    EXPECT_TRUE(AddField(r, 11, "19800101"));
+    EXPECT_TRUE(CheckFields(r));
+    EXPECT_EQ(MakeDefault(r, {6, -1}).message, res::IDS_ONLY_NUMBER_CAN_DEFAULT);
+    EXPECT_TRUE(MakeDefault(r, {2, 2}));
+    EXPECT_EQ(ChangeField(r, {2, 2}, "").message, res::IDS_ENTER_VALUE);
+    EXPECT_TRUE(ChangeField(r, {2, 2}, "33#"));
+    RemoveField(r, {6, -1});
+    EXPECT_EQ(FieldsOf(r).size(), 7u);
+    EXPECT_EQ(CheckFields(NewHandsetRecord()).message, res::IDS_FILL_LEAST_ONE_FIELD);
+
+    // Memory changes keep the name and the default number.
+    ContactRecord longName = r;
+    (void)SetText(longName, Field::Name, Gbk(u"欧阳张伟李娜芳"));  // 14 bytes
+    const ContactRecord sim = ToSim(longName);
+    EXPECT_EQ(GetText(sim, Field::SimName), Gbk(u"欧阳张伟李娜"));
+    EXPECT_EQ(GetText(sim, Field::SimNumber), "33#");
+    const ContactRecord back = ToHandset(sim);
+    EXPECT_EQ(GetNumber(back, 0), "33#");
+    EXPECT_EQ(back.numbers[0].kind, 0);
 }

@@ -307,7 +307,11 @@ TEST(Editing, RulesAnswerWithTheirMessages)
         {-1, "1", res::IDS_ENTER_TEXT_CHOOSE_KIND, -1},
         {1, "", res::IDS_ENTER_TEXT_CHOOSE_KIND, -1},
         {1, "123#", res::IDS_NUMBER_MAY_ONLY_CONTAIN, -1},  // '#' is typed but not added
-        {1, "1", 0, -1},          {2, "2", 0, -1}, {2, "3", 0, -1}, {0, "4", 0, -1}, {5, "+5p", 0, -1},
+        {1, "1", 0, -1},
+        {2, "2", 0, -1},
+        {2, "3", 0, -1},
+        {0, "4", 0, -1},
+        {5, "+5p", 0, -1},
         {3, "6", res::IDS_ALL_D_NUMBER_FIELDS, -1},  // a sixth number
         {6, "a@b", 0, -1},
         {6, "c@d", res::IDS_ALREADY_VALUE, 6},

@@ -15,3 +15,11 @@ for lang in en zh; do
   TELVANE_LANGUAGE=$lang TELVANE_HOME="$home" XDG_RUNTIME_DIR="$home" \
     xvfb-run -a -s "-screen 0 1280x800x24" "$program" "$here/screenshots"
 done
+# The download engine's operator windows, against the emulated baseband.
+operator="$build/bin/brindel_operator_screenshots"
+if [ -x "$operator" ]; then
+  for lang in en zh; do
+    TELVANE_LANGUAGE=$lang TELVANE_HOME="$home" XDG_RUNTIME_DIR="$home" \
+      xvfb-run -a -s "-screen 0 1280x800x24" "$operator" "$here/screenshots"
+  done
+fi

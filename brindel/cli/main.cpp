@@ -6,6 +6,8 @@
 //   brindel download --port N --project T --type D [--cla FILE] [--bin FILE] [--speed I]
 //                    [--compared] [--address A --size S] [--spm FILE] [--config FILE]
 //                    [--uart1] [--pmu] [--flash-file F] [--trace]
+//   brindel download --ports N,N,... (the same download on several ports at once,
+//                    through the multi-download module)
 //   brindel read --port N --project T --address A --size S --out FILE [--speed I] [--spm FILE]
 //   brindel tag FILE.cla
 //   brindel package FILE.bin [--version V | --cla FILE.cla]
@@ -25,14 +27,18 @@
 #include "brindel/dwl_result.h"
 #include "brindel/panels/dwl51mmi.h"
 #include "brindel/panels/dwl52display.h"
+#include "brindel/panels/dwl_dll.h"
 #include "brindel/runtime/dwl_rt.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -47,6 +53,7 @@ constexpr const char* kUsage =
     "       brindel download --port N --project T --type D [--cla FILE] [--bin FILE] [--speed I]\n"
     "                        [--compared] [--address A --size S] [--spm FILE] [--config FILE]\n"
     "                        [--uart1] [--pmu] [--flash-file FILE] [--trace]\n"
+    "       brindel download --ports N,N,... (instead of --port: all ports at once)\n"
     "       brindel read --port N --project T --address A --size S --out FILE [--speed I] [--spm FILE]\n"
     "       brindel tag FILE.cla\n"
     "       brindel package FILE.bin [--version V | --cla FILE.cla]\n";
@@ -280,7 +287,9 @@ int SetUpLine(const Options& o)
 {
     T_DownloadContext& c = sg_DownloadContext;
     long port = 0, project = 0, speed = 5;
-    if (!ParseNumber(o.Get("--port"), 0, RT_MAX_PORT, port))
+    if (o.Has("--ports"))
+        port = c.port;
+    else if (!ParseNumber(o.Get("--port"), 0, RT_MAX_PORT, port))
         return Usage("needs --port N (0..32)");
     if (!ParseNumber(o.Get("--project"), 0, 4, project))
         return Usage("needs --project T (0..4)");
@@ -310,6 +319,76 @@ int RunDownload(Screen& screen)
     const DownloadResult r = dwl51_50MMIStart(&sg_DownloadContext);
     dwl52_0SetDisplaySink(nullptr);
     return PrintResult(r.family, r.code);
+}
+
+// "1,2,3,4": distinct port numbers 1..32.
+bool ParsePorts(const std::string& text, std::vector<uint8_t>& ports)
+{
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        long n = 0;
+        if (!ParseNumber(text.substr(at, comma - at), 1, RT_MAX_PORT, n))
+            return false;
+        if (std::find(ports.begin(), ports.end(), n) != ports.end())
+            return false;
+        ports.push_back(static_cast<uint8_t>(n));
+        at = comma + 1;
+    }
+    return !ports.empty();
+}
+
+struct ParallelResults {
+    std::mutex lock;
+    std::map<uint8_t, int> families;
+};
+
+void PrintPortResult(uint8_t port, int family, const char* text, void* user)
+{
+    auto* results = static_cast<ParallelResults*>(user);
+    {
+        const std::lock_guard lock(results->lock);
+        results->families[port] = family;
+    }
+    const char* name = dwl_GetFamilyName(family);
+    std::printf("COM%u: %s: %s", port, name != nullptr ? name : "DWL_SOFT_UNKNOWN", text);
+    std::fflush(stdout);
+}
+
+// The same download on every port of --ports at once: the multi-download
+// module on a thread per port, each with its own copy of the files.
+int RunParallel(const Options& o)
+{
+    std::vector<uint8_t> ports;
+    if (!ParsePorts(o.Get("--ports"), ports))
+        return Usage("--ports takes distinct port numbers 1..32, as 1,2,3,4");
+    char dir[4096];
+    if (dwl51_80FindDll(dir, sizeof dir) != 1) {
+        std::fprintf(stderr, "brindel: no %s in the working directory or beside the program\n", DWL_DLL_FILE_NAME);
+        return 1;
+    }
+    ParallelResults results;
+    dwl51_85SetDllOutput(&PrintPortResult, &results);
+    std::vector<T_DllModule*> modules;
+    for (uint8_t port : ports) {
+        T_DllModule* module = dwl51_81LoadDll(dir, port, modules.empty() ? 0 : 1, o.Has("--trace") ? 1 : -1, -1);
+        if (module == nullptr) {
+            std::fprintf(stderr, "brindel: cannot load %s/%s\n", dir, DWL_DLL_FILE_NAME);
+            break;
+        }
+        modules.push_back(module);
+        if (dwl51_82StartDllDownload(module, &sg_DownloadContext, port, nullptr, nullptr) != 1)
+            std::fprintf(stderr, "brindel: the download on COM%u did not start\n", port);
+    }
+    for (T_DllModule* module : modules)
+        dwl51_84UnloadDll(module);
+    dwl51_85SetDllOutput(nullptr, nullptr);
+    bool all = modules.size() == ports.size();
+    for (uint8_t port : ports) {
+        const auto it = results.families.find(port);
+        all = all && it != results.families.end() && it->second == DWL_SOFT_OK;
+    }
+    return all ? 0 : 1;
 }
 
 int Download(const Options& o)
@@ -356,10 +435,12 @@ int Download(const Options& o)
         uint32_t size = 0;
         if (!ParseAddress(o.Get("--size"), size))
             return Usage("--size takes a number");
-        c.packageSize = size;
+        dwl51_13SetBlockSize(&c, size);
     }
     if (o.Has("--compared"))
         c.comparedOption = 1;
+    if (o.Has("--ports"))
+        return RunParallel(o);
     return RunDownload(screen);
 }
 
@@ -378,7 +459,7 @@ int Read(const Options& o)
         return Usage("read needs --out FILE");
     c.downloadType = 5;
     c.blockAddress = static_cast<int32_t>(address);
-    c.packageSize = size;
+    dwl51_13SetBlockSize(&c, size);
     Screen screen;
     std::error_code ec;
     std::filesystem::remove(DWL_DUMP_FILE, ec);

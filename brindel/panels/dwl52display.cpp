@@ -68,11 +68,25 @@ void dwl52_2MessageBox(const char* title, const char* text)
         pg_Sink.message(title, text, pg_Sink.user);
 }
 
+size_t dwl52_12FormatSectorRow(char* out, size_t outSize, int sector, uint32_t size, int bank, uint32_t bytes,
+                               int seconds, const char* state)
+{
+    // A sector not yet touched has no byte count and no time.
+    const bool untouched = std::strcmp(state, DWL_SECTOR_NOT_APPLICABLE) == 0;
+    int n = 0;
+    if (untouched)
+        n = std::snprintf(out, outSize, " %4d | %10d | %3d | %9s | %3s | %s ", sector, static_cast<int>(size), bank,
+                          "-", "-", state);
+    else
+        n = std::snprintf(out, outSize, " %4d | %10d | %3d | %9d | %3d | %s ", sector, static_cast<int>(size), bank,
+                          static_cast<int>(bytes), seconds, state);
+    return n < 0 ? 0 : static_cast<size_t>(n);
+}
+
 void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, int seconds, const char* state)
 {
-    char row[96];
-    std::snprintf(row, sizeof row, " %4d | %10d | %3d | %9d | %3d | %s ", sector, static_cast<int>(size), bank,
-                  static_cast<int>(bytes), seconds, state);
+    char row[128];
+    dwl52_12FormatSectorRow(row, sizeof row, sector, size, bank, bytes, seconds, state);
     if (v_HasSink && pg_Sink.sectorRow != nullptr)
         pg_Sink.sectorRow(row, pg_Sink.user);
 }
@@ -119,12 +133,19 @@ int dwl52_8FillSectorTable(uint8_t manufacturerId, uint8_t deviceId)
     if (rc != DWL_OK)
         return rc;
     for (uint32_t s = 0; s < count; ++s) {
+        const auto sector = static_cast<uint16_t>(s);
         int32_t size = 0;
-        rc = dwl10_0GetSectorSize(manufacturerId, deviceId, static_cast<uint16_t>(s), &size);
+        rc = dwl10_0GetSectorSize(manufacturerId, deviceId, sector, &size);
         if (rc != DWL_OK)
             return rc;
-        if (v_HasSink && pg_Sink.sectorTable != nullptr)
-            pg_Sink.sectorTable(static_cast<int>(s), static_cast<uint32_t>(size), "N. A.", pg_Sink.user);
+        uint8_t bank = 0;
+        (void)dwl10_4GetSectorBank(manufacturerId, deviceId, sector, &bank);
+        if (v_HasSink && pg_Sink.sectorTable != nullptr) {
+            char row[128];
+            dwl52_12FormatSectorRow(row, sizeof row, sector, static_cast<uint32_t>(size), bank, 0, 0,
+                                    DWL_SECTOR_NOT_APPLICABLE);
+            pg_Sink.sectorTable(sector, static_cast<uint32_t>(size), DWL_SECTOR_NOT_APPLICABLE, row, pg_Sink.user);
+        }
     }
     return DWL_OK;
 }

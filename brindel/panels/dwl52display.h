@@ -23,12 +23,13 @@ typedef struct T_DisplaySink {
     /* One row of the sector table, already formatted. */
     void (*sectorRow)(const char* row, void* user);
     /* The sector table filled before a download: every sector of the flash
-     * with its size and "N. A.". */
-    void (*sectorTable)(int sector, uint32_t size, const char* state, void* user);
+     * with its size and "N. A.", and its row as the table shows it. */
+    void (*sectorTable)(int sector, uint32_t size, const char* state, const char* row, void* user);
     /* The progress figures changed (read them from vg_SoftPourcent ...). */
     void (*progress)(void* user);
     /* Picks a file ("File to Load"); copies its path into out and returns 1,
-     * or returns 0 when the operator cancels. */
+     * or returns 0 when the operator cancels, or 2 when the block to write
+     * is already the context's package image (a download given its block). */
     int (*selectFile)(const char* title, const char* pattern, char* out, size_t outSize, void* user);
     /* The result window: the family's DWL_SOFT name as its title and the
      * code's message. Without it results go to the context's callback. */
@@ -52,7 +53,14 @@ void dwl52_11DisplayContextResult(const T_DownloadContext* context, int family, 
 void dwl52_0SetDisplaySink(const T_DisplaySink* sink);
 void dwl52_1DisplayMessage(const char* text);
 void dwl52_2MessageBox(const char* title, const char* text);
-/* Adds " %4d | %10d | %3d | %9d | %3d | %s " to the sector table. */
+/* The state of a sector the download has not reached. */
+#define DWL_SECTOR_NOT_APPLICABLE "N. A."
+/* A sector-table row " %4d | %10d | %3d | %9d | %3d | %s " (sector, size,
+ * bank, bytes, seconds since the previous row, state), with " - " for the
+ * bytes and seconds of a sector in state "N. A.". The length it needs. */
+size_t dwl52_12FormatSectorRow(char* out, size_t outSize, int sector, uint32_t size, int bank, uint32_t bytes,
+                               int seconds, const char* state);
+/* Adds a formatted row to the sector table. */
 void dwl52_3AddSectorRow(int sector, uint32_t size, int bank, uint32_t bytes, int seconds, const char* state);
 /* Sets one kind's figures (0 software, 1 package) and tells the sink. */
 void dwl52_4SetProgress(int kind, uint32_t done, uint32_t total);

@@ -190,4 +190,38 @@ TEST_F(CliDownloadTest, TagAndPackageDecode)
     EXPECT_EQ(Lines(r.out).back(), "DWL_SOFT_COMPATIBILITY_ERR: Package size parameter problem");
 }
 
+// --ports runs the same download on every port at once through the module
+// (found beside the program); each port's result is printed with its port.
+TEST_F(CliDownloadTest, PortsDownloadToEveryPhoneAtOnce)
+{
+    std::vector<std::unique_ptr<brindel_test::PtyPhone>> phones;
+    for (int port : {6, 7}) {
+        phones.push_back(std::make_unique<brindel_test::PtyPhone>(
+            brindel_test::BootPhone("pcf5087", false, 0, 0, Path("flash" + std::to_string(port) + ".img")), dir_.path(),
+            port));
+        ASSERT_TRUE(phones.back()->ok());
+    }
+    const std::string rest = " --project 4 --type 0 --spm " + Path("loader.spm") + " --flash-file " +
+        BRINDEL_FLASH_TXT + " --cla " + Path("soft.cla");
+    const CliResult r = Brindel("download --ports 6,7" + rest);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::vector<std::string> lines = Lines(r.out);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"COM6: DWL_SOFT_OK: DOWNLOAD SUCCESSFULL",
+                                        "COM7: DWL_SOFT_OK: DOWNLOAD SUCCESSFULL"}));
+    phones.clear();
+    for (int port : {6, 7})
+        EXPECT_EQ(Slice(ReadFile(Path("flash" + std::to_string(port) + ".img")), 0, software_.size()), software_);
+
+    // A port without a phone fails on its own and the exit code says so.
+    phones.push_back(std::make_unique<brindel_test::PtyPhone>(
+        brindel_test::BootPhone("pcf5087", false, 0, 0, Path("flash6.img")), dir_.path(), 6));
+    const CliResult partial = Brindel("download --ports 6,9" + rest);
+    EXPECT_EQ(partial.exitCode, 1);
+    EXPECT_NE(partial.out.find("COM6: DWL_SOFT_OK: DOWNLOAD SUCCESSFULL"), std::string::npos);
+    EXPECT_NE(partial.out.find("COM9: DWL_SOFT_LIB_PC_ERR: PC uart problem"), std::string::npos);
+    EXPECT_EQ(Brindel("download --ports 6,6" + rest).exitCode, 2);
+}
+
 }  // namespace

@@ -71,7 +71,7 @@ void OnMessage(const char* title, const char* text, void* user)
         s->onMessage(text);
 }
 
-void OnTable(int sector, uint32_t size, const char* state, void* user)
+void OnTable(int sector, uint32_t size, const char* state, const char*, void* user)
 {
     EXPECT_STREQ(state, "N. A.");
     static_cast<Screen*>(user)->table.emplace_back(sector, size);

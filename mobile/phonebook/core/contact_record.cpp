@@ -98,7 +98,7 @@ bool SetText(ContactRecord& r, Field f, std::string_view text)
     const std::string_view kept = CutText(text, s.maxChars);
     char* p = FieldPtr(r, s);
     std::memset(p, 0, s.size);
-    std::memcpy(p, kept.data(), kept.size());
+    std::copy(kept.begin(), kept.end(), p);  // an empty view may have no data pointer
     return kept.size() == text.size();
 }
 

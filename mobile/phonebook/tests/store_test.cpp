@@ -79,6 +79,9 @@ TEST(ContactRecord, LayoutAndFieldLimits)
     ContactRecord r{};
     (void)SetText(r, Field::Detail8, std::string(80, 'x'));
     EXPECT_EQ(GetText(r, Field::Detail9), "");
+    // An empty view without data (a value an import left out) clears the field.
+    EXPECT_TRUE(SetText(r, Field::Detail8, std::string_view{}));
+    EXPECT_EQ(GetText(r, Field::Detail8), "");
 }
 
 TEST(ContactRecord, NumbersPackAndUnpack)

@@ -2,11 +2,13 @@
 #include "brindel/dwl12pclib.h"
 
 #include "brindel/dwl17debug.h"
+#include "brindel/dwl50dev.h"
 #include "brindel/dwl_result.h"
 #include "brindel/runtime/dwl_rt.h"
 #include "platform/program_dir.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -159,6 +161,15 @@ int dwl12_9WriteBuffer(uint8_t port, const uint8_t* data, size_t length)
 {
     dwl17_4TraceBuffer(">", data, length);
     return rt_ComWrt(port, data, length);
+}
+
+void dwl12_6InitializeDefaultPath(T_DownloadContext* context, const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr)
+        (void)dwl50_2SetPath(context->directory, "", 0);
+    else
+        (void)dwl50_2SetPath(context->directory, path, static_cast<size_t>(slash - path + 1));
 }
 
 }  // extern "C"

@@ -3,6 +3,8 @@
 #ifndef BRINDEL_DWL12PCLIB_H
 #define BRINDEL_DWL12PCLIB_H
 
+#include "brindel/brindel.h"
+
 #include <stddef.h>
 #include <stdint.h>
 
@@ -34,6 +36,10 @@ const char* dwl12_40SpmFileName(uint8_t projectType);
  * operator chose one); NULL or "" goes back to the project type's file. */
 void dwl12_41SetSpmFile(const char* path);
 int dwl12_5ConversionLittleBig(uint32_t value, uint32_t* out, int width);
+/* Keeps the directory part of a file just chosen, with its trailing '/', in
+ * the context's directory field: the next file dialog opens there. A name
+ * without a directory empties the field. */
+void dwl12_6InitializeDefaultPath(T_DownloadContext* context, const char* path);
 
 /* Reads one byte (traced "<"): 0..255, or DWL_READ_TIMEOUT on time-out or
  * port error. */

@@ -66,16 +66,6 @@ int LoadImage(const char* path, size_t extra, uint8_t** image, uint32_t* size)
     return DWL_OK;
 }
 
-// Remembers the directory of the last file chosen.
-void RememberDirectory(T_DownloadContext* context, const char* path)
-{
-    const char* slash = std::strrchr(path, '/');
-    if (slash == nullptr)
-        dwl50_2SetPath(context->directory, "", 0);
-    else
-        dwl50_2SetPath(context->directory, path, static_cast<size_t>(slash - path + 1));
-}
-
 void ShowLoading(const char* label, const char* path)
 {
     dwl52_1DisplayMessage((std::string(label) + path).c_str());
@@ -92,7 +82,7 @@ int dwl51_0InitLoadFile_ctx(T_DownloadContext* context)
     if (rc != DWL_OK)
         return rc;
     ShowLoading("Loading CLA File: ", c.softwarePath);
-    RememberDirectory(context, c.softwarePath);
+    dwl12_6InitializeDefaultPath(context, c.softwarePath);
     if (c.comparedOption == 1 && c.comparedPath[0] != '\0') {
         rc = LoadImage(c.comparedPath, 1, &c.comparedImage, &c.comparedSize);
         if (rc != DWL_OK)
@@ -117,7 +107,7 @@ int dwl51_1InitPackageFile(T_DownloadContext* context)
     if (c.packageSize % 2 != 0)
         ++c.packageSize;
     ShowLoading("Loading BIN File: ", c.packagePath);
-    RememberDirectory(context, c.packagePath);
+    dwl12_6InitializeDefaultPath(context, c.packagePath);
     return DWL_OK;
 }
 
@@ -127,7 +117,7 @@ int dwl51_2InitBlockFile(T_DownloadContext* context, const char* path)
         return DWL_PCLIB_FILE_NOT_FOUND;
     const int rc = LoadImage(path, 1, &context->packageImage, &context->packageSize);
     if (rc == DWL_OK)
-        RememberDirectory(context, path);
+        dwl12_6InitializeDefaultPath(context, path);
     return rc;
 }
 

@@ -57,30 +57,45 @@ struct Synth {
     fluid_synth_t* synth = nullptr;
 };
 
-std::mutex gPoolMutex;
-std::vector<Synth> gIdleSynths;
+void DeleteSynth(Synth s)
+{
+    delete_fluid_synth(s.synth);
+    delete_fluid_settings(s.settings);
+}
+
+// The idle synthesizers; whatever is still idle when the program ends is
+// deleted with the pool.
+struct SynthPool {
+    std::mutex mutex;
+    std::vector<Synth> idle;
+    ~SynthPool()
+    {
+        for (Synth s : idle)
+            DeleteSynth(s);
+    }
+};
+SynthPool gPool;
 constexpr size_t kMaxIdleSynths = 2;
 
 void ReturnSynth(Synth s)
 {
     fluid_synth_all_sounds_off(s.synth, -1);
     fluid_synth_system_reset(s.synth);
-    std::lock_guard lock(gPoolMutex);
-    if (gIdleSynths.size() < kMaxIdleSynths) {
-        gIdleSynths.push_back(s);
+    std::lock_guard lock(gPool.mutex);
+    if (gPool.idle.size() < kMaxIdleSynths) {
+        gPool.idle.push_back(s);
         return;
     }
-    delete_fluid_synth(s.synth);
-    delete_fluid_settings(s.settings);
+    DeleteSynth(s);
 }
 
 SourceError TakeSynth(Synth& out, std::string& why)
 {
     {
-        std::lock_guard lock(gPoolMutex);
-        if (!gIdleSynths.empty()) {
-            out = gIdleSynths.back();
-            gIdleSynths.pop_back();
+        std::lock_guard lock(gPool.mutex);
+        if (!gPool.idle.empty()) {
+            out = gPool.idle.back();
+            gPool.idle.pop_back();
             return SourceError::None;
         }
     }
@@ -107,8 +122,7 @@ SourceError TakeSynth(Synth& out, std::string& why)
         return SourceError::NoSynthesizer;
     }
     if (fluid_synth_sfload(s.synth, font.c_str(), 1) == FLUID_FAILED) {
-        delete_fluid_synth(s.synth);
-        delete_fluid_settings(s.settings);
+        DeleteSynth(s);
         why = "cannot load the sound font " + font;
         return SourceError::NoSynthesizer;
     }

@@ -11,6 +11,7 @@ packages=(
   libfluidsynth-dev fluid-soundfont-gm libmpg123-dev lame
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   imagemagick
+  dpkg-dev file
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include "mobile/shell/ui/control_view.h"
 #include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/main_frame.h"
+#include "mobile/shell/ui/page_toolbar.h"
 #include "mobile/shell/ui/progress_dialog.h"
 #include "mobile/shell/ui/resource_bundle.h"
 #include "mobile/shell/ui/single_instance.h"
@@ -223,7 +224,9 @@ void UiTest::controlBarModes()
     QList<int> clicked;
     CControlView bar([&clicked](int id, const QString&) { clicked << id; });
     bar.resize(777, 70);
-    bar.setMode(mode, false, "/home/u/pic.jpg");
+    bar.setMode(shell::kModePictureSlots, false);
+    bar.setPathText("/home/u/pic.jpg");
+    bar.setMode(mode, false);
     const QList<int> ids = bar.visibleButtons();
     QCOMPARE(ids.size(), count);
     QCOMPARE(ids.front(), 1042);
@@ -236,8 +239,8 @@ void UiTest::controlBarModes()
     for (int id : ids)
         QCOMPARE(bar.button(id)->y(), (70 - 44) / 2);
     QCOMPARE(bar.pathFieldVisible(), pathShown);
-    if (mode == 515)
-        QCOMPARE(bar.pathText(), QString("/home/u/pic.jpg"));
+    // The picture path comes back in a mode that shows it.
+    QCOMPARE(bar.pathText(), mode == 515 ? QString("/home/u/pic.jpg") : QString());
     QTest::mouseClick(bar.button(ids.back()), Qt::LeftButton);
     QCOMPARE(clicked, QList<int>{ids.back()});
     // Every button after the first has a tooltip of its mode.
@@ -255,51 +258,43 @@ void UiTest::pagesAndToolbar()
     frame.command(shell::kCmdPictures);
     QCOMPARE(frame.checkedPageCommand(), shell::kCmdPictures);
     QVERIFY(frame.secondColumnVisible());
-    QCOMPARE(frame.controlView()->mode(), shell::kModePictureSlots);
     frame.command(shell::kCmdPhonebook);
     QCOMPARE(frame.checkedPageCommand(), shell::kCmdPhonebook);
     QCOMPARE(frame.state().currentPage, 3);
     QVERIFY(!frame.secondColumnVisible());
-    QCOMPARE(frame.controlView()->mode(), shell::kModePhonebook);
     frame.command(shell::kCmdMp3Ringtones);
     QCOMPARE(frame.checkedPageCommand(), shell::kCmdMp3Ringtones);
     QCOMPARE(frame.state().currentPage, 2);
 
     // A pane's category change sets the bar's mode; an empty-path mode clears the field.
     frame.command(shell::kCmdPictures);
-    frame.controlView()->setPathText("/home/u/sunset.jpg");
     frame.command(57963);
     QCOMPARE(frame.controlView()->mode(), shell::kModePictureSlots);
-    QCOMPARE(frame.controlView()->pathText(), QString("/home/u/sunset.jpg"));
+    frame.controlView()->setPathText("/home/u/sunset.jpg");
     frame.command(57983);
     QCOMPARE(frame.controlView()->mode(), shell::kModePictureCamera);
     QCOMPARE(frame.controlView()->pathText(), QString());
     QCOMPARE(frame.controlView()->visibleButtons(), (QList<int>{1042, 1044}));
+    frame.command(57963);
+    QCOMPARE(frame.controlView()->pathText(), QString("/home/u/sunset.jpg"));
 
-    // Clicking the toolbar: only the page shown stays checked, also after a
-    // click on the current page and after a refused switch (dialog 257).
-    auto checked = [&frame] {
-        int n = 0;
-        for (auto* b : frame.findChildren<QToolButton*>("pageButton"))
-            n += b->isChecked() ? 1 : 0;
-        return n;
-    };
-    auto click = [&frame](int tooltipId) {
-        for (auto* b : frame.findChildren<QToolButton*>("pageButton")) {
-            if (b->toolTip() == Str(tooltipId))
-                QTest::mouseClick(b, Qt::LeftButton);
+    // Clicking the toolbar: the page shown stays the one highlighted, also
+    // after a click on the current page and after a refused switch (dialog 257).
+    frame.show();
+    CPageToolbar* bar = frame.pageToolbar();
+    auto click = [bar](int command) {
+        for (int i = 0; i < bar->count(); ++i) {
+            if (bar->commandAt(i) == command)
+                QTest::mouseClick(bar, Qt::LeftButton, {}, bar->buttonRect(i).center());
         }
     };
-    frame.show();
-    click(59018);  // pictures, already shown
-    QCOMPARE(checked(), 1);
+    click(shell::kCmdPictures);
     QCOMPARE(frame.checkedPageCommand(), shell::kCmdPictures);
     frame.state().phoneMode = true;
     QStringList seen;
     RejectNextModal(&seen);
-    click(59020);  // the MP3 form: needs leaving phone mode, refused
+    click(shell::kCmdMp3Ringtones);  // needs leaving phone mode, refused
     QCOMPARE(seen, QStringList{"dialog_257"});
-    QCOMPARE(checked(), 1);
     QCOMPARE(frame.checkedPageCommand(), shell::kCmdPictures);
     QVERIFY(frame.state().phoneMode);
 }
@@ -429,6 +424,12 @@ void UiTest::progressWindowSwallowsKeys()
     p.startForTesting();
     QTRY_COMPARE(p.percentText(), QString("37%"));
     QCOMPARE(p.barPosition(), 37);
+    // The window draws the bar with the skin: the done part orange, the rest grey.
+    const QImage bar = p.findChild<QProgressBar*>("ctl_1034")->grab().toImage();
+    const QColor done = bar.pixelColor(bar.width() * 30 / 100, bar.height() / 2);
+    const QColor empty = bar.pixelColor(bar.width() * 60 / 100, bar.height() / 2);
+    QVERIFY2(done.red() > done.blue() + 80, qPrintable(done.name()));
+    QVERIFY2(qAbs(empty.red() - empty.blue()) < 40, qPrintable(empty.name()));
     QTest::keyClick(&p, Qt::Key_Escape);
     QTest::keyClick(&p, Qt::Key_Return);
     QApplication::processEvents();

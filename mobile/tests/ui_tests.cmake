@@ -16,6 +16,11 @@ if(TARGET mobile_shell_ui)
     TELVANE_STALE_BUNDLE="${stale_rcc}"
     TELVANE_MOBILE_PROGRAM="$<TARGET_FILE:mobile>")
   add_dependencies(mobile_ui_tests mobile resource_bundle mobile_stale_bundle)
+
+  # The frame's routing, hot tracking and balloon tips.
+  mobile_qt_test(mobile_frame_tests SOURCES frame_test.cpp LIBS mobile_shell_ui Qt6::Widgets)
+  target_compile_definitions(mobile_frame_tests PRIVATE TELVANE_TEST_BUNDLE="${TELVANE_RESOURCE_BUNDLE}")
+  add_dependencies(mobile_frame_tests resource_bundle)
 endif()
 
 # End to end: the shell, the real phone-link worker and the emulator.

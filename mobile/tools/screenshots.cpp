@@ -41,6 +41,9 @@ bool MessagesScreenshots(const std::function<bool(const QImage&, const QString&)
 // Scenes of the areas, each in a file of its own (screenshots_<area>.cpp).
 bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
                       const std::function<shellui::FrameOptions()>& options);
+bool FrameTourScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
+                          const std::function<QImage(const QImage&, const QImage&)>& compose,
+                          const std::function<shellui::FrameOptions()>& options);
 
 namespace {
 
@@ -191,6 +194,7 @@ int main(int argc, char** argv)
     ok &= MessagesScreenshots(Save, Compose);
     ok &= SoundScreenshots(Save, [] { return Options(Phone); });
     ok &= PhonebookScreenshots(Save, Compose);
+    ok &= FrameTourScreenshots(Save, Compose, [] { return Options(Phone); });
     {
         SplashWindow splash;
         splash.showFinished();

@@ -489,12 +489,15 @@ int main(int argc, char** argv)
     }
 
     ok &= Save(Splash(), "bitmaps/202.png");
-    ok &= Save(Tile(64, 64, kSlate, kSlateDark, true, 6), "skin/frame.png");
-    ok &= Save(Tile(64, 64, kSlateLight, kSlate, true, 5), "skin/controlbar.png");
-    ok &= Save(Tile(64, 64, QColor(0xf6, 0xf8, 0xfa), QColor(0xe6, 0xec, 0xf1), true, 0), "skin/dialog.png");
-    ok &= Save(Tile(64, 64, kPaper, QColor(0xdd, 0xe4, 0xea), true, 0), "skin/pane.png");
-    ok &= Save(Tile(16, 16, QColor(0xd9, 0xe1, 0xe8), QColor(0xc9, 0xd3, 0xdc), true, 0), "skin/progress_empty.png");
-    ok &= Save(Tile(16, 16, kOrangeLight, kOrange, true, 40), "skin/progress_done.png");
+    // Background patterns: strips as tall as the area they fill, repeated
+    // sideways (12 pixels wide, a whole number of weave periods). Below a
+    // strip the area shows the strip's last colour.
+    ok &= Save(Tile(12, 112, kSlate, kSlateDark, true, 6), "skin/frame.png");
+    ok &= Save(Tile(12, 72, kSlateLight, kSlate, true, 5), "skin/controlbar.png");
+    ok &= Save(Tile(12, 220, QColor(0xf6, 0xf8, 0xfa), QColor(0xe6, 0xec, 0xf1), true, 0), "skin/dialog.png");
+    ok &= Save(Tile(12, 340, kPaper, QColor(0xdd, 0xe4, 0xea), true, 0), "skin/pane.png");
+    ok &= Save(Tile(12, 16, QColor(0xd9, 0xe1, 0xe8), QColor(0xc9, 0xd3, 0xdc), true, 0), "skin/progress_empty.png");
+    ok &= Save(Tile(12, 16, kOrangeLight, kOrange, true, 40), "skin/progress_done.png");
     ok &= Save(MessageIcon(Mark::Information), "skin/msg_information.png");
     ok &= Save(MessageIcon(Mark::Question), "skin/msg_question.png");
     ok &= Save(MessageIcon(Mark::Warning), "skin/msg_warning.png");

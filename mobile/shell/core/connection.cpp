@@ -2,6 +2,7 @@
 #include "resources/strings.h"
 
 #include "mobile/shell/core/cable_detect.h"
+#include "mobile/shell/core/page_table.h"
 #include "platform/clock.h"
 
 #include <cerrno>
@@ -222,16 +223,22 @@ void ConnectionController::linkLost()
 
 void ConnectionController::showPage(int command)
 {
+    const PageRow* row = FindPageRow(command);
+    if (!row)
+        return;
     ui_.showPage(command);
     st_.currentCommand = command;
-    st_.currentPage = command == kCmdMp3Ringtones ? 2 : command - kCmdPictures + 1;
+    st_.currentPage = row->page;
 }
 
 void ConnectionController::switchPage(int command)
 {
-    if (command == st_.currentCommand)
+    const PageRow* row = FindPageRow(command);
+    if (!row || command == st_.currentCommand)
         return;
-    if (st_.mp3Mode && command != kCmdMp3Ringtones) {
+    // A page that works in the other connected mode ends the connection
+    // first, when the user agrees.
+    if (st_.mp3Mode && row->works != PageConnection::Mp3Mode) {
         if (!ui_.askDialog(kDialogLeaveMp3))
             return;
         endMp3Mode();
@@ -239,11 +246,11 @@ void ConnectionController::switchPage(int command)
         (void)connectionDialogLoop(kModeMp3);
         return;
     }
-    if (st_.phoneMode && command == kCmdMp3Ringtones) {
+    if (st_.phoneMode && row->works != PageConnection::PhoneMode) {
         if (!ui_.askDialog(kDialogEnterMp3))
             return;
         disconnectPhone();
-        showPage(kCmdMp3Ringtones);
+        showPage(command);
         (void)connectionDialogLoop(kModePhone);
         if (st_.phoneMode)
             showPage(kCmdPictures);

@@ -32,6 +32,20 @@ const TooltipRow kTooltips[] = {
     {shell::kModeVideo, {59034, 59033}},
 };
 
+// The button's image, greyed and faded: what cannot work yet.
+QPixmap Dimmed(const QPixmap& source)
+{
+    QImage img = source.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const int grey = qGray(line[x]);
+            line[x] = qRgba(grey, grey, grey, qAlpha(line[x]) * 45 / 100);
+        }
+    }
+    return QPixmap::fromImage(img);
+}
+
 }  // namespace
 
 CControlView::CControlView(std::function<void(int, const QString&)> command, QWidget* parent)
@@ -61,11 +75,17 @@ CControlView::CControlView(std::function<void(int, const QString&)> command, QWi
         auto* b = new QToolButton(this);
         b->setObjectName("controlButton");
         b->setProperty("commandId", id);
+        const QPixmap normal = Res().bitmap(QStringLiteral("buttons/%1.png").arg(id));
         QIcon icon;
-        icon.addPixmap(Res().bitmap(QStringLiteral("buttons/%1.png").arg(id)), QIcon::Normal);
+        icon.addPixmap(normal, QIcon::Normal);
         icon.addPixmap(Res().bitmap(QStringLiteral("buttons/%1_hot.png").arg(id)), QIcon::Active);
         icon.addPixmap(Res().bitmap(QStringLiteral("buttons/%1_down.png").arg(id)), QIcon::Selected);
         b->setIcon(icon);
+        icons_[id] = icon;
+        QIcon dimmed;
+        dimmed.addPixmap(Dimmed(normal), QIcon::Normal);
+        dimmed.addPixmap(Dimmed(normal), QIcon::Active);
+        dimmedIcons_[id] = dimmed;
         b->setIconSize(QSize(shell::kControlButtonWidth, shell::kControlButtonHeight));
         b->setFixedSize(shell::kControlButtonWidth, shell::kControlButtonHeight);
         b->setAutoRaise(true);
@@ -73,10 +93,35 @@ CControlView::CControlView(std::function<void(int, const QString&)> command, QWi
         connect(b, &QToolButton::clicked, this, [this, id] { command_(id, QString()); });
         buttons_[id] = b;
     }
-    buttons_[shell::kFirstControlButton]->setToolTip(Str(res::IDS_TIP_CONNECT));
+    setConnectTooltip(res::IDS_TIP_CONNECT);
 }
 
-void CControlView::setMode(uint32_t mode, bool mp3Mode, const QString& path)
+void CControlView::setConnectTooltip(int stringId)
+{
+    tips_[shell::kFirstControlButton] = Str(stringId);
+    updateTooltip(shell::kFirstControlButton);
+}
+
+void CControlView::setUnavailable(int id, int reasonId)
+{
+    auto* b = button(id);
+    if (!b)
+        return;
+    reasons_[id] = reasonId;
+    b->setIcon(reasonId ? dimmedIcons_[id] : icons_[id]);
+    b->setProperty("unavailable", reasonId != 0);
+    updateTooltip(id);
+}
+
+void CControlView::updateTooltip(int id)
+{
+    QString tip = tips_[id];
+    if (const auto it = reasons_.find(id); it != reasons_.end() && it->second)
+        tip += (tip.isEmpty() ? "" : "\n") + Str(it->second);
+    buttons_[id]->setToolTip(tip);
+}
+
+void CControlView::setMode(uint32_t mode, bool mp3Mode)
 {
     mode_ = mode;
     mp3_ = mp3Mode;
@@ -85,21 +130,29 @@ void CControlView::setMode(uint32_t mode, bool mp3Mode, const QString& path)
     label_->setVisible(shown);
     path_->setVisible(shown);
     browse_->setVisible(shown);
+    source_ = shown ? field->source : shell::PathSource::Empty;
     if (shown) {
         label_->setText(Str(field->labelId));
         browse_->setToolTip(Str(field->browseTooltipId));
-        path_->setText(field->source == shell::PathSource::Empty ? QString() : path);
     }
+    // A mode without a remembered path (or without the field) leaves it
+    // empty, so no page reads another page's path.
+    path_->setText(source_ == shell::PathSource::Empty ? QString() : paths_[source_]);
     const auto visible = shell::VisibleControlButtons(mode);
-    for (auto& [id, b] : buttons_)
+    for (auto& [id, b] : buttons_) {
         b->setVisible(std::find(visible.begin(), visible.end(), id) != visible.end());
+        if (id != shell::kFirstControlButton)
+            tips_[id].clear();
+    }
     for (const auto& row : kTooltips) {
         if (row.mode != mode)
             continue;
         auto tip = row.tips.begin();
         for (size_t i = 1; i < visible.size() && tip != row.tips.end(); ++i, ++tip)
-            buttons_[visible[i]]->setToolTip(Str(*tip));
+            tips_[visible[i]] = Str(*tip);
     }
+    for (const auto& [id, b] : buttons_)
+        updateTooltip(id);
     layoutButtons();
 }
 
@@ -156,6 +209,8 @@ QString CControlView::pathText() const
 void CControlView::setPathText(const QString& text)
 {
     path_->setText(text);
+    if (source_ != shell::PathSource::Empty)
+        paths_[source_] = text;
 }
 
 void CControlView::setButtonEnabled(int id, bool enabled)

@@ -3,8 +3,11 @@
 
 #include "mobile/shell/core/cable_detect.h"
 #include "mobile/shell/core/control_modes.h"
+#include "mobile/shell/core/page_table.h"
+#include "mobile/shell/ui/balloon_tip.h"
 #include "mobile/shell/ui/control_view.h"
 #include "mobile/shell/ui/dialogs.h"
+#include "mobile/shell/ui/page_toolbar.h"
 #include "mobile/shell/core/link_thread.h"
 #include "mobile/shell/ui/progress_dialog.h"
 #include "mobile/shell/ui/resource_bundle.h"
@@ -29,6 +32,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace shellui {
 
 using namespace shell;
@@ -50,30 +55,39 @@ constexpr int kCmdEndMp3 = 32789;
 constexpr int kCmdBackup = 32788;
 constexpr int kCmdConnect = 1042;
 constexpr int kCmdPathConfirmed = 1010;
-// Control-bar buttons forwarded to the page; 1044 needs phone mode first.
-constexpr int kFirstPageButton = 1043;
+constexpr int kCmdPutIntoSlot = 1043;
 constexpr int kCmdSaveOrRefresh = 1044;
+constexpr int kCmdEmptySlot = 1051;
 constexpr int kLastPageButton = 1052;
+// Shown on pages whose views this build lacks: only the connect button.
+constexpr uint32_t kModeConnectOnly = 1;
 
-// What each page shows: panes (left, right; right 0 = single pane) and the
-// control bar mode for its first category.
-struct PageRow {
+// What a page without views of its own shows in its panes.
+struct PlaceholderRow {
     int command;
     int leftTitle;
-    int rightTitle;
-    uint32_t mode;
+    int rightTitle;  // 0: one pane
 };
-constexpr PageRow kPages[] = {
-    {kCmdPictures, res::IDS_PICTURE_PC, res::IDS_PICTURES_PHONE, kModePictureSlots},
-    {kCmdRingtones, res::IDS_SOUND_PC, res::IDS_RINGTONES_PHONE, kModeSoundSlots},
-    {kCmdMp3Ringtones, res::IDS_SOUND_PC, res::IDS_MP3_RINGTONES_PHONES_FLASH, kModeSoundSlots},
-    {kCmdPhonebook, res::IDS_PANE_PHONEBOOK, 0, kModePhonebook},
-    {kCmdMessages, res::IDS_PANE_MESSAGES, 0, kModeMessages},
-    {kCmdVideo, res::IDS_VIDEO_CLIPS, 0, kModeVideo},
+constexpr PlaceholderRow kPlaceholders[] = {
+    {kCmdPictures, res::IDS_PICTURE_PC, res::IDS_PICTURES_PHONE},
+    {kCmdRingtones, res::IDS_SOUND_PC, res::IDS_RINGTONES_PHONE},
+    {kCmdMp3Ringtones, res::IDS_SOUND_PC, res::IDS_MP3_RINGTONES_PHONES_FLASH},
+    {kCmdPhonebook, res::IDS_PANE_PHONEBOOK, 0},
+    {kCmdMessages, res::IDS_PANE_MESSAGES, 0},
+    {kCmdVideo, res::IDS_VIDEO_CLIPS, 0},
 };
 
+const PlaceholderRow* FindPlaceholder(int command)
+{
+    for (const auto& p : kPlaceholders) {
+        if (p.command == command)
+            return &p;
+    }
+    return nullptr;
+}
+
 // A pane changed its category: the control bar follows (the path field
-// keeps the page's current path where the mode shows one).
+// brings back the page's last path where the mode shows one).
 struct CategoryRow {
     int command;
     uint32_t mode;
@@ -83,39 +97,42 @@ constexpr CategoryRow kCategoryCommands[] = {
     {57970, kModeSoundSlots}, {57983, kModePictureCamera},
 };
 
-const PageRow* FindPage(int command)
+// Frame commands that need a connection whatever the page (the menu
+// disables them meanwhile).
+struct MenuNeedRow {
+    int command;
+    CommandNeed need;
+};
+constexpr MenuNeedRow kMenuNeeds[] = {
+    {kCmdBackup, CommandNeed::PhoneMode},
+    {kCmdEndMp3, CommandNeed::Mp3Mode},
+};
+
+// What a missing connection is called: the message a command gets and the
+// tooltip line of its dimmed button or disabled menu item.
+struct NeedTextRow {
+    CommandNeed need;
+    int message;
+    int tooltip;
+};
+constexpr NeedTextRow kNeedTexts[] = {
+    {CommandNeed::PhoneMode, res::IDS_NEEDS_PHONE_MODE, res::IDS_TIP_NEEDS_PHONE_MODE},
+    {CommandNeed::Mp3Mode, res::IDS_NEEDS_MP3_MODE, res::IDS_TIP_NEEDS_MP3_MODE},
+};
+
+const NeedTextRow* NeedText(CommandNeed need)
 {
-    for (const auto& p : kPages) {
-        if (p.command == command)
-            return &p;
+    for (const auto& r : kNeedTexts) {
+        if (r.need == need)
+            return &r;
     }
     return nullptr;
 }
 
-// The caption strip: draws the product caption over the toolbar row.
-class CaptionStrip final : public QWidget {
-public:
-    explicit CaptionStrip(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents, false); }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::TextAntialiasing);
-        QFont f("Tahoma");
-        f.setBold(true);
-        f.setPixelSize(14);
-        p.setFont(f);
-        p.setPen(QColor(0xf4, 0xa2, 0x3c));
-        p.drawText(QRect(520, 3, width() - 520 - 8, 20), Qt::AlignLeft | Qt::AlignTop,
-                   QStringLiteral("R7730") + QStringLiteral("    TELVANE"));
-        QFont small("Tahoma");
-        small.setPixelSize(11);
-        p.setFont(small);
-        p.setPen(QColor(0x9f, 0xb3, 0xc4));
-        p.drawText(QRect(520, 24, width() - 520 - 8, 16), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Model V318"));
-    }
-};
+CommandNeed PageNeed(PageConnection works)
+{
+    return works == PageConnection::Mp3Mode ? CommandNeed::Mp3Mode : CommandNeed::PhoneMode;
+}
 
 }  // namespace
 
@@ -167,6 +184,7 @@ CMainFrame::CMainFrame(FrameOptions options, QWidget* parent)
     setWindowTitle(Str(res::IDS_TELVANE));
     setWindowIcon(QIcon(Res().bitmap("icons/telvane-256.png")));
     setProperty("Mobile", 1);
+    tips_ = std::make_unique<BalloonTips>();
 
     buildRebar();
     buildWorkArea();
@@ -225,9 +243,10 @@ void CMainFrame::buildRebar()
     for (const MenuEntry& e : Res().menu()) {
         if (e.kind == MenuEntry::Popup) {
             current = menu_->addMenu(Str(e.stringId));
+            current->setToolTipsVisible(true);
         } else if (current && e.kind == MenuEntry::Separator) {
             current->addSeparator();
-        } else if (current) {
+        } else if (current && handles(e.command)) {
             QAction* a = current->addAction(Str(e.stringId));
             if (!e.shortcut.isEmpty())
                 a->setShortcut(QKeySequence(e.shortcut));
@@ -252,35 +271,9 @@ void CMainFrame::buildRebar()
     }
     v->addLayout(top);
 
-    auto* strip = new CaptionStrip(rebar_);
-    strip->setFixedHeight(84);
-    auto* row = new QHBoxLayout(strip);
-    row->setContentsMargins(6, 2, 0, 2);
-    row->setSpacing(2);
-    const QPixmap images = Res().bitmap("toolbar/136.png");
-    const int count = int(Res().toolbar().size());
-    for (const ToolbarButton& tb : Res().toolbar()) {
-        auto* b = new QToolButton(strip);
-        b->setObjectName("pageButton");
-        b->setFixedSize(80, 80);
-        b->setIconSize(QSize(70, 66));
-        b->setCheckable(true);
-        b->setToolTip(Str(tb.tooltipId));
-        QIcon icon;
-        icon.addPixmap(images.copy(70 * tb.image, 0, 70, 66), QIcon::Normal, QIcon::Off);
-        icon.addPixmap(images.copy(70 * (tb.image + count), 0, 70, 66), QIcon::Active, QIcon::Off);
-        icon.addPixmap(images.copy(70 * (tb.image + count), 0, 70, 66), QIcon::Normal, QIcon::On);
-        icon.addPixmap(images.copy(70 * (tb.image + count), 0, 70, 66), QIcon::Active, QIcon::On);
-        b->setIcon(icon);
-        b->setAutoRaise(true);
-        const int cmd = tb.command;
-        connect(b, &QToolButton::clicked, this, [this, cmd] { command(cmd); });
-        pageButtons_[cmd] = b;
-        row->addWidget(b);
-    }
-    row->addStretch(1);
-    strip->setObjectName("pageToolbar");
-    v->addWidget(strip);
+    toolbar_ = new CPageToolbar([this](int id) { command(id); }, rebar_);
+    toolbar_->setFixedHeight(84);
+    v->addWidget(toolbar_);
     rebar_->setFixedHeight(kRebarHeight);
     setMenuWidget(rebar_);
 }
@@ -331,73 +324,174 @@ void CMainFrame::startUp()
     (void)ctl_->connectionDialogLoop(kModeMp3);
 }
 
+CMainFrame::Handler CMainFrame::handlerFor(int id)
+{
+    struct CommandRow {
+        int first;
+        int last;
+        Handler handler;
+    };
+    static constexpr CommandRow kCommands[] = {
+        {kCmdPictures, kCmdVideo, &CMainFrame::onPage},
+        {kCmdMp3Ringtones, kCmdMp3Ringtones, &CMainFrame::onPage},
+        {kCmdExit, kCmdExit, &CMainFrame::onExit},
+        {kCmdExitMenu, kCmdExitMenu, &CMainFrame::onExit},
+        {kCmdMinimise, kCmdMinimise, &CMainFrame::onMinimise},
+        {kCmdEndMp3, kCmdEndMp3, &CMainFrame::onEndMp3},
+        {kCmdAbout, kCmdAbout, &CMainFrame::onAbout},
+        {kCmdConnect, kCmdConnect, &CMainFrame::onConnect},
+        {kCmdPathConfirmed, kCmdPathConfirmed, &CMainFrame::onForward},
+        {kCmdPutIntoSlot, kLastPageButton, &CMainFrame::onForward},
+        {57962, 57963, &CMainFrame::onCategory},
+        {57968, 57968, &CMainFrame::onCategory},
+        {57970, 57970, &CMainFrame::onCategory},
+        {57983, 57983, &CMainFrame::onCategory},
+    };
+    for (const CommandRow& row : kCommands) {
+        if (id >= row.first && id <= row.last)
+            return row.handler;
+    }
+    return nullptr;
+}
+
+bool CMainFrame::handles(int id) const
+{
+    if (handlerFor(id))
+        return true;
+    return std::any_of(options_.commands.begin(), options_.commands.end(),
+                       [id](const CommandRegistration& r) { return r.command == id && r.run; });
+}
+
 void CMainFrame::command(int id, const QString& text)
 {
-    switch (id) {
-    case kCmdPictures:
-    case kCmdRingtones:
-    case kCmdPhonebook:
-    case kCmdMessages:
-    case kCmdVideo:
-    case kCmdMp3Ringtones:
-        ctl_->switchPage(id);
-        // A click has already toggled the button; a refused or repeated
-        // switch must not leave it (or a second button) checked.
-        checkPageButton(st_.currentCommand);
-        break;
-    case kCmdExit:
-    case kCmdExitMenu:
-        if (ask(res::IDS_LEAVE_QUESTION))
-            close();
-        break;
-    case kCmdMinimise: showMinimized(); break;
-    case kCmdEndMp3:
-        if (st_.mp3Mode)
-            ctl_->endMp3Mode();
-        break;
-    case kCmdAbout: ShowAbout(this); break;
-    case kCmdConnect:
-        // Not connected, the button brings up the connection dialog; when
-        // connected it offers to end the connection.
-        if (st_.connected())
-            ctl_->connectCommand(st_.mp3Mode ? kModeMp3 : kModePhone);
-        else
-            (void)ctl_->connectionDialogLoop(kModeMp3);
-        break;
-    case kCmdSaveOrRefresh:
-        if (!st_.phoneMode)
-            message(res::IDS_NEEDS_PHONE_MODE, Icon::Error);
-        else if (PageViews* v = currentViews())
-            v->command(id, {});
-        break;
-    case kCmdPathConfirmed:
-        // The page that loads the file keeps or restores the field.
-        if (PageViews* v = currentViews())
-            v->command(id, text);
-        break;
-    default:
-        if (id >= kFirstPageButton && id <= kLastPageButton) {
-            if (PageViews* v = currentViews())
-                v->command(id, {});
-            break;
-        }
-        for (const auto& reg : options_.commands) {
-            if (reg.command == id && reg.run)
-                reg.run(*this);
-        }
-        categoryChanged(id);
-        break;
-    }
+    const Handler handler = handlerFor(id);
+    (this->*(handler ? handler : &CMainFrame::onAreaCommand))(id, text);
     updateCommandStates();
+}
+
+void CMainFrame::onPage(int id, const QString&)
+{
+    ctl_->switchPage(id);
+    // A refused or repeated switch leaves the page shown highlighted.
+    toolbar_->setCurrent(st_.currentCommand);
+}
+
+void CMainFrame::onExit(int, const QString&)
+{
+    if (ask(res::IDS_LEAVE_QUESTION))
+        close();
+}
+
+void CMainFrame::onMinimise(int, const QString&)
+{
+    showMinimized();
+}
+
+void CMainFrame::onEndMp3(int id, const QString&)
+{
+    if (!satisfied(commandNeed(id)))
+        return message(NeedText(commandNeed(id))->message, Icon::Error);
+    ctl_->endMp3Mode();
+}
+
+void CMainFrame::onAbout(int, const QString&)
+{
+    ShowAbout(this);
+}
+
+void CMainFrame::onConnect(int, const QString&)
+{
+    // Not connected, the button brings up the connection dialog; when
+    // connected it offers to end the connection.
+    if (st_.connected())
+        ctl_->connectCommand(st_.mp3Mode ? kModeMp3 : kModePhone);
+    else
+        (void)ctl_->connectionDialogLoop(kModeMp3);
+}
+
+// The control bar's page commands and the confirmed path field go to the
+// page: its right pane's view when it has two, else its only one; a
+// command that needs a connection that is missing gets the message instead.
+void CMainFrame::onForward(int id, const QString& text)
+{
+    const CommandNeed need = commandNeed(id);
+    if (!satisfied(need))
+        return message(NeedText(need)->message, Icon::Error);
+    if (PageViews* v = currentViews())
+        v->command(id, text);
+}
+
+void CMainFrame::onCategory(int id, const QString&)
+{
+    categoryChanged(id);
+}
+
+void CMainFrame::onAreaCommand(int id, const QString&)
+{
+    const CommandNeed need = commandNeed(id);
+    if (!satisfied(need))
+        return message(NeedText(need)->message, Icon::Error);
+    for (const auto& reg : options_.commands) {
+        if (reg.command == id && reg.run)
+            reg.run(*this);
+    }
+}
+
+CommandNeed CMainFrame::commandNeed(int id) const
+{
+    for (const auto& row : kMenuNeeds) {
+        if (row.command == id)
+            return row.need;
+    }
+    if (id == kCmdSaveOrRefresh)
+        return CommandNeed::PhoneMode;
+    const PageRow* page = FindPageRow(st_.currentCommand);
+    if (page && page->slotCommands && (id == kCmdPutIntoSlot || id == kCmdEmptySlot))
+        return PageNeed(page->works);
+    if (id == kCmdPathConfirmed || id < kCmdPutIntoSlot || id > kLastPageButton)
+        return CommandNeed::Nothing;
+    const PageViews* v = currentViews();
+    return v ? v->commandNeed(id) : CommandNeed::Nothing;
+}
+
+bool CMainFrame::satisfied(CommandNeed need) const
+{
+    switch (need) {
+    case CommandNeed::Nothing: return true;
+    case CommandNeed::PhoneMode: return st_.phoneMode;
+    case CommandNeed::Mp3Mode: return st_.mp3Mode;
+    }
+    return true;
+}
+
+QAction* CMainFrame::menuAction(int id) const
+{
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
 }
 
 void CMainFrame::updateCommandStates()
 {
-    if (auto it = actions_.find(kCmdEndMp3); it != actions_.end())
-        it->second->setEnabled(st_.mp3Mode);
-    if (auto it = actions_.find(kCmdBackup); it != actions_.end())
-        it->second->setEnabled(st_.phoneMode);
+    // Menu commands that need a connection are off without it and say why.
+    for (const auto& row : kMenuNeeds) {
+        if (QAction* a = menuAction(row.command)) {
+            const bool ok = satisfied(row.need);
+            a->setEnabled(ok);
+            a->setToolTip(ok ? QString() : Str(NeedText(row.need)->tooltip));
+        }
+    }
+    // The connect button is off while connected in phone mode; in MP3 mode
+    // it ends the connection.
     control_->setButtonEnabled(kCmdConnect, !st_.phoneMode);
+    control_->setConnectTooltip(st_.phoneMode     ? res::IDS_PHONE_CONNECTED
+                                    : st_.mp3Mode ? res::IDS_TIP_END_CONNECTION
+                                                  : res::IDS_TIP_CONNECT);
+    for (int id : VisibleControlButtons(control_->mode())) {
+        if (id == kCmdConnect)
+            continue;
+        const CommandNeed need = commandNeed(id);
+        control_->setUnavailable(id, satisfied(need) ? 0 : NeedText(need)->tooltip);
+    }
 }
 
 bool CMainFrame::event(QEvent* e)
@@ -438,17 +532,7 @@ void CMainFrame::setStatus(const QString& text)
 
 int CMainFrame::checkedPageCommand() const
 {
-    for (const auto& [id, b] : pageButtons_) {
-        if (b->isChecked())
-            return id;
-    }
-    return 0;
-}
-
-void CMainFrame::checkPageButton(int command)
-{
-    for (const auto& [id, b] : pageButtons_)
-        b->setChecked(id == command);
+    return toolbar_->current();
 }
 
 bool CMainFrame::secondColumnVisible() const
@@ -523,10 +607,10 @@ void CMainFrame::closeMainWindow()
 
 void CMainFrame::showPage(int command)
 {
-    const PageRow* page = FindPage(command);
+    const PageRow* page = FindPageRow(command);
     if (!page)
         return;
-    checkPageButton(command);
+    toolbar_->setCurrent(command);
     st_.currentCommand = command;
     PageViews* views = pageViews(command);
     if (!views) {
@@ -546,18 +630,21 @@ void CMainFrame::showPage(int command)
     }
     if (views) {
         leftStack_->setCurrentWidget(views->left());
+        // Single-pane pages hide the splitter's second column.
         rightStack_->setVisible(views->right() != nullptr);
         if (views->right())
             rightStack_->setCurrentWidget(views->right());
-        control_->setMode(views->controlMode(), st_.mp3Mode, control_->pathText());
+        control_->setMode(views->controlMode(), st_.mp3Mode);
         views->shown();
+        updateCommandStates();
         return;
     }
     leftStack_->setCurrentWidget(left_);
     rightStack_->setCurrentWidget(right_);
-    rightStack_->setVisible(page->rightTitle != 0);
-    control_->setMode(page->mode, st_.mp3Mode);
+    rightStack_->setVisible(page->twoPanes);
+    control_->setMode(kModeConnectOnly, st_.mp3Mode);
     refreshPanes();
+    updateCommandStates();
 }
 
 PageViews* CMainFrame::pageViews(int command) const
@@ -580,8 +667,9 @@ void CMainFrame::categoryChanged(int command)
 {
     for (const auto& row : kCategoryCommands) {
         if (row.command == command)
-            control_->setMode(row.mode, st_.mp3Mode, control_->pathText());
+            control_->setMode(row.mode, st_.mp3Mode);
     }
+    updateCommandStates();
 }
 
 QString CMainFrame::pathText() const
@@ -602,7 +690,7 @@ void CMainFrame::connectionChangedForPages()
 
 void CMainFrame::refreshPanes()
 {
-    const PageRow* page = FindPage(st_.currentCommand);
+    const PlaceholderRow* page = FindPlaceholder(st_.currentCommand);
     if (!page)
         return;
     const QPixmap images = Res().bitmap("toolbar/136.png");
@@ -613,9 +701,10 @@ void CMainFrame::refreshPanes()
     }
     const QPixmap icon = images.copy(70 * image, 0, 70, 66);
     const bool mp3Page = page->command == kCmdMp3Ringtones;
-    const int phoneHint = mp3Page ? (st_.mp3Mode ? 59071 : 59073) : (st_.phoneMode ? 59071 : 59070);
+    const int phoneHint = mp3Page ? (st_.mp3Mode ? res::IDS_PHONE_CONNECTED : res::IDS_CONNECT_MP3_MODE_SEE)
+                                  : (st_.phoneMode ? res::IDS_PHONE_CONNECTED : res::IDS_CONNECT_PHONE_PHONE_MODE);
     if (page->rightTitle) {
-        left_->set(icon, Str(page->leftTitle), Str(59072));
+        left_->set(icon, Str(page->leftTitle), Str(res::IDS_CHOOSE_FILE_PC_PATH));
         right_->set(icon, Str(page->rightTitle), Str(phoneHint));
     } else {
         left_->set(icon, Str(page->leftTitle), Str(phoneHint));
@@ -632,8 +721,6 @@ void CMainFrame::phoneModeConnected()
 void CMainFrame::mp3ModeConnected()
 {
     ctl_->showPageDirect(kCmdMp3Ringtones);
-    if (!currentViews())
-        control_->setMode(kModeSoundSlots, true);
     refreshPanes();
     connectionChangedForPages();
     updateCommandStates();

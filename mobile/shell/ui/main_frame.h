@@ -4,6 +4,12 @@
 // area is an outer splitter (page panes above, the control bar below), and
 // a one-pane status bar closes it. It owns the connection state and the
 // phone-link worker and presents the connection flows.
+//
+// Routing is by table: the page table (mobile/shell/core/page_table.h)
+// says which views, control-bar mode and connection a page has; the
+// command table says which handler takes a command. A command that needs
+// a connection that is missing is answered with a message saying so; a
+// menu command without a handler in this build is not shown.
 
 #include "mobile/shell/core/connection.h"
 #include "mobile/shell/core/link_thread.h"
@@ -20,11 +26,12 @@ class QLabel;
 class QMenuBar;
 class QSplitter;
 class QStackedWidget;
-class QToolButton;
 
 namespace shellui {
 
+class BalloonTips;
 class CControlView;
+class CPageToolbar;
 class PagePane;
 
 struct FrameOptions {
@@ -52,6 +59,12 @@ public:
     [[nodiscard]] shell::ConnectionState& state() { return st_; }
     [[nodiscard]] shell::ConnectionController& controller() { return *ctl_; }
     [[nodiscard]] CControlView* controlView() const { return control_; }
+    [[nodiscard]] CPageToolbar* pageToolbar() const { return toolbar_; }
+    [[nodiscard]] BalloonTips* balloonTips() const { return tips_.get(); }
+    // What a control-bar or menu command needs in the current page.
+    [[nodiscard]] CommandNeed commandNeed(int id) const;
+    // The menu's action for a command; null when the menu does not show it.
+    [[nodiscard]] QAction* menuAction(int id) const;
     [[nodiscard]] QString statusText() const;
     [[nodiscard]] plat::WindowHandle window() const { return link_->handle(); }
     [[nodiscard]] bool workerRunning() const;
@@ -95,10 +108,24 @@ private:
     [[nodiscard]] PageViews* currentViews() const;
     void connectionChangedForPages();
 
+    // Command handlers (the command table in main_frame.cpp).
+    using Handler = void (CMainFrame::*)(int id, const QString& text);
+    [[nodiscard]] static Handler handlerFor(int id);
+    [[nodiscard]] bool handles(int id) const;
+    void onPage(int id, const QString&);
+    void onExit(int id, const QString&);
+    void onMinimise(int id, const QString&);
+    void onEndMp3(int id, const QString&);
+    void onAbout(int id, const QString&);
+    void onConnect(int id, const QString&);
+    void onForward(int id, const QString& text);
+    void onCategory(int id, const QString&);
+    void onAreaCommand(int id, const QString&);
+
+    [[nodiscard]] bool satisfied(CommandNeed need) const;
     void buildRebar();
     void buildWorkArea();
     void updateCommandStates();
-    void checkPageButton(int command);
     void refreshPanes();
     void setStatus(const QString& text);
 
@@ -109,8 +136,9 @@ private:
     std::unique_ptr<shell::ConnectionController> ctl_;
     QWidget* rebar_ = nullptr;
     QMenuBar* menu_ = nullptr;
-    std::map<int, QToolButton*> pageButtons_;
+    CPageToolbar* toolbar_ = nullptr;
     std::map<int, QAction*> actions_;
+    std::unique_ptr<BalloonTips> tips_;
     QSplitter* outer_ = nullptr;
     QSplitter* inner_ = nullptr;
     QStackedWidget* leftStack_ = nullptr;

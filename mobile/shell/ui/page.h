@@ -46,6 +46,9 @@ public:
     [[nodiscard]] virtual QWidget* dialogParent() = 0;
 };
 
+// What a page command needs before it can do its work.
+enum class CommandNeed { Nothing, PhoneMode, Mp3Mode };
+
 class PageViews {
 public:
     virtual ~PageViews() = default;
@@ -58,6 +61,14 @@ public:
     // A command forwarded by the frame: the control bar's page buttons
     // (1043-1052, lParam 0) and the confirmed path field (1010, its text).
     virtual void command(int id, const QString& text) = 0;
+    // What the control bar's command id needs. While the connection is not
+    // there the frame dims the button and answers a click with "needs the
+    // phone" (57698) instead of forwarding it.
+    [[nodiscard]] virtual CommandNeed commandNeed(int id) const
+    {
+        (void)id;
+        return CommandNeed::Nothing;
+    }
     // The page is shown (again): load what the connection allows.
     virtual void shown() = 0;
     // The connection changed (phone mode, MP3 mode, gone); the views

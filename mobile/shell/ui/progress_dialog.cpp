@@ -4,11 +4,13 @@
 #include "mobile/shell/core/status_text.h"
 #include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/resource_bundle.h"
+#include "mobile/shell/ui/skin.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -17,7 +19,27 @@
 namespace shellui {
 
 namespace {
+
+// The bar as this window draws it: a frame in one colour, the empty part
+// in one brush and the done part (position x width / range) in another.
+void PaintBar(QProgressBar* bar)
+{
+    QPainter p(bar);
+    const QRect outer = bar->rect();
+    const QRect inner = outer.adjusted(1, 1, -1, -1);
+    p.setPen(SkinColour(SkinPart::ProgressFrame));
+    p.drawRect(outer.adjusted(0, 0, -1, -1));
+    p.setPen(Qt::NoPen);
+    p.setBrushOrigin(inner.topLeft());
+    p.fillRect(inner, SkinBrush(SkinPart::ProgressEmpty));
+    const int range = bar->maximum() - bar->minimum();
+    const int done = range > 0 ? (bar->value() - bar->minimum()) * inner.width() / range : 0;
+    if (done > 0)
+        p.fillRect(QRect(inner.topLeft(), QSize(std::min(done, inner.width()), inner.height())),
+                   SkinBrush(SkinPart::ProgressDone));
 }
+
+}  // namespace
 
 CProgressBar::CProgressBar(ProgressContext context, shell::BatchEffects effects, QWidget* parent)
     : QDialog(parent), ctx_(std::move(context)), link_(std::make_unique<LinkWindow>(this))
@@ -114,6 +136,11 @@ bool CProgressBar::event(QEvent* e)
 bool CProgressBar::eventFilter(QObject* watched, QEvent* e)
 {
     switch (e->type()) {
+    case QEvent::Paint:
+        if (watched != bar_)
+            return QDialog::eventFilter(watched, e);
+        PaintBar(bar_);
+        return true;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride: return true;

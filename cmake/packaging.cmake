@@ -1,6 +1,8 @@
 # Installation layout and the Debian package of the suite (cpack -G DEB).
 #
-#   bin/            mobile, telvane, brindel (the download engine's operator program),
+#   bin/            mobile, telvane, brindel and brindel-operator (the download
+#                   engine's operator programs, with the multi-download module
+#                   they load from beside them),
 #                   simphone (the emulated phone of `mobile --demo`), and
 #                   the files the engine and the panel library read beside
 #                   their programs (flash.txt, tessivo.uir)
@@ -16,7 +18,7 @@ if(TELVANE_FUZZ OR NOT TELVANE_SANITIZE STREQUAL "" OR NOT TARGET mobile)
 endif()
 
 set(TELVANE_LIBDIR lib/telvane)
-foreach(program mobile telvane brindel_cli simphone)
+foreach(program mobile telvane brindel_cli brindel_operator simphone)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION bin)
   endif()
@@ -26,6 +28,13 @@ foreach(library quorlink brindel tessivo)
     install(TARGETS ${library} LIBRARY DESTINATION ${TELVANE_LIBDIR})
   endif()
 endforeach()
+if(TARGET brindel_dll)
+  set_target_properties(brindel_dll PROPERTIES INSTALL_RPATH "$ORIGIN/../${TELVANE_LIBDIR}")
+  install(TARGETS brindel_dll LIBRARY DESTINATION bin)
+endif()
+if(TARGET brindel_operator)
+  install(FILES ${PROJECT_SOURCE_DIR}/linux/brindel-operator.desktop DESTINATION share/applications)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/brindel/flash.txt DESTINATION bin)
 if(TARGET tessivo)
   install(FILES ${PROJECT_SOURCE_DIR}/tessivo/tessivo.uir DESTINATION bin)

@@ -22,7 +22,8 @@ root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 
 # What the package must carry.
-for f in usr/bin/mobile usr/bin/telvane usr/bin/brindel usr/bin/simphone usr/bin/flash.txt \
+for f in usr/bin/mobile usr/bin/telvane usr/bin/brindel usr/bin/brindel-operator usr/bin/dwl_Moravel-1.23.so \
+         usr/bin/simphone usr/bin/flash.txt usr/share/applications/brindel-operator.desktop \
          usr/lib/telvane/libquorlink.so usr/lib/telvane/libbrindel.so \
          usr/share/telvane/Resource.rcc usr/share/applications/telvane.desktop \
          usr/share/icons/hicolor/256x256/apps/telvane.png usr/lib/udev/rules.d/60-telvane-cable.rules \
@@ -37,7 +38,7 @@ done
 # The programs run from the unpacked tree and load the package's own
 # libraries.
 run() { env -i PATH=/usr/bin:/bin HOME="$scratch" LANG=C.UTF-8 "$@"; }
-ldd "$root/usr/bin/telvane" | grep libquorlink | grep -q "$root/usr/lib/telvane/" ||
+ldd "$root/usr/bin/telvane" | grep "libquorlink.so => $root/usr/" | grep -q "lib/telvane/libquorlink.so" ||
   fail "telvane does not load the package's libquorlink: $(ldd "$root/usr/bin/telvane" | grep quorlink)"
 run "$root/usr/bin/telvane" --help | grep -q '^usage: telvane' || fail "telvane --help"
 run "$root/usr/bin/mobile" --help | grep -q '^usage: mobile' || fail "mobile --help"
@@ -52,5 +53,13 @@ run QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch" TELVANE_HOME="$scratch/
 case $rc in
   0|124|143) ;;
   *) cat mobile.log >&2; fail "mobile ended with $rc" ;;
+esac
+# The operator program's window comes up and stays.
+rc=0
+run QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch" timeout 3 "$root/usr/bin/brindel-operator" \
+    >operator.log 2>&1 || rc=$?
+case $rc in
+  124|143) ;;
+  *) cat operator.log >&2; fail "brindel-operator ended with $rc" ;;
 esac
 echo "package_test: $(basename "$deb") unpacks and runs"

@@ -54,12 +54,18 @@ QImage WithBalloon(shellui::CMainFrame& frame, QToolButton* button)
     QHelpEvent help(QEvent::ToolTip, button->rect().center(), button->mapToGlobal(button->rect().center()));
     QApplication::sendEvent(button, &help);
     Wait(120);
-    QImage out = frame.grab().toImage();
+    const QImage window = frame.grab().toImage();
     shellui::CBalloonTip* tip = frame.balloonTips()->tip();
     if (!tip->isVisible())
-        return out;
+        return window;
+    // The tip may reach past the window's edge: the picture grows to hold it.
+    const QPoint tipAt = tip->geometry().topLeft() - frame.mapToGlobal(QPoint(0, 0));
+    const QRect all = window.rect().united(QRect(tipAt, tip->size()));
+    QImage out(all.size(), QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
     QPainter p(&out);
-    const QPoint at = tip->geometry().topLeft() - frame.mapToGlobal(QPoint(0, 0));
+    p.drawImage(-all.topLeft(), window);
+    const QPoint at = tipAt - all.topLeft();
     if (!tip->mask().isEmpty())
         p.setClipRegion(tip->mask().translated(at));
     p.drawImage(at, tip->grab().toImage());

@@ -3,7 +3,6 @@
 
 #include "quorlink/link/link_requests.h"
 #include "quorlink/link/link_tables.h"
-#include "quorlink/link/phone_link.h"
 #include "platform/clock.h"
 
 namespace quorlink::link {
@@ -19,11 +18,11 @@ constexpr std::string_view kCancelPrompt = "\x1b";
 
 // New messages go to the PC at once ("+CMT" line, then the PDU line).
 constexpr CommandStep kInitialisation[] = {
-    {"AT+CMGF=0\r", PhoneLink::kLineTimeoutMs, &WaitForOk},
-    {"AT+CSMP=,,,8\r", PhoneLink::kLineTimeoutMs, &WaitForOk},
-    {"AT+CSCS=\"GSM\"\r", PhoneLink::kLineTimeoutMs, &WaitForOk},
-    {"AT+CSDH=1\r", PhoneLink::kLineTimeoutMs, &WaitForOk},
-    {"AT+CNMI=2,2,0,0\r", PhoneLink::kLineTimeoutMs, &WaitForOk},
+    {"AT+CMGF=0\r", RequestContext::kLineTimeoutMs, &WaitForOk},
+    {"AT+CSMP=,,,8\r", RequestContext::kLineTimeoutMs, &WaitForOk},
+    {"AT+CSCS=\"GSM\"\r", RequestContext::kLineTimeoutMs, &WaitForOk},
+    {"AT+CSDH=1\r", RequestContext::kLineTimeoutMs, &WaitForOk},
+    {"AT+CNMI=2,2,0,0\r", RequestContext::kLineTimeoutMs, &WaitForOk},
 };
 
 bool Answered(ProbeResult r)
@@ -35,143 +34,143 @@ bool Answered(ProbeResult r)
 // client that died or never cancelled it) takes everything else as message
 // text and would never answer; ESC closes the prompt, and a phone in
 // command state ignores it.
-ProbeResult Probe(PhoneLink& link)
+ProbeResult Probe(RequestContext& ctx)
 {
-    (void)link.Send(kCancelPrompt);
-    (void)link.SendShortCommand(kRespConnect);
-    return link.ConnectProbe();
+    (void)ctx.Send(kCancelPrompt);
+    (void)ctx.SendShortCommand(kRespConnect);
+    return ctx.Connection().AwaitProbeAnswer();
 }
 
 // The phone answered on the open port: settle, echo off, initialise.
 // Posts the failure record itself; true when the link is up.
-bool FinishConnection(PhoneLink& link, ProbeResult answer)
+bool FinishConnection(RequestContext& ctx, ProbeResult answer)
 {
+    LinkConnection& connection = ctx.Connection();
     plat::Sleep(kSettleMs);
-    link.port->PurgeBoth();
-    link.receive.Clear();
-    const bool ok = link.Send("ATE0\r") && link.WaitExactLine("OK", kEchoOffTimeoutMs) && InitialisePhone(link);
+    connection.DiscardInput();
+    const bool ok = ctx.Send("ATE0\r") && connection.WaitExactLine("OK", kEchoOffTimeoutMs) && InitialisePhone(ctx);
     if (!ok) {
-        link.port->Close();
-        link.linkState = PhoneLink::kLinkClosed;
+        connection.ClosePort();
+        connection.SetUp(false);
         // A "SWITCHOFF" that answered the probe explains the silence after it.
-        link.PostText(LINK_FAILED, answer == ProbeResult::SwitchedOff ? LINK_ERR_SWITCHED_OFF : 0, {});
+        ctx.PostText(LINK_FAILED, answer == ProbeResult::SwitchedOff ? LINK_ERR_SWITCHED_OFF : 0, {});
         return false;
     }
-    link.receive.Clear();
-    link.linkState = PhoneLink::kLinkOpen;
+    connection.ClearReceived();
+    connection.SetUp(true);
     return true;
 }
 
 }  // namespace
 
-bool InitialisePhone(PhoneLink& link)
+bool InitialisePhone(RequestContext& ctx)
 {
-    return link.RunSteps(kInitialisation);
+    return ctx.RunSteps(kInitialisation);
 }
 
-Disposition RunDisconnect(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunDisconnect(RequestContext& ctx, int32_t, LinkRequest&)
 {
-    link.port->Close();
-    link.linkState = PhoneLink::kLinkClosed;
-    link.PostLinkLost();
+    ctx.DropLink();
     return Disposition::Completed;
 }
 
-Disposition RunScanAndConnect(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunScanAndConnect(RequestContext& ctx, int32_t, LinkRequest&)
 {
+    LinkConnection& connection = ctx.Connection();
     ProbeResult answer = ProbeResult::Failure;
-    link.rememberedPort = PhoneLink::kNoRememberedPort;
-    link.answered = false;
-    link.portMask = 0;
-    for (int n = 1; n <= kPortCount && !link.answered; ++n) {
-        if (!link.port->Open(n)) {
-            link.PostProgress(LINK_INTERMEDIATE, 0, n, kPortCount);
+    bool answered = false;
+    uint8_t portMask = 0;  // the ports that opened
+    connection.Remember(LinkConnection::kNoRememberedPort);
+    for (int n = 1; n <= kPortCount && !answered; ++n) {
+        if (!connection.Open(n)) {
+            ctx.PostProgress(LINK_INTERMEDIATE, 0, n, kPortCount);
             continue;
         }
-        link.portMask = static_cast<uint8_t>(link.portMask | (1u << (n - 1)));
+        portMask = static_cast<uint8_t>(portMask | (1u << (n - 1)));
         for (int attempt = 0; attempt < kScanAttempts; ++attempt) {
             plat::Sleep(kScanAttemptDelayMs);
-            answer = Probe(link);
+            answer = Probe(ctx);
             if (Answered(answer)) {
-                link.rememberedPort = n;
-                link.answered = true;
-                link.PostProgress(LINK_INTERMEDIATE, 0, kPortCount, kPortCount);
+                connection.Remember(n);
+                answered = true;
+                ctx.PostProgress(LINK_INTERMEDIATE, 0, kPortCount, kPortCount);
                 break;
             }
-            link.PostProgress(LINK_INTERMEDIATE, 0, n, kPortCount);
-            link.port->ClearErrors();
+            ctx.PostProgress(LINK_INTERMEDIATE, 0, n, kPortCount);
+            connection.ClearErrors();
         }
-        if (!link.answered)
-            link.port->Close();
+        if (!answered)
+            connection.ClosePort();
     }
-    if (!link.answered) {
-        link.PostProgress(LINK_SUCCEEDED, 0, 0, link.portMask);
+    if (!answered) {
+        ctx.PostProgress(LINK_SUCCEEDED, 0, 0, portMask);
         return Disposition::Completed;
     }
-    if (FinishConnection(link, answer))
-        link.PostProgress(LINK_SUCCEEDED, 0, 1, link.portMask);
+    if (FinishConnection(ctx, answer))
+        ctx.PostProgress(LINK_SUCCEEDED, 0, 1, portMask);
     return Disposition::Completed;
 }
 
-Disposition RunReconnect(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunReconnect(RequestContext& ctx, int32_t, LinkRequest&)
 {
+    LinkConnection& connection = ctx.Connection();
     const auto fail = [&] {
-        link.PostProgress(LINK_FAILED, 0, 0, kReconnectTotal);
+        ctx.PostProgress(LINK_FAILED, 0, 0, kReconnectTotal);
         return Disposition::Completed;
     };
-    if (link.linkState == PhoneLink::kLinkOpen) {
-        link.port->Close();
-        link.linkState = PhoneLink::kLinkClosed;
+    if (connection.IsUp()) {
+        connection.ClosePort();
+        connection.SetUp(false);
     }
     ProbeResult answer = ProbeResult::Failure;
-    const int remembered = link.rememberedPort;
+    const int remembered = connection.RememberedPort();
     if (remembered >= 1 && remembered < kPortCount) {
-        if (!link.port->Open(remembered))
+        if (!connection.Open(remembered))
             return fail();
-        answer = Probe(link);
+        answer = Probe(ctx);
         if (!Answered(answer)) {
-            link.PostProgress(LINK_INTERMEDIATE, 0, 3 * remembered, kReconnectTotal);
-            link.port->ClearErrors();
-            link.port->Close();
+            ctx.PostProgress(LINK_INTERMEDIATE, 0, 3 * remembered, kReconnectTotal);
+            connection.ClearErrors();
+            connection.ClosePort();
             return fail();
         }
     } else {
         bool found = false;
         for (int n = 1; n <= kPortCount && !found; ++n) {
-            if (!link.port->Open(n))
+            if (!connection.Open(n))
                 continue;
             for (int attempt = 0; attempt < kScanAttempts; ++attempt) {
-                answer = Probe(link);
+                answer = Probe(ctx);
                 if (Answered(answer)) {
                     found = true;
-                    link.rememberedPort = n;
+                    connection.Remember(n);
                     break;
                 }
-                link.PostProgress(LINK_INTERMEDIATE, 0, 3 * n + attempt, kReconnectTotal);
+                ctx.PostProgress(LINK_INTERMEDIATE, 0, 3 * n + attempt, kReconnectTotal);
             }
             if (!found)
-                link.port->Close();
+                connection.ClosePort();
         }
         if (!found)
             return fail();
     }
-    link.PostProgress(LINK_INTERMEDIATE, 0, kReconnectTotal, kReconnectTotal);
-    if (FinishConnection(link, answer))
-        link.PostText(LINK_SUCCEEDED, 0, {});
+    ctx.PostProgress(LINK_INTERMEDIATE, 0, kReconnectTotal, kReconnectTotal);
+    if (FinishConnection(ctx, answer))
+        ctx.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }
 
-Disposition RunListPorts(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunListPorts(RequestContext& ctx, int32_t, LinkRequest&)
 {
     // Each port is opened on its own handle and closed again; the link's
     // open port is left alone (and counts as in use).
     int32_t mask = 0;
     for (int n = 1; n <= kPortCount; ++n) {
-        if (link.port->CanOpen(n))
+        if (ctx.Connection().CanOpen(n))
             mask |= 1 << n;
     }
-    link.PostProgress(LINK_INTERMEDIATE, 0, mask, 0);
-    link.PostText(LINK_SUCCEEDED, 0, {});
+    ctx.PostProgress(LINK_INTERMEDIATE, 0, mask, 0);
+    ctx.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }
 

@@ -2,7 +2,6 @@
 
 #include "quorlink/codecs/base64.h"
 #include "quorlink/link/link_tables.h"
-#include "quorlink/link/phone_link.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 
@@ -48,17 +47,17 @@ long LeadingNumber(std::string_view text)
 }
 
 // The end command and its final response, whose outcome is not checked.
-void EndTransfer(PhoneLink& link)
+void EndTransfer(RequestContext& ctx)
 {
-    if (link.SendShortCommand(kRespEnd))
-        (void)WaitPhoneFinal(link, PhoneLink::kLineTimeoutMs);
+    if (ctx.SendShortCommand(kRespEnd))
+        (void)ctx.WaitFinal();
 }
 
 // The failure record; text is the phone's refusal line when one ended the
 // transfer, so that the user learns what the phone said.
-void Fail(PhoneLink& link, int32_t code, std::string_view text = {})
+void Fail(RequestContext& ctx, int32_t code, std::string_view text = {})
 {
-    link.PostText(LINK_FAILED, code, text);
+    ctx.PostText(LINK_FAILED, code, text);
 }
 
 std::string StartDownloadCommand(const std::string& phoneName, long size)
@@ -67,36 +66,6 @@ std::string StartDownloadCommand(const std::string& phoneName, long size)
 }
 
 }  // namespace
-
-std::optional<ClassifiedLine> WaitPhoneLine(PhoneLink& link, uint32_t timeoutMs)
-{
-    if (!link.port || !link.port->IsOpen())
-        return std::nullopt;
-    // The wait ends when the request has made no progress for timeoutMs,
-    // however many other lines (unsolicited reports, noise) arrive.
-    const uint32_t idle = plat::GetTickCount() - link.lastProgress;
-    if (idle >= timeoutMs)
-        return std::nullopt;
-    auto c = link.WaitClassified(timeoutMs - idle);
-    if (c && c->code == kRespSwitchOff) {
-        link.CloseLink(true);
-        return std::nullopt;
-    }
-    if (c && c->final)
-        link.MarkProgress();
-    return c;
-}
-
-bool WaitPhoneFinal(PhoneLink& link, uint32_t timeoutMs)
-{
-    for (;;) {
-        const auto c = WaitPhoneLine(link, timeoutMs);
-        if (!c)
-            return false;
-        if (c->final)
-            return c->final->ok();
-    }
-}
 
 std::string PutCommand(int index, std::span<const uint8_t> block)
 {
@@ -153,11 +122,11 @@ std::optional<long> StartUploadSizeIfAny(std::string_view line)
 
 // ------------------------------------------------------- PC to phone
 
-Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
+Disposition RunUpload(RequestContext& ctx, int32_t, LinkRequest& request)
 {
     const BlockPtr block = TakeTransferBlock(request);
     if (!block) {
-        Fail(link, LINK_ERR_LOCAL_FILE);
+        Fail(ctx, LINK_ERR_LOCAL_FILE);
         return Disposition::Completed;
     }
     const std::string pcPath = BoundedString(block->first);
@@ -166,19 +135,19 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
     FilePtr file(std::fopen(pcPath.c_str(), "rb"), &std::fclose);
     struct stat st { };
     if (!file || ::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
-        Fail(link, LINK_ERR_LOCAL_FILE);
+        Fail(ctx, LINK_ERR_LOCAL_FILE);
         return Disposition::Completed;
     }
     const long size = static_cast<long>(st.st_size);
 
     const std::string start = StartDownloadCommand(phoneName, size);
-    if (!link.Send(start)) {
+    if (!ctx.Send(start)) {
         file.reset();
-        Fail(link, LINK_ERR_SEND);
+        Fail(ctx, LINK_ERR_SEND);
         return Disposition::Completed;
     }
     for (int retries = 0;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        const auto c = ctx.WaitLine();
         if (c && c->isOk())
             break;
         if (c && !c->final)
@@ -187,16 +156,16 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
         const std::string refusal = c ? std::string(c->line) : std::string();
         if (c && c->final->kind == FinalKind::CmeError && c->final->number == 1 && retries < kStartDownloadRetries) {
             ++retries;
-            EndTransfer(link);
-            if (!link.Send(start)) {
+            EndTransfer(ctx);
+            if (!ctx.Send(start)) {
                 file.reset();
-                Fail(link, LINK_ERR_SEND);
+                Fail(ctx, LINK_ERR_SEND);
                 return Disposition::Completed;
             }
             continue;
         }
         file.reset();
-        Fail(link, LINK_ERR_SEND, refusal);
+        Fail(ctx, LINK_ERR_SEND, refusal);
         return Disposition::Completed;
     }
 
@@ -208,21 +177,21 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
         // A file that shrank or cannot be read any more is a local failure,
         // not a block of stale bytes.
         if (std::fseek(file.get(), offset, SEEK_SET) != 0 || std::fread(data, 1, want, file.get()) != want) {
-            EndTransfer(link);
+            EndTransfer(ctx);
             file.reset();
-            Fail(link, LINK_ERR_LOCAL_FILE);
+            Fail(ctx, LINK_ERR_LOCAL_FILE);
             return Disposition::Completed;
         }
-        if (!link.Send(PutCommand(static_cast<int>(i), std::span(data, want)))) {
+        if (!ctx.Send(PutCommand(static_cast<int>(i), std::span(data, want)))) {
             file.reset();
-            EndTransfer(link);
-            Fail(link, LINK_ERR_SEND);
+            EndTransfer(ctx);
+            Fail(ctx, LINK_ERR_SEND);
             return Disposition::Completed;
         }
         bool acknowledged = false;
         std::string refusal;
         for (;;) {
-            const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+            const auto c = ctx.WaitLine();
             if (c && c->isError())
                 refusal = c->line;
             if (!c || c->isError())
@@ -233,27 +202,27 @@ Disposition RunUpload(PhoneLink& link, int32_t, LinkRequest& request)
             }
         }
         if (!acknowledged) {
-            EndTransfer(link);
+            EndTransfer(ctx);
             file.reset();
-            Fail(link, LINK_ERR_SEND, refusal);
+            Fail(ctx, LINK_ERR_SEND, refusal);
             return Disposition::Completed;
         }
-        link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(std::min(offset + static_cast<long>(want), size)),
-                          static_cast<int32_t>(size));
+        ctx.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(std::min(offset + static_cast<long>(want), size)),
+                         static_cast<int32_t>(size));
     }
     file.reset();
-    link.PostText(LINK_SUCCEEDED, 0, {});
-    EndTransfer(link);
+    ctx.PostText(LINK_SUCCEEDED, 0, {});
+    EndTransfer(ctx);
     return Disposition::Completed;
 }
 
 // ------------------------------------------------------- phone to PC
 
-Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
+Disposition RunDownload(RequestContext& ctx, int32_t, LinkRequest& request)
 {
     const BlockPtr block = TakeTransferBlock(request);
     if (!block) {
-        Fail(link, LINK_ERR_LOCAL_FILE);
+        Fail(ctx, LINK_ERR_LOCAL_FILE);
         return Disposition::Completed;
     }
     const std::string phoneName = BoundedString(block->first);
@@ -261,35 +230,35 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
 
     FilePtr file(std::fopen(pcPath.c_str(), "wb"), &std::fclose);
     if (!file) {
-        Fail(link, LINK_ERR_LOCAL_FILE);
+        Fail(ctx, LINK_ERR_LOCAL_FILE);
         return Disposition::Completed;
     }
-    if (!link.Send("AT*STARTUL=" + phoneName + "\r")) {
-        Fail(link, LINK_ERR_SEND);
+    if (!ctx.Send("AT*STARTUL=" + phoneName + "\r")) {
+        Fail(ctx, LINK_ERR_SEND);
         return Disposition::Completed;
     }
     std::optional<long> announced;  // the size the "*STARTUL" line gave, if it gave one
     for (;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        const auto c = ctx.WaitLine();
         if (!c) {
-            Fail(link, LINK_ERR_SEND);
+            Fail(ctx, LINK_ERR_SEND);
             return Disposition::Completed;
         }
         if (c->code == kRespStartUl) {
             announced = StartUploadSizeIfAny(c->line);
-            link.MarkProgress();
+            ctx.MarkProgress();
         } else if (c->isOk()) {
             break;
         } else if (c->isError()) {
             const int n = c->final->kind == FinalKind::CmeError ? c->final->number : -1;
             const std::string refusal(c->line);
             if (n == 1) {
-                EndTransfer(link);
-                Fail(link, LINK_ERR_SEND, refusal);
+                EndTransfer(ctx);
+                Fail(ctx, LINK_ERR_SEND, refusal);
             } else if (n == 2) {
-                link.PostText(LINK_SUCCEEDED, 0, {});  // nothing to copy: the PC file stays empty
+                ctx.PostText(LINK_SUCCEEDED, 0, {});  // nothing to copy: the PC file stays empty
             } else {
-                Fail(link, LINK_ERR_SEND, refusal);
+                Fail(ctx, LINK_ERR_SEND, refusal);
             }
             return Disposition::Completed;
         }
@@ -300,21 +269,21 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
     int emptyExchanges = 0;
     std::vector<uint8_t> bytes;
     const auto brokeOff = [&](std::string_view why) {
-        EndTransfer(link);
-        Fail(link, LINK_ERR_SEND, why);
+        EndTransfer(ctx);
+        Fail(ctx, LINK_ERR_SEND, why);
         return Disposition::Completed;
     };
     for (bool endSeen = false; !endSeen;) {
-        if (!link.SendShortCommand(kRespGet)) {
-            Fail(link, LINK_ERR_SEND);
+        if (!ctx.SendShortCommand(kRespGet)) {
+            Fail(ctx, LINK_ERR_SEND);
             return Disposition::Completed;
         }
         long exchange = 0;
         bool getLine = false;
         for (;;) {
-            const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+            const auto c = ctx.WaitLine();
             if (!c) {
-                Fail(link, LINK_ERR_SEND);
+                Fail(ctx, LINK_ERR_SEND);
                 return Disposition::Completed;
             }
             if (c->isOk())
@@ -336,12 +305,12 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
             // A write that fails loses data: the transfer stops rather
             // than report a file it did not write.
             if (n > 0 && std::fwrite(bytes.data(), 1, n, file.get()) != n) {
-                EndTransfer(link);
-                Fail(link, LINK_ERR_LOCAL_FILE);
+                EndTransfer(ctx);
+                Fail(ctx, LINK_ERR_LOCAL_FILE);
                 return Disposition::Completed;
             }
             if (n > 0)
-                link.MarkProgress();
+                ctx.MarkProgress();
             exchange += static_cast<long>(n);
         }
         // An answer without any block would be asked for again and again.
@@ -353,7 +322,7 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
         if (emptyExchanges >= kMaxEmptyExchanges)
             return brokeOff("the phone's blocks carry no data");
         received += exchange;
-        link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(received), static_cast<int32_t>(size));
+        ctx.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(received), static_cast<int32_t>(size));
     }
     // What the phone announced is what must have arrived: a block lost to
     // bad data, a short block or an early end would leave a damaged file.
@@ -361,11 +330,11 @@ Disposition RunDownload(PhoneLink& link, int32_t, LinkRequest& request)
         return brokeOff("the phone sent " + std::to_string(received) + " of " + std::to_string(*announced) + " bytes");
     const bool flushed = std::fflush(file.get()) == 0;
     const bool closed = std::fclose(file.release()) == 0;
-    EndTransfer(link);
+    EndTransfer(ctx);
     if (flushed && closed)
-        link.PostText(LINK_SUCCEEDED, 0, {});
+        ctx.PostText(LINK_SUCCEEDED, 0, {});
     else
-        Fail(link, LINK_ERR_LOCAL_FILE);
+        Fail(ctx, LINK_ERR_LOCAL_FILE);
     return Disposition::Completed;
 }
 

@@ -7,7 +7,6 @@
 // link for the whole transfer. The helpers are pure.
 
 #include "quorlink/link/link_requests.h"
-#include "quorlink/link/phone_link.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -47,15 +46,7 @@ struct GetReply {
 // a download is given up.
 inline constexpr int kMaxEmptyExchanges = 3;
 
-Disposition RunUpload(PhoneLink& link, int32_t code, LinkRequest& request);  // 200
-Disposition RunDownload(PhoneLink& link, int32_t code, LinkRequest& request);  // 201
-
-// A classified line for a multi-exchange request. A "SWITCHOFF" closes the
-// link (WM_LINK_LOST posted) and counts as no line; with the port closed
-// there is no line at once, so a transfer whose phone is gone ends quickly.
-[[nodiscard]] std::optional<ClassifiedLine> WaitPhoneLine(PhoneLink& link, uint32_t timeoutMs);
-// Final response over WaitPhoneLine: true on "OK", false on "ERROR",
-// "+CME" or no line.
-[[nodiscard]] bool WaitPhoneFinal(PhoneLink& link, uint32_t timeoutMs);
+Disposition RunUpload(RequestContext& ctx, int32_t code, LinkRequest& request);  // 200
+Disposition RunDownload(RequestContext& ctx, int32_t code, LinkRequest& request);  // 201
 
 }  // namespace quorlink::link

@@ -2,8 +2,8 @@
 
 #include "quorlink/link/file_transfer.h"
 #include "quorlink/link/link_tables.h"
+#include "quorlink/link/listener_registry.h"
 #include "quorlink/link/phone_services.h"
-#include "quorlink/link/phone_link.h"
 #include "platform/clock.h"
 
 #include <cstdlib>
@@ -13,75 +13,69 @@
 namespace quorlink::link {
 namespace {
 
-// Ends the pending request after its final record.
-void Finish(PhoneLink& link)
-{
-    link.ClearPending();
-}
-
 // ------------------------------------------------- generic and 93 / 232
 
-void GenericResponse(PhoneLink& link, const std::optional<std::string_view>& line)
+void GenericResponse(RequestContext& ctx, const std::optional<std::string_view>& line)
 {
     if (!line) {
-        link.PostText(LINK_FAILED, LINK_ERR_TIMEOUT, {});
-        link.acceptWhileBusy = false;
-        Finish(link);
+        ctx.PostText(LINK_FAILED, LINK_ERR_TIMEOUT, {});
+        ctx.SetAcceptWhileBusy(false);
+        ctx.FinishRequest();
         return;
     }
     if (const auto final = ClassifyFinal(*line)) {
-        link.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED, 0, *line);
-        Finish(link);
+        ctx.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED, 0, *line);
+        ctx.FinishRequest();
     } else {
-        link.PostText(LINK_INTERMEDIATE, 0, *line);
-        link.lastActivity = plat::GetTickCount();
+        ctx.PostText(LINK_INTERMEDIATE, 0, *line);
+        ctx.RestartResponseTimer();
         // A generic request has no text to give after the phone's "> "
         // prompt; left open, the prompt would take every later command as
         // message text. Cancelling it makes the phone give its final line.
         if (*line == "> ")
-            (void)link.Send("\x1b");
+            (void)ctx.Send("\x1b");
     }
 }
 
 // ------------------------------------------------------------ 202 / 203
 
-bool SendRequestText(PhoneLink& link, const LinkRequest& request)
+bool SendRequestText(RequestContext& ctx, const LinkRequest& request)
 {
-    return link.Send(RequestText(request));
+    return ctx.Send(RequestText(request));
 }
 
-void FinalLineResponse(PhoneLink& link, const std::optional<std::string_view>& line)
+void FinalLineResponse(RequestContext& ctx, const std::optional<std::string_view>& line)
 {
     const auto final = line ? ClassifyFinal(*line) : std::nullopt;
     if (!line) {
-        link.PostText(LINK_FAILED, LINK_ERR_TIMEOUT, {});
+        ctx.PostText(LINK_FAILED, LINK_ERR_TIMEOUT, {});
     } else if (!final) {
         return;  // not final; the time-out keeps running from the start
     } else {
-        link.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED,
-                      final->number < 0 && final->kind != FinalKind::CmeError ? 0 : final->number, *line);
+        ctx.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED,
+                     final->number < 0 && final->kind != FinalKind::CmeError ? 0 : final->number, *line);
     }
-    Finish(link);
+    ctx.FinishRequest();
 }
 
-void FileInfoResponse(PhoneLink& link, const std::optional<std::string_view>& line)
+void FileInfoResponse(RequestContext& ctx, const std::optional<std::string_view>& line)
 {
     static const std::string_view kFileInfo = CommandName(REQ_RAW_FILEINFO).value_or("*FILEINFO");
     const auto final = line ? ClassifyFinal(*line) : std::nullopt;
     if (!line) {
-        link.PostText(LINK_FAILED, LINK_ERR_TIMEOUT, {});
+        ctx.PostText(LINK_FAILED, LINK_ERR_TIMEOUT, {});
     } else if (final) {
-        link.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED,
-                      final->number < 0 && final->kind != FinalKind::CmeError ? 0 : final->number, {});
+        ctx.PostText(final->ok() ? LINK_SUCCEEDED : LINK_FAILED,
+                     final->number < 0 && final->kind != FinalKind::CmeError ? 0 : final->number, {});
     } else if (line->size() >= 4 && line->substr(0, 4) == kFileInfo.substr(0, 4)) {
         const size_t colon = line->find(':');
-        link.PostText(LINK_INTERMEDIATE, 0,
-                      colon == std::string_view::npos ? std::string_view{} : line->substr(colon + 1));
+        ctx.PostText(LINK_INTERMEDIATE, 0,
+                     colon == std::string_view::npos ? std::string_view{} : line->substr(colon + 1));
         return;
     } else {
         return;
     }
-    Finish(link);
+    ctx.FinishRequest();
 }
 
 constexpr ResponseHandlerRow ResponseHandlerTable[] = {
@@ -92,21 +86,21 @@ constexpr ResponseHandlerRow ResponseHandlerTable[] = {
 
 // ----------------------------------------------------- small requests
 
-Disposition RunAcceptOn(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunAcceptOn(RequestContext& ctx, int32_t, LinkRequest&)
 {
-    link.acceptWhileBusy = true;
-    link.PostText(LINK_SUCCEEDED, 0, {});
+    ctx.SetAcceptWhileBusy(true);
+    ctx.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }
 
-Disposition RunAcceptOff(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunAcceptOff(RequestContext& ctx, int32_t, LinkRequest&)
 {
-    link.acceptWhileBusy = false;
-    link.PostText(LINK_SUCCEEDED, 0, {});
+    ctx.SetAcceptWhileBusy(false);
+    ctx.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }
 
-Disposition RunRegisterListener(PhoneLink& link, int32_t, LinkRequest& request)
+Disposition RunRegisterListener(RequestContext& ctx, int32_t, LinkRequest& request)
 {
     std::unique_ptr<void, decltype(&std::free)> block(plat::TakeBlock(request.argument), &std::free);
     if (block) {
@@ -120,31 +114,31 @@ Disposition RunRegisterListener(PhoneLink& link, int32_t, LinkRequest& request)
         l.wantsNextLine = listenerArgs.wantsNextLine ? 1 : 0;
         // A prefix of 16 characters or more is not registered (and cannot
         // name an existing listener, whose prefixes are all shorter).
-        if (prefix.size() <= PhoneLink::kMaxListenerPrefix) {
+        if (prefix.size() <= ListenerRegistry::kMaxPrefix) {
             std::memcpy(l.prefix, prefix.data(), prefix.size());
-            (void)link.RegisterListener(l);
+            (void)ctx.Listeners().Register(l);
         }
     }
-    link.PostText(LINK_SUCCEEDED, 0, {});
+    ctx.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }
 
-Disposition RunRemoveListener(PhoneLink& link, int32_t, LinkRequest& request)
+Disposition RunRemoveListener(RequestContext& ctx, int32_t, LinkRequest& request)
 {
-    link.RemoveListener(RequestText(request));
-    link.PostText(LINK_SUCCEEDED, 0, {});
+    ctx.Listeners().Remove(RequestText(request));
+    ctx.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }
 
-Disposition RunSilentTimeout(PhoneLink&, int32_t, LinkRequest&)
+Disposition RunSilentTimeout(RequestContext&, int32_t, LinkRequest&)
 {
     return Disposition::Pending;
 }
 
-Disposition RunBridgeMissing(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunBridgeMissing(RequestContext& ctx, int32_t, LinkRequest&)
 {
     // The flash bridge is not part of this build: refuse plainly.
-    link.PostText(LINK_FAILED, 0, {});
+    ctx.PostText(LINK_FAILED, 0, {});
     return Disposition::Completed;
 }
 
@@ -208,62 +202,39 @@ const ResponseHandlerRow* FindResponseHandlerRow(int32_t code)
     return nullptr;
 }
 
-Disposition RunGeneric(PhoneLink& link, int32_t code, LinkRequest& request)
+Disposition RunGeneric(RequestContext& ctx, int32_t code, LinkRequest& request)
 {
     const std::string_view text = RequestText(request);
     bool sent;
     if (const ResponseHandlerRow* row = FindResponseHandlerRow(code)) {
-        sent = row->send(link, request);
+        sent = row->send(ctx, request);
     } else {
         if (text.size() > kLinkMaxCommandChars) {
-            link.PostText(LINK_FAILED, LINK_ERR_TOO_LONG, {});
+            ctx.PostText(LINK_FAILED, LINK_ERR_TOO_LONG, {});
             return Disposition::Completed;
         }
-        sent = link.Send(text);
+        sent = ctx.Send(text);
     }
     if (!sent) {
         if (code == REQ_FINAL_LINE_TEXT)
-            link.PostText(LINK_FAILED, LINK_ERR_SEND_202, text);
+            ctx.PostText(LINK_FAILED, LINK_ERR_SEND_202, text);
         else
-            link.PostText(LINK_FAILED, LINK_ERR_SEND, {});
+            ctx.PostText(LINK_FAILED, LINK_ERR_SEND, {});
         return Disposition::Completed;
     }
     return Disposition::Pending;
 }
 
-void PhoneLink::Dispatch(int32_t code, LinkRequest* raw)
+RequestHandler HandlerFor(int32_t code)
 {
-    // The record and the block it owns are freed when the request has run.
-    const auto free = [code](LinkRequest* r) { FreeLinkRequest(code, r); };
-    std::unique_ptr<LinkRequest, decltype(free)> request(raw, free);
-    // A request still pending is replaced; it gets no record.
-    ClearPending();
-    if (!request)
-        return;
-    resultTarget = {request->guiThreadId, request->window};
-    requestPending = true;
-    currentRequest = code;
-    replyCode = code;
-    responseTimeoutMs = code == REQ_LONG_COMMAND ? kLongResponseTimeoutMs : kResponseTimeoutMs;
-    lastActivity = plat::GetTickCount();
-    requestStart = lastActivity;
-    lastProgress = lastActivity;
-
     const RequestRow* row = FindRequestRow(code);
-    inDispatch = true;
-    const Disposition d = row ? row->run(*this, code, *request) : RunGeneric(*this, code, *request);
-    inDispatch = false;
-    if (d == Disposition::Completed)
-        ClearPending();
+    return row ? row->run : &RunGeneric;
 }
 
-void PhoneLink::RouteToPending(const std::optional<std::string_view>& line)
+ResponseHandler ResponseHandlerFor(int32_t code)
 {
-    if (!requestPending)
-        return;
-    replyCode = currentRequest;
-    const ResponseHandlerRow* row = FindResponseHandlerRow(currentRequest);
-    (row ? row->response : &GenericResponse)(*this, line);
+    const ResponseHandlerRow* row = FindResponseHandlerRow(code);
+    return row ? row->response : &GenericResponse;
 }
 
 }  // namespace quorlink::link

@@ -1,5 +1,6 @@
 #include "quorlink/link/phone_link.h"
 
+#include "quorlink/link/link_records.h"
 #include "quorlink/link/link_requests.h"
 #include "quorlink/link/link_tables.h"
 #include "platform/clock.h"
@@ -12,26 +13,6 @@
 
 namespace quorlink::link {
 namespace {
-
-constexpr std::string_view kCmtPrefix = "+CMT:";
-
-LinkResult* NewResult(int32_t status, int32_t code)
-{
-    auto* r = static_cast<LinkResult*>(std::calloc(1, sizeof(LinkResult)));
-    if (r) {
-        r->status = status;
-        r->code = code;
-    }
-    return r;
-}
-
-void Deliver(uint32_t window, uint32_t wParam, LinkResult* r)
-{
-    if (!r)
-        return;
-    if (!plat::PostMessage(window, WM_LINK_RESULT, wParam, reinterpret_cast<intptr_t>(r)))
-        std::free(r);  // the window is gone; the record is ours again
-}
 
 uint32_t Elapsed(uint32_t since)
 {
@@ -50,25 +31,17 @@ void DiscardMessage(const plat::Message& m)
 
 }  // namespace
 
-StepVerdict WaitForOk(int, std::string_view line)
-{
-    const auto final = ClassifyFinal(line);
-    if (!final)
-        return StepVerdict::Continue;
-    return final->ok() ? StepVerdict::Done : StepVerdict::Failed;
-}
-
 PhoneLink::PhoneLink(LinkTarget target, std::unique_ptr<LinkPort> linkPort, const std::string& transcriptPath)
-    : port(std::move(linkPort)), resultTarget(target), lostTarget(target)
+    : port_(std::move(linkPort)), resultTarget_(target), lostTarget_(target)
 {
     if (!transcriptPath.empty())
-        transcript.Open(transcriptPath);
+        transcript_.Open(transcriptPath);
 }
 
 PhoneLink::~PhoneLink()
 {
-    if (port)
-        port->Close();
+    if (port_)
+        port_->Close();
 }
 
 // ---------------------------------------------------------------- sending
@@ -80,10 +53,10 @@ bool PhoneLink::Send(std::string_view command)
         return false;
     // A new command starts a new exchange: its answer gets a full time-out.
     MarkProgress();
-    transcript.Sent(command);
-    if (!port || !port->IsOpen())
+    transcript_.Sent(command);
+    if (!port_ || !port_->IsOpen())
         return false;
-    return port->Write(std::span(reinterpret_cast<const uint8_t*>(command.data()), command.size()), kSendLimitMs);
+    return port_->Write(std::span(reinterpret_cast<const uint8_t*>(command.data()), command.size()), kSendLimitMs);
 }
 
 bool PhoneLink::SendShortCommand(int code)
@@ -97,56 +70,38 @@ bool PhoneLink::SendShortCommand(int code)
 int PhoneLink::ReadOnce(int waitMs)
 {
     assert(OnOwnerThread());
-    auto room = receive.WritableSpan();
-    if (!port || room.empty())
+    auto room = receive_.WritableSpan();
+    if (!port_ || room.empty())
         return 0;
-    if (!port->IsOpen()) {
+    if (!port_->IsOpen()) {
         if (waitMs > 0)
             plat::Sleep(static_cast<uint32_t>(waitMs));
         return 0;
     }
-    const int n = port->Read(room, waitMs);
+    const int n = port_->Read(room, waitMs);
     if (n <= 0)
         return 0;
-    receive.Commit(static_cast<size_t>(n));
+    receive_.Commit(static_cast<size_t>(n));
     return n;
-}
-
-bool PhoneLink::OfferToListeners(std::string_view line)
-{
-    for (const auto& l : listeners) {
-        const std::string_view prefix(l.prefix);
-        if (!continuationPending && line.substr(0, prefix.size()) != prefix)
-            continue;
-        PostTextTo(l.window, l.messageCode, LINK_INTERMEDIATE, 0, line);
-        if (continuationPending) {
-            PostTextTo(l.window, l.messageCode, LINK_SUCCEEDED, 0, {});
-            continuationPending = false;
-        } else if (l.wantsNextLine && prefix == kCmtPrefix) {
-            continuationPending = true;
-        }
-        return true;
-    }
-    return false;
 }
 
 std::optional<std::string_view> PhoneLink::Extract()
 {
     for (;;) {
-        const auto e = receive.Next();
+        const auto e = receive_.Next();
         switch (e.kind) {
         case LineAssembler::Kind::None: return std::nullopt;
-        case LineAssembler::Kind::SwitchOff: transcript.Received(e.text); return e.text;
+        case LineAssembler::Kind::SwitchOff: transcript_.Received(e.text); return e.text;
         case LineAssembler::Kind::Prompt:
-            transcript.Received(e.text);
-            if (OfferToListeners(e.text))
+            transcript_.Received(e.text);
+            if (listeners_.Offer(e.text))
                 return std::nullopt;
             return e.text;
         case LineAssembler::Kind::Line:
-            transcript.Received(e.text);
+            transcript_.Received(e.text);
             if (e.text == "RING" || e.text == "NO CARRIER")
                 continue;
-            if (OfferToListeners(e.text))
+            if (listeners_.Offer(e.text))
                 continue;
             return e.text;
         }
@@ -162,8 +117,8 @@ std::optional<std::string_view> PhoneLink::PollLine(int readWaitMs)
         // A request waiting in the main loop for its lines would get no
         // record at all: fail it before the link goes. (A handler running
         // inside the dispatch posts its own.)
-        if (requestPending && !inDispatch) {
-            replyCode = currentRequest;
+        if (requestPending_ && !inDispatch_) {
+            replyCode_ = currentRequest_;
             PostText(LINK_FAILED, LINK_ERR_SEND, {});
         }
         CloseLink(true);
@@ -192,27 +147,30 @@ std::optional<ClassifiedLine> PhoneLink::WaitClassified(uint32_t timeoutMs)
 {
     const auto line = WaitLine(timeoutMs);
     if (!line) {
-        if (port)
-            port->ClearErrors();
+        if (port_)
+            port_->ClearErrors();
         return std::nullopt;
     }
     return ClassifiedLine{ClassifyLine(*line), *line, ClassifyFinal(*line)};
 }
 
-bool PhoneLink::WaitFinalResponse(uint32_t lineTimeoutMs)
+std::optional<ClassifiedLine> PhoneLink::WaitForProgress(uint32_t timeoutMs)
 {
-    // Lines that are not final do not extend the wait.
-    const uint32_t start = plat::GetTickCount();
-    for (;;) {
-        const uint32_t elapsed = Elapsed(start);
-        if (elapsed >= lineTimeoutMs)
-            return false;
-        const auto c = WaitClassified(lineTimeoutMs - elapsed);
-        if (!c)
-            return false;
-        if (c->final)
-            return c->final->ok();
+    if (!port_ || !port_->IsOpen())
+        return std::nullopt;
+    // The wait ends when the request has made no progress for timeoutMs,
+    // however many other lines (unsolicited reports, noise) arrive.
+    const uint32_t idle = Elapsed(lastProgress_);
+    if (idle >= timeoutMs)
+        return std::nullopt;
+    auto c = WaitClassified(timeoutMs - idle);
+    if (c && c->code == kRespSwitchOff) {
+        CloseLink(true);
+        return std::nullopt;
     }
+    if (c && c->final)
+        MarkProgress();
+    return c;
 }
 
 bool PhoneLink::WaitExactLine(std::string_view expected, uint32_t timeoutMs)
@@ -274,51 +232,28 @@ bool PhoneLink::RunSteps(std::span<const CommandStep> steps)
 
 // ---------------------------------------------------------------- posting
 
-void PhoneLink::PostTextTo(uint32_t window, uint32_t wParam, int32_t status, int32_t code, std::string_view text)
-{
-    LinkResult* r = NewResult(status, code);
-    if (!r)
-        return;
-    const size_t n = std::min(text.size(), kLinkResultTextSize - 1);
-    if (n > 0)
-        std::memcpy(r->text, text.data(), n);
-    r->text[n] = 0;
-    Deliver(window, wParam, r);
-}
-
-void PhoneLink::PostProgressTo(uint32_t window, uint32_t wParam, int32_t status, int32_t code, int32_t current,
-                               int32_t total)
-{
-    LinkResult* r = NewResult(status, code);
-    if (!r)
-        return;
-    r->progress.current = current;
-    r->progress.total = total;
-    Deliver(window, wParam, r);
-}
-
 void PhoneLink::PostText(int32_t status, int32_t code, std::string_view text)
 {
-    PostTextTo(resultTarget.window, static_cast<uint32_t>(replyCode), status, code, text);
+    PostTextTo(resultTarget_.window, static_cast<uint32_t>(replyCode_), status, code, text);
 }
 
 void PhoneLink::PostProgress(int32_t status, int32_t code, int32_t current, int32_t total)
 {
-    PostProgressTo(resultTarget.window, static_cast<uint32_t>(replyCode), status, code, current, total);
+    PostProgressTo(resultTarget_.window, static_cast<uint32_t>(replyCode_), status, code, current, total);
 }
 
 void PhoneLink::PostLinkLost()
 {
-    plat::PostMessage(lostTarget.window, WM_LINK_LOST, 0, 0);
+    plat::PostMessage(lostTarget_.window, WM_LINK_LOST, 0, 0);
 }
 
 // ------------------------------------------------------------------ state
 
 void PhoneLink::CloseLink(bool notify)
 {
-    if (port)
-        port->Close();
-    linkState = kLinkClosed;
+    if (port_)
+        port_->Close();
+    linkState_ = kLinkClosed;
     if (notify) {
         PostLinkLost();
         ClearPending();
@@ -327,50 +262,22 @@ void PhoneLink::CloseLink(bool notify)
 
 void PhoneLink::MarkProgress()
 {
-    lastProgress = plat::GetTickCount();
+    lastProgress_ = plat::GetTickCount();
 }
 
 void PhoneLink::ClearPending()
 {
-    requestPending = false;
-    currentRequest = kNoRequest;
-}
-
-bool PhoneLink::RegisterListener(const UnsolicitedListener& listener)
-{
-    const std::string_view prefix(listener.prefix, strnlen(listener.prefix, sizeof listener.prefix));
-    for (auto& l : listeners) {
-        if (std::string_view(l.prefix) == prefix) {
-            l.guiThreadId = listener.guiThreadId;
-            l.window = listener.window;
-            l.messageCode = listener.messageCode;
-            l.wantsNextLine = listener.wantsNextLine;
-            return true;
-        }
-    }
-    if (prefix.size() > kMaxListenerPrefix)
-        return false;
-    UnsolicitedListener added = listener;
-    added.prefix[kMaxListenerPrefix] = 0;
-    listeners.push_back(added);
-    return true;
-}
-
-void PhoneLink::RemoveListener(std::string_view prefix)
-{
-    const auto it = std::find_if(listeners.begin(), listeners.end(),
-                                 [&](const UnsolicitedListener& l) { return std::string_view(l.prefix) == prefix; });
-    if (it != listeners.end())
-        listeners.erase(it);
+    requestPending_ = false;
+    currentRequest_ = kNoRequest;
 }
 
 void PhoneLink::KeepAlive()
 {
-    if (linkState == kLinkClosed)
+    if (linkState_ == kLinkClosed)
         return;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (port)
-            port->ClearErrors();
+        if (port_)
+            port_->ClearErrors();
         (void)SendShortCommand(kRespConnect);
         switch (ConnectProbe()) {
         case ProbeResult::Success: return;
@@ -384,13 +291,46 @@ void PhoneLink::KeepAlive()
 
 // -------------------------------------------------------------- main loop
 
+void PhoneLink::Dispatch(int32_t code, LinkRequest* raw)
+{
+    // The record and the block it owns are freed when the request has run.
+    const auto free = [code](LinkRequest* r) { FreeLinkRequest(code, r); };
+    std::unique_ptr<LinkRequest, decltype(free)> request(raw, free);
+    // A request still pending is replaced; it gets no record.
+    ClearPending();
+    if (!request)
+        return;
+    resultTarget_ = {request->guiThreadId, request->window};
+    requestPending_ = true;
+    currentRequest_ = code;
+    replyCode_ = code;
+    responseTimeoutMs_ = code == REQ_LONG_COMMAND ? kLongResponseTimeoutMs : kResponseTimeoutMs;
+    lastActivity_ = plat::GetTickCount();
+    requestStart_ = lastActivity_;
+    lastProgress_ = lastActivity_;
+
+    inDispatch_ = true;
+    const Disposition d = HandlerFor(code)(context_, code, *request);
+    inDispatch_ = false;
+    if (d == Disposition::Completed)
+        ClearPending();
+}
+
+void PhoneLink::RouteToPending(const std::optional<std::string_view>& line)
+{
+    if (!requestPending_)
+        return;
+    replyCode_ = currentRequest_;
+    ResponseHandlerFor(currentRequest_)(context_, line);
+}
+
 bool PhoneLink::HandleMessage(const plat::Message& m)
 {
     switch (m.message) {
     case plat::WM_QUIT: return false;
     case WM_LINK_SET_TARGET:
         if (void* block = plat::TakeBlock(static_cast<uint32_t>(m.lParam))) {
-            std::memcpy(&resultTarget, block, sizeof resultTarget);
+            std::memcpy(&resultTarget_, block, sizeof resultTarget_);
             std::free(block);
         }
         return true;
@@ -411,14 +351,14 @@ void PhoneLink::WaitForWork(bool takeMessages, bool lineCame)
     if (lineCame)
         return;
     int64_t limit = -1;
-    if (requestPending) {
-        const uint32_t elapsed = Elapsed(lastActivity);
-        limit = elapsed > responseTimeoutMs ? 0 : static_cast<int64_t>(responseTimeoutMs - elapsed) + 1;
-        const uint32_t total = Elapsed(requestStart);
-        const uint32_t cap = kPendingLimitFactor * responseTimeoutMs;
+    if (requestPending_) {
+        const uint32_t elapsed = Elapsed(lastActivity_);
+        limit = elapsed > responseTimeoutMs_ ? 0 : static_cast<int64_t>(responseTimeoutMs_ - elapsed) + 1;
+        const uint32_t total = Elapsed(requestStart_);
+        const uint32_t cap = kPendingLimitFactor * responseTimeoutMs_;
         limit = std::min<int64_t>(limit, total > cap ? 0 : static_cast<int64_t>(cap - total) + 1);
     }
-    const int fd = port ? port->WaitFd() : -1;
+    const int fd = port_ ? port_->WaitFd() : -1;
     if (takeMessages) {
         plat::WaitForMessageOrFd(fd, POLLIN, static_cast<int>(limit));
         return;
@@ -438,7 +378,7 @@ void PhoneLink::WaitForWork(bool takeMessages, bool lineCame)
 int PhoneLink::Run()
 {
     assert(OnOwnerThread());
-    if (resultTarget.guiThreadId == 0 || resultTarget.window == 0) {
+    if (resultTarget_.guiThreadId == 0 || resultTarget_.window == 0) {
         plat::CloseThreadQueue(DiscardMessage);
         return 0;
     }
@@ -448,11 +388,11 @@ int PhoneLink::Run()
         const bool lineCame = line.has_value();
         if (line)
             RouteToPending(line);
-        if (requestPending) {
-            if (Elapsed(lastActivity) > responseTimeoutMs ||
-                Elapsed(requestStart) > kPendingLimitFactor * responseTimeoutMs) {
+        if (requestPending_) {
+            if (Elapsed(lastActivity_) > responseTimeoutMs_ ||
+                Elapsed(requestStart_) > kPendingLimitFactor * responseTimeoutMs_) {
                 RouteToPending(std::nullopt);
-            } else if (!acceptWhileBusy) {
+            } else if (!acceptWhileBusy_) {
                 WaitForWork(false, lineCame);
                 continue;
             }
@@ -464,13 +404,163 @@ int PhoneLink::Run()
         }
         WaitForWork(true, lineCame);
     }
-    if (port)
-        port->Close();
+    if (port_)
+        port_->Close();
     plat::KillThreadTimer(kKeepAliveTimerId);
-    transcript.Close();
-    listeners.clear();
+    transcript_.Close();
+    listeners_.Clear();
     plat::CloseThreadQueue(DiscardMessage);
     return 0;
+}
+
+// ------------------------------------------------------ handler context
+
+StepVerdict WaitForOk(int, std::string_view line)
+{
+    const auto final = ClassifyFinal(line);
+    if (!final)
+        return StepVerdict::Continue;
+    return final->ok() ? StepVerdict::Done : StepVerdict::Failed;
+}
+
+bool RequestContext::Send(std::string_view command)
+{
+    return link_.Send(command);
+}
+
+bool RequestContext::SendShortCommand(int code)
+{
+    return link_.SendShortCommand(code);
+}
+
+std::optional<ClassifiedLine> RequestContext::WaitLine(uint32_t timeoutMs)
+{
+    return link_.WaitForProgress(timeoutMs);
+}
+
+bool RequestContext::WaitFinal(uint32_t timeoutMs)
+{
+    for (;;) {
+        const auto c = link_.WaitForProgress(timeoutMs);
+        if (!c)
+            return false;
+        if (c->final)
+            return c->final->ok();
+    }
+}
+
+void RequestContext::MarkProgress()
+{
+    link_.MarkProgress();
+}
+
+bool RequestContext::RunSteps(std::span<const CommandStep> steps)
+{
+    return link_.RunSteps(steps);
+}
+
+void RequestContext::PostText(int32_t status, int32_t code, std::string_view text)
+{
+    link_.PostText(status, code, text);
+}
+
+void RequestContext::PostProgress(int32_t status, int32_t code, int32_t current, int32_t total)
+{
+    link_.PostProgress(status, code, current, total);
+}
+
+bool RequestContext::LinkAlive() const
+{
+    return link_.linkState_ == PhoneLink::kLinkOpen || (link_.port_ && link_.port_->IsOpen());
+}
+
+void RequestContext::DropLink()
+{
+    link_.CloseLink(true);
+}
+
+ListenerRegistry& RequestContext::Listeners()
+{
+    return link_.listeners_;
+}
+
+void RequestContext::RestartResponseTimer()
+{
+    link_.lastActivity_ = plat::GetTickCount();
+}
+
+void RequestContext::FinishRequest()
+{
+    link_.ClearPending();
+}
+
+void RequestContext::SetAcceptWhileBusy(bool accept)
+{
+    link_.acceptWhileBusy_ = accept;
+}
+
+bool LinkConnection::Open(int comNumber)
+{
+    return link_.port_ && link_.port_->Open(comNumber);
+}
+
+bool LinkConnection::CanOpen(int comNumber)
+{
+    return link_.port_ && link_.port_->CanOpen(comNumber);
+}
+
+void LinkConnection::ClosePort()
+{
+    if (link_.port_)
+        link_.port_->Close();
+}
+
+void LinkConnection::ClearErrors()
+{
+    if (link_.port_)
+        link_.port_->ClearErrors();
+}
+
+void LinkConnection::DiscardInput()
+{
+    if (link_.port_)
+        link_.port_->PurgeBoth();
+    link_.receive_.Clear();
+}
+
+void LinkConnection::ClearReceived()
+{
+    link_.receive_.Clear();
+}
+
+bool LinkConnection::IsUp() const
+{
+    return link_.linkState_ == PhoneLink::kLinkOpen;
+}
+
+void LinkConnection::SetUp(bool up)
+{
+    link_.linkState_ = up ? PhoneLink::kLinkOpen : PhoneLink::kLinkClosed;
+}
+
+int LinkConnection::RememberedPort() const
+{
+    return link_.rememberedPort_;
+}
+
+void LinkConnection::Remember(int comNumber)
+{
+    link_.rememberedPort_ = comNumber;
+}
+
+ProbeResult LinkConnection::AwaitProbeAnswer()
+{
+    return link_.ConnectProbe();
+}
+
+bool LinkConnection::WaitExactLine(std::string_view expected, uint32_t timeoutMs)
+{
+    return link_.WaitExactLine(expected, timeoutMs);
 }
 
 }  // namespace quorlink::link

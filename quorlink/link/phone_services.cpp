@@ -6,7 +6,6 @@
 #include "quorlink/codecs/ucs2.h"
 #include "quorlink/link/file_transfer.h"
 #include "quorlink/link/link_tables.h"
-#include "quorlink/link/phone_link.h"
 #include "platform/messages.h"
 
 #include <unistd.h>
@@ -34,9 +33,9 @@ bool StartsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-bool SendAndWaitOk(PhoneLink& link, std::string_view command)
+bool SendAndWaitOk(RequestContext& ctx, std::string_view command)
 {
-    return link.Send(command) && WaitPhoneFinal(link, PhoneLink::kLineTimeoutMs);
+    return ctx.Send(command) && ctx.WaitFinal();
 }
 
 bool WriteAll(std::FILE* file, std::string_view text)
@@ -57,10 +56,10 @@ enum class Answer {
 // silence, or onLine returning false. The line is valid only during the
 // call.
 template <typename OnLine>
-Answer ReadAnswer(PhoneLink& link, uint32_t timeoutMs, OnLine&& onLine)
+Answer ReadAnswer(RequestContext& ctx, uint32_t timeoutMs, OnLine&& onLine)
 {
     for (;;) {
-        const auto c = WaitPhoneLine(link, timeoutMs);
+        const auto c = ctx.WaitLine(timeoutMs);
         if (!c)
             return Answer::Silence;
         if (c->isError())
@@ -79,12 +78,12 @@ struct Counts {
     long first = 0;
     long second = 0;
 };
-std::optional<Counts> ReadStorageCounts(PhoneLink& link)
+std::optional<Counts> ReadStorageCounts(RequestContext& ctx)
 {
-    if (!link.Send("AT+CPMS?\r"))
+    if (!ctx.Send("AT+CPMS?\r"))
         return std::nullopt;
     Counts counts;
-    const Answer a = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+    const Answer a = ReadAnswer(ctx, RequestContext::kLineTimeoutMs, [&](std::string_view line) {
         if (StartsWith(line, "+CPMS")) {
             counts.first = NumberAfterComma(line, 1);
             counts.second = NumberAfterComma(line, 2);
@@ -96,9 +95,9 @@ std::optional<Counts> ReadStorageCounts(PhoneLink& link)
     return counts;
 }
 
-void PostDone(PhoneLink& link, bool ok)
+void PostDone(RequestContext& ctx, bool ok)
 {
-    link.PostText(ok ? LINK_SUCCEEDED : LINK_FAILED, 0, {});
+    ctx.PostText(ok ? LINK_SUCCEEDED : LINK_FAILED, 0, {});
 }
 
 }  // namespace
@@ -343,19 +342,19 @@ bool ReplaceFileHeader(const std::string& path, std::string_view header)
 namespace {
 
 // Everything between switching to UCS2 and the phonebook file closed.
-bool ReadPhonebookInto(PhoneLink& link, const std::string& path)
+bool ReadPhonebookInto(RequestContext& ctx, const std::string& path)
 {
-    if (!link.Send("AT+CPBS?\r"))
+    if (!ctx.Send("AT+CPBS?\r"))
         return false;
     long used = 0, locations = 0;
-    const Answer status = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+    const Answer status = ReadAnswer(ctx, RequestContext::kLineTimeoutMs, [&](std::string_view line) {
         if (StartsWith(line, "+CPBS")) {
             used = NumberAfterComma(line, 1);
             locations = NumberAfterComma(line, 2);
         }
         return true;
     });
-    if (status != Answer::Ok || !SendAndWaitOk(link, "AT+CPBW=?\r"))
+    if (status != Answer::Ok || !SendAndWaitOk(ctx, "AT+CPBW=?\r"))
         return false;
 
     FilePtr file(std::fopen(path.c_str(), "wb"), &std::fclose);
@@ -366,10 +365,10 @@ bool ReadPhonebookInto(PhoneLink& link, const std::string& path)
     if (used == 0)
         return std::fclose(file.release()) == 0;
 
-    if (!link.Send("AT+CPBR=1," + std::to_string(locations) + "\r"))
+    if (!ctx.Send("AT+CPBR=1," + std::to_string(locations) + "\r"))
         return false;
     long entries = 0;
-    const Answer list = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view cpbr) {
+    const Answer list = ReadAnswer(ctx, RequestContext::kLineTimeoutMs, [&](std::string_view cpbr) {
         if (!StartsWith(cpbr, "+CPBR"))
             return true;
         const auto line = PhonebookLine(cpbr);
@@ -377,9 +376,9 @@ bool ReadPhonebookInto(PhoneLink& link, const std::string& path)
             return true;  // fields not found: skipped
         if (!WriteAll(file.get(), *line))
             return false;
-        link.MarkProgress();
+        ctx.MarkProgress();
         ++entries;
-        link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(entries), static_cast<int32_t>(used));
+        ctx.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(entries), static_cast<int32_t>(used));
         return true;
     });
     if (list != Answer::Ok)
@@ -390,20 +389,20 @@ bool ReadPhonebookInto(PhoneLink& link, const std::string& path)
 
 }  // namespace
 
-Disposition RunReadPhonebook(PhoneLink& link, int32_t, LinkRequest& request)
+Disposition RunReadPhonebook(RequestContext& ctx, int32_t, LinkRequest& request)
 {
     const std::string path(RequestText(request));
-    if (!SendAndWaitOk(link, "AT+CPBS=\"SM\"\r") || !SendAndWaitOk(link, "AT+CSCS=\"UCS2\"\r")) {
-        PostDone(link, false);
+    if (!SendAndWaitOk(ctx, "AT+CPBS=\"SM\"\r") || !SendAndWaitOk(ctx, "AT+CSCS=\"UCS2\"\r")) {
+        PostDone(ctx, false);
         return Disposition::Completed;
     }
-    const bool ok = ReadPhonebookInto(link, path);
+    const bool ok = ReadPhonebookInto(ctx, path);
     // The rest of the link speaks the GSM character set: switch back after
     // a failed read too, or later commands would send and read UCS2. One
     // final record, after the switch: a batch takes a second one for the
     // next step's.
-    const bool restored = SendAndWaitOk(link, "AT+CSCS=\"GSM\"\r");
-    PostDone(link, ok && restored);
+    const bool restored = SendAndWaitOk(ctx, "AT+CSCS=\"GSM\"\r");
+    PostDone(ctx, ok && restored);
     return Disposition::Completed;
 }
 
@@ -411,7 +410,7 @@ Disposition RunReadPhonebook(PhoneLink& link, int32_t, LinkRequest& request)
 
 namespace {
 
-bool ReadMessagesInto(PhoneLink& link, const std::string& path)
+bool ReadMessagesInto(RequestContext& ctx, const std::string& path)
 {
     // The parts of long messages, beside the message file (none left from
     // an earlier read).
@@ -419,7 +418,7 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
     std::remove(partsPath.c_str());
     std::string parts;
     std::string index;
-    const auto counts = ReadStorageCounts(link);
+    const auto counts = ReadStorageCounts(ctx);
     if (!counts)
         return false;
     const long stored = counts->first;
@@ -430,17 +429,17 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
     if (stored == 0)
         return std::fclose(file.release()) == 0;
 
-    if (!link.Send("AT+CMGL=4\r"))
+    if (!ctx.Send("AT+CMGL=4\r"))
         return false;
     long seen = 0;
     bool awaitingPdu = false;  // a message header came and its PDU is next
     long awaitingStatus = 0;
-    const Answer list = ReadAnswer(link, kMessageListLineMs, [&](std::string_view line) {
+    const Answer list = ReadAnswer(ctx, kMessageListLineMs, [&](std::string_view line) {
         if (StartsWith(line, "+CMGL:")) {
-            link.MarkProgress();
+            ctx.MarkProgress();
             ++seen;
             if (seen <= stored)
-                link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(seen), static_cast<int32_t>(stored));
+                ctx.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(seen), static_cast<int32_t>(stored));
             const size_t comma = line.find(',');
             const bool hasStatus = comma != std::string_view::npos && comma + 1 < line.size() &&
                 line[comma + 1] >= '0' && line[comma + 1] <= '9';
@@ -479,7 +478,7 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
     if (!WriteAll(file.get(), "\r\n") || std::fclose(file.release()) != 0)
         return false;
 
-    const auto fresh = ReadStorageCounts(link);
+    const auto fresh = ReadStorageCounts(ctx);
     if (!fresh)
         return false;
     return ReplaceFileHeader(path, std::to_string(fresh->second) + "," + std::to_string(fresh->first));
@@ -487,9 +486,9 @@ bool ReadMessagesInto(PhoneLink& link, const std::string& path)
 
 }  // namespace
 
-Disposition RunReadMessages(PhoneLink& link, int32_t, LinkRequest& request)
+Disposition RunReadMessages(RequestContext& ctx, int32_t, LinkRequest& request)
 {
-    PostDone(link, ReadMessagesInto(link, std::string(RequestText(request))));
+    PostDone(ctx, ReadMessagesInto(ctx, std::string(RequestText(request))));
     return Disposition::Completed;
 }
 
@@ -497,7 +496,7 @@ Disposition RunReadMessages(PhoneLink& link, int32_t, LinkRequest& request)
 
 namespace {
 
-bool SendMessage(PhoneLink& link, const MessageBlock& block, std::string_view requestText)
+bool SendMessage(RequestContext& ctx, const MessageBlock& block, std::string_view requestText)
 {
     // The text is judged before anything goes to the phone: one that fits
     // no message is refused rather than cut.
@@ -509,10 +508,10 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block, std::string_view re
     if (!outgoing)
         return false;
 
-    if (!link.Send("AT+CSCA?\r"))
+    if (!ctx.Send("AT+CSCA?\r"))
         return false;
     std::string centre;
-    const Answer a = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+    const Answer a = ReadAnswer(ctx, RequestContext::kLineTimeoutMs, [&](std::string_view line) {
         if (StartsWith(line, "+CSCA"))
             centre = std::string(QuotedField(line, 1).value_or(std::string_view{}));
         return true;
@@ -556,22 +555,22 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block, std::string_view re
     std::string body(pdu, static_cast<size_t>(length));
     body += '\x1A';
 
-    if (!link.Send("AT+CMGS=" + std::to_string(tpduLength) + "\r"))
+    if (!ctx.Send("AT+CMGS=" + std::to_string(tpduLength) + "\r"))
         return false;
     for (;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        const auto c = ctx.WaitLine();
         if (!c || c->isError())
             return false;
         if (c->line == "> ")
             break;
     }
-    if (!link.Send(body))
+    if (!ctx.Send(body))
         return false;
     // "+CMGS:" means sent; its "OK" is read too, so that it is not left
     // behind as the answer to the next command.
     bool sent = false;
     for (;;) {
-        const auto c = WaitPhoneLine(link, PhoneLink::kLineTimeoutMs);
+        const auto c = ctx.WaitLine();
         if (!c)
             return sent;
         if (c->isError())
@@ -585,25 +584,25 @@ bool SendMessage(PhoneLink& link, const MessageBlock& block, std::string_view re
 
 }  // namespace
 
-Disposition RunSendMessage(PhoneLink& link, int32_t, LinkRequest& request)
+Disposition RunSendMessage(RequestContext& ctx, int32_t, LinkRequest& request)
 {
     std::unique_ptr<MessageBlock, decltype(&std::free)> block(
         static_cast<MessageBlock*>(plat::TakeBlock(request.argument)), &std::free);
-    PostDone(link, block && SendMessage(link, *block, RequestText(request)));
+    PostDone(ctx, block && SendMessage(ctx, *block, RequestText(request)));
     return Disposition::Completed;
 }
 
 // ------------------------------------------------------ version check
 
-Disposition RunCheckVersion(PhoneLink& link, int32_t, LinkRequest& request)
+Disposition RunCheckVersion(RequestContext& ctx, int32_t, LinkRequest& request)
 {
-    if (!link.Send("AT*GETVER\r")) {
-        PostDone(link, false);
+    if (!ctx.Send("AT*GETVER\r")) {
+        PostDone(ctx, false);
         return Disposition::Completed;
     }
     std::optional<std::string> version;
     // Whatever ends the answer, the version is judged by what came before.
-    (void)ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+    (void)ReadAnswer(ctx, RequestContext::kLineTimeoutMs, [&](std::string_view line) {
         constexpr std::string_view kPrefix = "*GETVER:";
         if (StartsWithNoCase(line, kPrefix)) {
             std::string_view v = line.substr(kPrefix.size());
@@ -614,23 +613,23 @@ Disposition RunCheckVersion(PhoneLink& link, int32_t, LinkRequest& request)
         return true;
     });
     if (version && VersionAccepted(*version, RequestText(request))) {
-        PostDone(link, true);
+        PostDone(ctx, true);
         return Disposition::Completed;
     }
     // A phone whose software is not in the list is not used.
-    PostDone(link, false);
-    if (link.linkState == PhoneLink::kLinkOpen || (link.port && link.port->IsOpen()))
-        link.CloseLink(true);  // not again when a switch-off has closed it already
+    PostDone(ctx, false);
+    if (ctx.LinkAlive())
+        ctx.DropLink();  // not again when a switch-off has closed it already
     return Disposition::Completed;
 }
 
 // ------------------------------------------------- counts and lock
 
-Disposition RunStorageCounts(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunStorageCounts(RequestContext& ctx, int32_t, LinkRequest&)
 {
-    if (link.Send("AT+CPMS?\r")) {
+    if (ctx.Send("AT+CPMS?\r")) {
         long used = 0, total = 0;
-        const Answer a = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+        const Answer a = ReadAnswer(ctx, RequestContext::kLineTimeoutMs, [&](std::string_view line) {
             if (StartsWith(line, "+CPMS")) {
                 used = NumberAfterComma(line, 1);
                 total = NumberAfterComma(line, 2);
@@ -638,18 +637,18 @@ Disposition RunStorageCounts(PhoneLink& link, int32_t, LinkRequest&)
             return true;
         });
         if (a != Answer::Error)
-            link.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(used), static_cast<int32_t>(total));
+            ctx.PostProgress(LINK_INTERMEDIATE, 0, static_cast<int32_t>(used), static_cast<int32_t>(total));
     }
-    link.PostText(LINK_SUCCEEDED, 0, {});
+    ctx.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }
 
-Disposition RunPrivacyLock(PhoneLink& link, int32_t, LinkRequest&)
+Disposition RunPrivacyLock(RequestContext& ctx, int32_t, LinkRequest&)
 {
-    if (link.Send("AT*SAFEBOXSTAT\r")) {
+    if (ctx.Send("AT*SAFEBOXSTAT\r")) {
         int pictures = 0, messages = 0;
         bool settled = false;  // "NON" seen: the flags stay 0
-        const Answer a = ReadAnswer(link, PhoneLink::kLineTimeoutMs, [&](std::string_view line) {
+        const Answer a = ReadAnswer(ctx, RequestContext::kLineTimeoutMs, [&](std::string_view line) {
             // After "NON" the rest of the answer is read but not used, so
             // that its final line is not left for the next command.
             if (settled || !StartsWith(line, "*SAFEBOXSTAT:"))
@@ -666,9 +665,9 @@ Disposition RunPrivacyLock(PhoneLink& link, int32_t, LinkRequest&)
         // "NON" settles the answer; only an error before it leaves the
         // flags unknown.
         if (a != Answer::Error || settled)
-            link.PostProgress(LINK_INTERMEDIATE, 0, pictures, messages);
+            ctx.PostProgress(LINK_INTERMEDIATE, 0, pictures, messages);
     }
-    link.PostText(LINK_SUCCEEDED, 0, {});
+    ctx.PostText(LINK_SUCCEEDED, 0, {});
     return Disposition::Completed;
 }
 

@@ -48,12 +48,12 @@ struct OutgoingText {
 };
 [[nodiscard]] std::optional<OutgoingText> TextForSend(std::string_view pcText, bool part);
 
-Disposition RunReadPhonebook(PhoneLink& link, int32_t code, LinkRequest& request);  // 205
-Disposition RunReadMessages(PhoneLink& link, int32_t code, LinkRequest& request);  // 206
-Disposition RunSendMessage(PhoneLink& link, int32_t code, LinkRequest& request);  // 207
-Disposition RunCheckVersion(PhoneLink& link, int32_t code, LinkRequest& request);  // 98
-Disposition RunStorageCounts(PhoneLink& link, int32_t code, LinkRequest& request);  // 99
-Disposition RunPrivacyLock(PhoneLink& link, int32_t code, LinkRequest& request);  // 219
+Disposition RunReadPhonebook(RequestContext& ctx, int32_t code, LinkRequest& request);  // 205
+Disposition RunReadMessages(RequestContext& ctx, int32_t code, LinkRequest& request);  // 206
+Disposition RunSendMessage(RequestContext& ctx, int32_t code, LinkRequest& request);  // 207
+Disposition RunCheckVersion(RequestContext& ctx, int32_t code, LinkRequest& request);  // 98
+Disposition RunStorageCounts(RequestContext& ctx, int32_t code, LinkRequest& request);  // 99
+Disposition RunPrivacyLock(RequestContext& ctx, int32_t code, LinkRequest& request);  // 219
 
 // The decimal number after the n-th comma of a line (n from 1); 0 when the
 // line has fewer commas or no digits there.

@@ -9,7 +9,7 @@
 
 #include "quorlink/link/file_transfer.h"
 #include "quorlink/link/link_port.h"
-#include "quorlink/link/phone_link.h"
+#include "quorlink/link/phone_link_for_testing.h"
 #include "quorlink/link/phone_services.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
@@ -95,8 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int32_t code = kCodes[data[0] % (sizeof kCodes / sizeof kCodes[0])];
 
     PhoneLink link(LinkTarget{plat::CurrentThreadId(), window}, std::make_unique<ScriptedPort>(data + 1, size - 1), "");
-    (void)link.port->Open(1);
-    link.linkState = PhoneLink::kLinkOpen;
+    PhoneLinkForTesting peer(link);
+    (void)peer.Connect();
 
     auto* request = static_cast<LinkRequest*>(std::calloc(1, sizeof(LinkRequest)));
     request->guiThreadId = plat::CurrentThreadId();
@@ -118,12 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else if (code == REQ_READ_SIM_PHONEBOOK || code == REQ_READ_MESSAGES) {
         std::strcpy(request->text, local.c_str());
     }
-    auto* port = static_cast<ScriptedPort*>(link.port.get());
+    auto* port = static_cast<ScriptedPort*>(&peer.Port());
     const int before = finals;
     const uint32_t start = plat::GetTickCount();
-    link.Dispatch(code, request);
+    peer.Dispatch(code, request);
     const uint64_t took = plat::GetTickCount() - start;
-    if (link.requestPending || finals != before + 1)
+    if (peer.RequestPending() || finals != before + 1)
         std::abort();
     // Each command's answer ends within the longest line time-out (and a
     // little more for the clock's coarse steps at this speed).

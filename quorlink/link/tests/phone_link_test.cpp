@@ -1,8 +1,9 @@
 // The worker's primitives and handlers, driven from the test thread through
 // a fake port: no worker thread, no timing.
 
+#include "quorlink/link/link_records.h"
 #include "quorlink/link/link_requests.h"
-#include "quorlink/link/phone_link.h"
+#include "quorlink/link/phone_link_for_testing.h"
 #include "support/fake_port.h"
 #include "support/result_sink.h"
 
@@ -26,25 +27,24 @@ protected:
         : device(std::make_shared<FakeDevice>()),
           link(LinkTarget{plat::CurrentThreadId(), sink.window()}, std::make_unique<FakePort>(device), "")
     {
-        EXPECT_TRUE(link.port->Open(1));
-        link.linkState = PhoneLink::kLinkOpen;
+        EXPECT_TRUE(peer.Connect());
     }
 
     void Register(const std::string& prefix, uint32_t messageCode, bool wantsNext, uint32_t window)
     {
-        link.Dispatch(REQ_REGISTER_LISTENER, NewRequest(prefix, window, NewListenerBlock(messageCode, wantsNext)));
+        peer.Dispatch(REQ_REGISTER_LISTENER, NewRequest(prefix, window, NewListenerBlock(messageCode, wantsNext)));
     }
 
     // Dispatches a request and feeds the lines that follow to it.
     void Serve(int32_t code, const std::string& text, const std::string& reply)
     {
-        link.Dispatch(code, NewRequest(text, sink.window()));
+        peer.Dispatch(code, NewRequest(text, sink.window()));
         device->Inject(reply);
-        while (link.requestPending) {
-            const auto line = link.WaitLine(50);
+        while (peer.RequestPending()) {
+            const auto line = peer.WaitLine(50);
             if (!line)
                 break;
-            link.RouteToPending(line);
+            peer.RouteToPending(line);
         }
     }
 
@@ -72,16 +72,17 @@ protected:
     ResultSink listenerWindow;
     std::shared_ptr<FakeDevice> device;
     PhoneLink link;
+    PhoneLinkForTesting peer{link};
 };
 
 TEST_F(PhoneLinkTest, RingAndNoCarrierAreDroppedButLongerLinesAreNot)
 {
     Register("RING", 7, false, listenerWindow.window());
     device->Inject("\r\nRING\r\n\r\nNO CARRIER\r\n\r\nRINGER\r\n\r\nNO CARRIER 2\r\n\r\nOK\r\n");
-    const auto line = link.WaitLine(100);
+    const auto line = peer.WaitLine(100);
     ASSERT_TRUE(line);
     EXPECT_EQ(*line, "NO CARRIER 2");
-    EXPECT_EQ(link.WaitLine(100).value_or(""), "OK");
+    EXPECT_EQ(peer.WaitLine(100).value_or(""), "OK");
     const auto got = Deliveries();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].text, "RINGER");
@@ -94,22 +95,22 @@ TEST_F(PhoneLinkTest, ListenerPrefixesUpToFifteenCharacters)
     Register(std::string(15, 'P'), 1, false, listenerWindow.window());
     Register(std::string(16, 'Q'), 2, false, listenerWindow.window());
     Register("", 3, false, 0);  // an empty prefix is a prefix of everything
-    ASSERT_EQ(link.listeners.size(), 2u);
-    EXPECT_EQ(std::string(link.listeners[0].prefix), std::string(15, 'P'));
+    ASSERT_EQ(peer.Listeners().size(), 2u);
+    EXPECT_EQ(std::string(peer.Listeners()[0].prefix), std::string(15, 'P'));
     // Same prefix: updated in place, not added.
     Register(std::string(15, 'P'), 9, true, listenerWindow.window());
-    ASSERT_EQ(link.listeners.size(), 2u);
-    EXPECT_EQ(link.listeners[0].messageCode, 9u);
-    EXPECT_EQ(link.listeners[0].wantsNextLine, 1);
+    ASSERT_EQ(peer.Listeners().size(), 2u);
+    EXPECT_EQ(peer.Listeners()[0].messageCode, 9u);
+    EXPECT_EQ(peer.Listeners()[0].wantsNextLine, 1);
     // Every registration ends with a success record, even a refused one.
     size_t successes = 0;
     for (const auto& r : listenerWindow.Results())
         successes += r.wParam == REQ_REGISTER_LISTENER && r.status == LINK_SUCCEEDED;
     EXPECT_EQ(successes, 3u);  // the fourth went to window 0 and was freed
-    link.Dispatch(REQ_REMOVE_LISTENER, NewRequest("", sink.window()));
-    ASSERT_EQ(link.listeners.size(), 1u);
-    link.Dispatch(REQ_REMOVE_LISTENER, NewRequest("nothing", sink.window()));
-    EXPECT_EQ(link.listeners.size(), 1u);
+    peer.Dispatch(REQ_REMOVE_LISTENER, NewRequest("", sink.window()));
+    ASSERT_EQ(peer.Listeners().size(), 1u);
+    peer.Dispatch(REQ_REMOVE_LISTENER, NewRequest("nothing", sink.window()));
+    EXPECT_EQ(peer.Listeners().size(), 1u);
 }
 
 TEST_F(PhoneLinkTest, FirstMatchingListenerTakesTheLine)
@@ -117,7 +118,7 @@ TEST_F(PhoneLinkTest, FirstMatchingListenerTakesTheLine)
     Register("+CMT", 1, false, listenerWindow.window());
     Register("+CMT:", 2, false, listenerWindow.window());
     device->Inject("\r\n+CMT: ,22\r\n\r\n+cmt: lower\r\n");
-    EXPECT_EQ(link.WaitLine(100).value_or(""), "+cmt: lower");  // prefixes are case-sensitive
+    EXPECT_EQ(peer.WaitLine(100).value_or(""), "+cmt: lower");  // prefixes are case-sensitive
     const auto got = Deliveries();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].wParam, 1u);
@@ -128,7 +129,7 @@ TEST_F(PhoneLinkTest, CmtContinuationDeliversTheNextLineAndAnEnd)
     Register("+CMT:", 0x500, true, listenerWindow.window());
     // The PDU line goes to the listener whatever it holds (here "OK").
     device->Inject("\r\n+CMT: ,24\r\nOK\r\n\r\n+CMT: ,25\r\n0791448720\r\n\r\nOK\r\n");
-    EXPECT_EQ(link.WaitLine(100).value_or(""), "OK");
+    EXPECT_EQ(peer.WaitLine(100).value_or(""), "OK");
     const auto got = Deliveries();
     ASSERT_EQ(got.size(), 6u);
     const struct {
@@ -147,7 +148,7 @@ TEST_F(PhoneLinkTest, WantsNextLineOnlyForTheCmtPrefix)
 {
     Register("+CMTI:", 1, true, listenerWindow.window());
     device->Inject("\r\n+CMTI: \"SM\",3\r\n\r\nOK\r\n");
-    EXPECT_EQ(link.WaitLine(100).value_or(""), "OK");
+    EXPECT_EQ(peer.WaitLine(100).value_or(""), "OK");
     EXPECT_EQ(Deliveries().size(), 1u);
 }
 
@@ -155,7 +156,7 @@ TEST_F(PhoneLinkTest, ListenerLinesAreCutToTheRecordText)
 {
     Register("*LONG", 1, false, listenerWindow.window());
     device->Inject("\r\n*LONG" + std::string(900, 'z') + "\r\n");
-    (void)link.WaitLine(50);
+    (void)peer.WaitLine(50);
     const auto got = Deliveries();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].text.size(), kLinkResultTextSize - 1);
@@ -164,28 +165,26 @@ TEST_F(PhoneLinkTest, ListenerLinesAreCutToTheRecordText)
 TEST_F(PhoneLinkTest, PromptIsALineForRequestsAndListeners)
 {
     device->Inject("\r\n> ");
-    EXPECT_EQ(link.PollLine().value_or(""), "> ");
+    EXPECT_EQ(peer.PollLine().value_or(""), "> ");
     Register("> ", 4, false, listenerWindow.window());
     device->Inject("\r\n> ");
-    EXPECT_FALSE(link.PollLine());
+    EXPECT_FALSE(peer.PollLine());
     ASSERT_EQ(Deliveries().size(), 1u);
     EXPECT_EQ(Deliveries()[0].text, "> ");
 }
 
 TEST_F(PhoneLinkTest, SwitchOffInThePollingFormClosesTheLink)
 {
-    link.Dispatch(1000, NewRequest("AT+CPIN?\r", sink.window()));
-    ASSERT_TRUE(link.requestPending);
     for (const char* form : {"\r\nOK\r\nSWITCHOFF\r\n", "\r\nSWITCHOFF\r\n"}) {
-        link.port->Open(1);
-        link.linkState = PhoneLink::kLinkOpen;
-        link.requestPending = true;
+        ASSERT_TRUE(peer.Connect());
+        peer.Dispatch(1000, NewRequest("AT+CPIN?\r", sink.window()));
+        ASSERT_TRUE(peer.RequestPending());
         device->Inject(form);
-        const auto line = link.PollLine(100);
+        const auto line = peer.PollLine(100);
         EXPECT_EQ(line.value_or(""), "SWITCHOFF") << form;
-        EXPECT_EQ(link.linkState, PhoneLink::kLinkClosed);
-        EXPECT_FALSE(link.requestPending);
-        EXPECT_EQ(link.currentRequest, PhoneLink::kNoRequest);
+        EXPECT_FALSE(peer.LinkUp());
+        EXPECT_FALSE(peer.RequestPending());
+        EXPECT_EQ(peer.CurrentRequest(), PhoneLink::kNoRequest);
         EXPECT_EQ(device->openPort(), 0);
     }
     EXPECT_EQ(sink.Count(WM_LINK_LOST), 2u);
@@ -213,7 +212,7 @@ TEST_F(PhoneLinkTest, FinalLineRequestReportsCmeNumbers)
         EXPECT_EQ(got.back().status, c.status) << c.reply;
         EXPECT_EQ(got.back().code, c.code) << c.reply;
         EXPECT_EQ(got.back().text, c.text) << c.reply;
-        EXPECT_FALSE(link.requestPending);
+        EXPECT_FALSE(peer.RequestPending());
     }
 }
 
@@ -255,46 +254,46 @@ TEST_F(PhoneLinkTest, GenericRequestPostsEveryLineUntilTheFinalOne)
 
 TEST_F(PhoneLinkTest, GenericRequestFailuresEndTheRequest)
 {
-    link.Dispatch(1000, NewRequest(std::string(771, 'A'), sink.window()));
+    peer.Dispatch(1000, NewRequest(std::string(771, 'A'), sink.window()));
     EXPECT_EQ(ResultsFor(1000).back().code, LINK_ERR_TOO_LONG);
-    EXPECT_FALSE(link.requestPending);
-    link.Dispatch(1000, NewRequest(std::string(770, 'A'), sink.window()));
-    EXPECT_TRUE(link.requestPending);  // 770 characters are still sent
-    link.Dispatch(1002, NewRequest("", sink.window()));
+    EXPECT_FALSE(peer.RequestPending());
+    peer.Dispatch(1000, NewRequest(std::string(770, 'A'), sink.window()));
+    EXPECT_TRUE(peer.RequestPending());  // 770 characters are still sent
+    peer.Dispatch(1002, NewRequest("", sink.window()));
     EXPECT_EQ(ResultsFor(1002).back().code, LINK_ERR_SEND);
-    EXPECT_FALSE(link.requestPending);
+    EXPECT_FALSE(peer.RequestPending());
     device->FailWrites(true);
-    link.Dispatch(REQ_FINAL_LINE_TEXT, NewRequest("AT+CMGL=4\r", sink.window()));
+    peer.Dispatch(REQ_FINAL_LINE_TEXT, NewRequest("AT+CMGL=4\r", sink.window()));
     EXPECT_EQ(ResultsFor(REQ_FINAL_LINE_TEXT).back().code, LINK_ERR_SEND_202);
     EXPECT_EQ(ResultsFor(REQ_FINAL_LINE_TEXT).back().text, "AT+CMGL=4\r");
-    link.Dispatch(REQ_LONG_COMMAND, NewRequest("AT\r", sink.window()));
+    peer.Dispatch(REQ_LONG_COMMAND, NewRequest("AT\r", sink.window()));
     EXPECT_EQ(ResultsFor(REQ_LONG_COMMAND).back().code, LINK_ERR_SEND);
-    EXPECT_FALSE(link.requestPending);
+    EXPECT_FALSE(peer.RequestPending());
 }
 
 TEST_F(PhoneLinkTest, TimeoutsPerRequest)
 {
-    link.Dispatch(REQ_LONG_COMMAND, NewRequest("AT+COPS=?\r", sink.window()));
-    EXPECT_EQ(link.responseTimeoutMs, 20000u);
-    link.Dispatch(REQ_SILENT_TIMEOUT, NewRequest("AT\r", sink.window()));
-    EXPECT_EQ(link.responseTimeoutMs, 6000u);
-    EXPECT_TRUE(link.requestPending);
+    peer.Dispatch(REQ_LONG_COMMAND, NewRequest("AT+COPS=?\r", sink.window()));
+    EXPECT_EQ(peer.ResponseTimeoutMs(), 20000u);
+    peer.Dispatch(REQ_SILENT_TIMEOUT, NewRequest("AT\r", sink.window()));
+    EXPECT_EQ(peer.ResponseTimeoutMs(), 6000u);
+    EXPECT_TRUE(peer.RequestPending());
     EXPECT_EQ(device->CountWritten("AT\r"), 0u);  // 232 sends nothing
-    link.acceptWhileBusy = true;
-    link.RouteToPending(std::nullopt);
+    peer.Context().SetAcceptWhileBusy(true);
+    peer.RouteToPending(std::nullopt);
     EXPECT_EQ(ResultsFor(REQ_SILENT_TIMEOUT).back().code, LINK_ERR_TIMEOUT);
-    EXPECT_FALSE(link.acceptWhileBusy);  // a generic time-out clears it
-    EXPECT_FALSE(link.requestPending);
+    EXPECT_FALSE(peer.AcceptWhileBusy());  // a generic time-out clears it
+    EXPECT_FALSE(peer.RequestPending());
 }
 
 TEST_F(PhoneLinkTest, BridgeRequestsFailUntilTheBridgeExists)
 {
     for (int code = 223; code <= 231; ++code) {
-        link.Dispatch(code, NewRequest("", sink.window()));
+        peer.Dispatch(code, NewRequest("", sink.window()));
         ASSERT_EQ(ResultsFor(code).size(), 1u);
         EXPECT_EQ(ResultsFor(code)[0].status, LINK_FAILED);
         EXPECT_EQ(ResultsFor(code)[0].code, 0);
-        EXPECT_FALSE(link.requestPending);
+        EXPECT_FALSE(peer.RequestPending());
     }
     EXPECT_TRUE(device->Written().empty());
 }
@@ -305,18 +304,18 @@ TEST_F(PhoneLinkTest, InitialisationStopsAtTheFirstFailure)
     device->Answer("AT+CSMP=,,,8\r", "\r\n+CSMP: 17\r\n\r\nOK\r\n");
     device->Answer("AT+CSCS=\"GSM\"\r", "\r\n+CME ERROR: 3\r\n");
     device->Answer("AT+CSDH=1\r", "\r\nOK\r\n");
-    EXPECT_FALSE(InitialisePhone(link));
+    EXPECT_FALSE(InitialisePhone(peer.Context()));
     EXPECT_EQ(device->Written(), (std::vector<std::string>{"AT+CMGF=0\r", "AT+CSMP=,,,8\r", "AT+CSCS=\"GSM\"\r"}));
     device->Answer("AT+CSCS=\"GSM\"\r", "\r\nOK\r\n");
     device->Answer("AT+CNMI=2,2,0,0\r", "\r\nOK\r\n");
-    EXPECT_TRUE(InitialisePhone(link));
+    EXPECT_TRUE(InitialisePhone(peer.Context()));
     EXPECT_EQ(device->Written().back(), "AT+CNMI=2,2,0,0\r");
 }
 
 TEST_F(PhoneLinkTest, DisconnectClosesAndNotifiesWithoutARecord)
 {
-    link.Dispatch(REQ_DISCONNECT, NewRequest("", sink.window()));
-    EXPECT_EQ(link.linkState, PhoneLink::kLinkClosed);
+    peer.Dispatch(REQ_DISCONNECT, NewRequest("", sink.window()));
+    EXPECT_FALSE(peer.LinkUp());
     EXPECT_EQ(device->openPort(), 0);
     EXPECT_EQ(sink.Count(WM_LINK_LOST), 1u);
     EXPECT_TRUE(ResultsFor(REQ_DISCONNECT).empty());
@@ -325,7 +324,7 @@ TEST_F(PhoneLinkTest, DisconnectClosesAndNotifiesWithoutARecord)
 TEST_F(PhoneLinkTest, ListPortsSetsBitNForEachPortThatOpens)
 {
     device->SetPresent({1, 3, 8});
-    link.Dispatch(REQ_LIST_PORTS, NewRequest("", sink.window()));
+    peer.Dispatch(REQ_LIST_PORTS, NewRequest("", sink.window()));
     const auto got = ResultsFor(REQ_LIST_PORTS);
     ASSERT_EQ(got.size(), 2u);
     // COM1 is the link's own open port and counts as in use.
@@ -342,11 +341,11 @@ TEST_F(PhoneLinkTest, RecordsToAClosedWindowAreFreed)
     // leak its record.
     plat::WindowHandle gone = plat::RegisterWindow([](const plat::Message&) {});
     plat::UnregisterWindow(gone);
-    PhoneLink::PostTextTo(gone, 1, LINK_SUCCEEDED, 0, "lost");
-    PhoneLink::PostProgressTo(gone, 1, LINK_INTERMEDIATE, 0, 1, 2);
+    PostTextTo(gone, 1, LINK_SUCCEEDED, 0, "lost");
+    PostProgressTo(gone, 1, LINK_INTERMEDIATE, 0, 1, 2);
     Register("+CMT:", 1, true, gone);
     device->Inject("\r\n+CMT: ,1\r\nPDU\r\n");
-    EXPECT_FALSE(link.WaitLine(20));
+    EXPECT_FALSE(peer.WaitLine(20));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // recorded order and the request must end with the recorded result.
 
 #include "quorlink/link/link_requests.h"
-#include "quorlink/link/phone_link.h"
+#include "quorlink/link/phone_link_for_testing.h"
 #include "support/fake_port.h"
 #include "support/result_sink.h"
 
@@ -72,14 +72,14 @@ TEST_P(Replay, CommandsAndResultMatchTheRecording)
     auto device = std::make_shared<FakeDevice>();
     const auto expectedSends = LoadTranscript(c.transcript, *device);
     PhoneLink link(LinkTarget{plat::CurrentThreadId(), sink.window()}, std::make_unique<FakePort>(device), "");
+    PhoneLinkForTesting peer(link);
     if (c.request != REQ_SCAN_AND_CONNECT) {
-        ASSERT_TRUE(link.port->Open(1));
-        link.linkState = PhoneLink::kLinkOpen;
+        ASSERT_TRUE(peer.Connect());
     }
-    link.Dispatch(c.request, NewRequest(c.text, sink.window()));
-    while (link.requestPending) {
-        const auto line = link.WaitLine(PhoneLink::kResponseTimeoutMs);
-        link.RouteToPending(line);
+    peer.Dispatch(c.request, NewRequest(c.text, sink.window()));
+    while (peer.RequestPending()) {
+        const auto line = peer.WaitLine(PhoneLink::kResponseTimeoutMs);
+        peer.RouteToPending(line);
     }
     EXPECT_EQ(device->Written(), expectedSends);
     const auto results = sink.Results();

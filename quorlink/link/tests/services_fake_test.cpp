@@ -6,7 +6,7 @@
 
 #include "quorlink/codecs/base64.h"
 #include "quorlink/link/file_transfer.h"
-#include "quorlink/link/phone_link.h"
+#include "quorlink/link/phone_link_for_testing.h"
 #include "quorlink/link/phone_services.h"
 #include "support/fake_port.h"
 #include "support/result_sink.h"
@@ -46,8 +46,7 @@ protected:
           link(LinkTarget{plat::CurrentThreadId(), sink.window()}, std::make_unique<FakePort>(device), "")
     {
         plat::SetClockScaleForTesting(100.0);
-        EXPECT_TRUE(link.port->Open(1));
-        link.linkState = PhoneLink::kLinkOpen;
+        EXPECT_TRUE(peer.Connect());
         std::string tmpl = (std::filesystem::temp_directory_path() / "svcfakeXXXXXX").string();
         dir = ::mkdtemp(tmpl.data());
     }
@@ -64,8 +63,8 @@ protected:
 
     void Run(int32_t code, const std::string& text = "", uint32_t argument = 0)
     {
-        link.Dispatch(code, NewRequest(text, sink.window(), argument));
-        EXPECT_FALSE(link.requestPending);
+        peer.Dispatch(code, NewRequest(text, sink.window(), argument));
+        EXPECT_FALSE(peer.RequestPending());
     }
 
     // Later lookups see only what is posted from now on.
@@ -101,6 +100,7 @@ protected:
     ResultSink sink;
     std::shared_ptr<FakeDevice> device;
     PhoneLink link;
+    PhoneLinkForTesting peer{link};
     std::filesystem::path dir;
     size_t seen = 0;
 };
@@ -284,8 +284,8 @@ TEST_F(ServicesFake, SwitchOffInTheMiddleClosesTheLinkAndFailsAtOnce)
     Run(REQ_DOWNLOAD, "", Transfer("/app/x", (dir / "x").string()));
     EXPECT_EQ(Finals(REQ_DOWNLOAD), Pairs({{LINK_FAILED, LINK_ERR_SEND}}));
     EXPECT_EQ(sink.Count(WM_LINK_LOST), 1u);
-    EXPECT_EQ(link.linkState, PhoneLink::kLinkClosed);
-    EXPECT_FALSE(link.port->IsOpen());
+    EXPECT_FALSE(peer.LinkUp());
+    EXPECT_FALSE(peer.Port().IsOpen());
     EXPECT_EQ(device->CountWritten(kEnd), 0u);  // nothing is sent to a phone that is off
 }
 
@@ -548,13 +548,13 @@ TEST_F(ServicesFake, VersionCheck)
     Run(REQ_CHECK_VERSION, "V317\rv318_r");
     EXPECT_EQ(Finals(REQ_CHECK_VERSION), Pairs({{LINK_SUCCEEDED, 0}}));
     EXPECT_EQ(sink.Count(WM_LINK_LOST), 0u);
-    EXPECT_TRUE(link.port->IsOpen());
+    EXPECT_TRUE(peer.Port().IsOpen());
 
     Run(REQ_CHECK_VERSION, "V317\rV319");
     EXPECT_EQ(Finals(REQ_CHECK_VERSION), Pairs({{LINK_SUCCEEDED, 0}, {LINK_FAILED, 0}}));
     EXPECT_EQ(sink.Count(WM_LINK_LOST), 1u);
-    EXPECT_FALSE(link.port->IsOpen());
-    EXPECT_EQ(link.linkState, PhoneLink::kLinkClosed);
+    EXPECT_FALSE(peer.Port().IsOpen());
+    EXPECT_FALSE(peer.LinkUp());
 }
 
 TEST_F(ServicesFake, VersionCheckWithoutAVersionFails)
@@ -594,7 +594,7 @@ TEST_F(ServicesFake, PrivacyLockForms)
             EXPECT_TRUE(progress.empty()) << c.reply;
         EXPECT_EQ(Finals(REQ_PRIVACY_LOCK), Pairs({{LINK_SUCCEEDED, 0}})) << c.reply;
         // Nothing of the answer is left for the next command.
-        EXPECT_FALSE(link.WaitLine(1)) << c.reply;
+        EXPECT_FALSE(peer.WaitLine(1)) << c.reply;
     }
 }
 
@@ -685,11 +685,11 @@ TEST_F(ServicesFake, ChatterWithoutAnAnswerEndsEveryRequest)
 // gets its failure record before the link-lost notice.
 TEST_F(ServicesFake, SwitchOffFailsAPendingGenericRequest)
 {
-    link.Dispatch(REQ_FINAL_LINE_TEXT, NewRequest("AT+SLOW\r", sink.window(), 0));
-    ASSERT_TRUE(link.requestPending);
+    peer.Dispatch(REQ_FINAL_LINE_TEXT, NewRequest("AT+SLOW\r", sink.window(), 0));
+    ASSERT_TRUE(peer.RequestPending());
     device->Inject("\r\nSWITCHOFF\r\n");
-    (void)link.PollLine(50);
-    EXPECT_FALSE(link.requestPending);
+    (void)peer.PollLine(50);
+    EXPECT_FALSE(peer.RequestPending());
     EXPECT_EQ(Finals(REQ_FINAL_LINE_TEXT), (std::vector<std::pair<int32_t, int32_t>>{{LINK_FAILED, LINK_ERR_SEND}}));
     const auto all = sink.All();
     ASSERT_FALSE(all.empty());
@@ -702,10 +702,10 @@ TEST_F(ServicesFake, GenericRequestCancelsAnOpenPrompt)
 {
     device->Answer("AT+CMGS=5\r", "\r\n> ");
     device->Answer("\x1b", kOk);
-    link.Dispatch(REQ_LONG_COMMAND, NewRequest("AT+CMGS=5\r", sink.window(), 0));
-    for (int i = 0; i < 4 && link.requestPending; ++i)
-        link.RouteToPending(link.PollLine(50));
-    EXPECT_FALSE(link.requestPending);
+    peer.Dispatch(REQ_LONG_COMMAND, NewRequest("AT+CMGS=5\r", sink.window(), 0));
+    for (int i = 0; i < 4 && peer.RequestPending(); ++i)
+        peer.RouteToPending(peer.PollLine(50));
+    EXPECT_FALSE(peer.RequestPending());
     EXPECT_EQ(Finals(REQ_LONG_COMMAND), (std::vector<std::pair<int32_t, int32_t>>{{LINK_SUCCEEDED, 0}}));
     EXPECT_EQ(device->CountWritten("\x1b"), 1u);
 }

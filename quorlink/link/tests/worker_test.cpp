@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -205,6 +207,40 @@ TEST_F(WorkerTest, SilentRequestAndUnansweredCommandTimeOutAfterSixSeconds)
         EXPECT_GE(at - start, PhoneLink::kResponseTimeoutMs);
     }
     EXPECT_EQ(device->CountWritten("AT+NOANSWER\r"), 1u);  // only the generic one sent it
+}
+
+// Every line of a generic request restarts its response time-out, so a
+// phone that keeps talking without a final line would hold the link for
+// ever; the request ends after ten response time-outs in all.
+TEST_F(WorkerTest, PendingRequestWithEndlessLinesEndsAfterTenTimeOuts)
+{
+    Connect(1);
+    std::atomic<bool> stop{false};
+    std::thread phone([&] {
+        while (!stop) {
+            plat::Sleep(1000);  // program time: well inside each 6 s time-out
+            device->Inject("\r\n+CREG: 1\r\n");
+        }
+    });
+    const uint32_t start = plat::GetTickCount();
+    uint32_t at = 0;
+    sink.OnPost([&](const Posted& p) {
+        if (p.wParam == 1000 && p.status != LINK_INTERMEDIATE)
+            at = plat::GetTickCount();
+    });
+    Post(1000, "AT+CHATTY\r");
+    const bool ended = sink.WaitForFinal(1000);
+    stop = true;
+    phone.join();
+    sink.OnPost({});
+    ASSERT_TRUE(ended);
+    const auto got = ResultsFor(1000);
+    ASSERT_GT(got.size(), size_t{PhoneLink::kPendingLimitFactor});  // the lines kept it alive
+    EXPECT_EQ(got.back().status, LINK_FAILED);
+    EXPECT_EQ(got.back().code, LINK_ERR_TIMEOUT);
+    const uint32_t cap = PhoneLink::kPendingLimitFactor * PhoneLink::kResponseTimeoutMs;
+    EXPECT_GE(at - start, cap);
+    EXPECT_LT(at - start, cap + 2 * PhoneLink::kResponseTimeoutMs);
 }
 
 TEST_F(WorkerTest, KeepAliveRunsOnlyWhenIdleAndAtMostOncePerSecond)

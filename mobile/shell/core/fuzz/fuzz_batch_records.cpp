@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             batch.push_back(shell::BatchStep::Callback([](shell::TransferBatch&) { return true; }));
         else if (kind == 200 || kind == 201)
             batch.push_back(shell::BatchStep::Request(
-                kind, shell::NewRequest(1, {}, NewTransferBlock("/app/a", "/tmp/a")));
+                kind, shell::NewRequest(1, {}, NewTransferBlock("/app/a", "/tmp/a"))));
         else
             batch.push_back(shell::BatchStep::Request(kind, shell::NewRequest(1, "AT\r")));
     }

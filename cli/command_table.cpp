@@ -4,6 +4,7 @@
 #include "cli/messages_commands.h"
 #include "cli/phone_commands.h"
 #include "cli/phonebook_commands.h"
+#include "cli/video_commands.h"
 
 #include <vector>
 
@@ -38,6 +39,7 @@ const std::vector<Command>& AllTopLevel()
         v.insert(v.end(), MessagesCommands().begin(), MessagesCommands().end());
         v.insert(v.end(), PicturesCommands().begin(), PicturesCommands().end());
         v.insert(v.end(), SoundCommands().begin(), SoundCommands().end());
+        v.insert(v.end(), VideoTopLevelCommands().begin(), VideoTopLevelCommands().end());
         v.insert(v.end(), std::begin(kTopLevel), std::end(kTopLevel));
         return v;
     }();

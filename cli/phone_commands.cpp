@@ -6,6 +6,7 @@
 #include "cli/phone_commands.h"
 
 #include "cli/cli.h"
+#include "cli/progress_bar.h"
 #include "mobile/shell/core/phone_session.h"
 #include "quorlink/codecs/code_page.h"
 #include "quorlink/codecs/pdu.h"
@@ -115,39 +116,6 @@ std::string Field(std::string_view s)
     }
     return out;
 }
-
-class ProgressBar {
-public:
-    ProgressBar(const Io& io, std::string label)
-        : io_(io), label_(std::move(label)), shown_(::isatty(::fileno(io.err)) == 1)
-    {
-    }
-    ~ProgressBar() { Done(); }
-    void Update(long current, long total)
-    {
-        if (!shown_)
-            return;
-        constexpr int kWidth = 30;
-        const int filled = total > 0 ? static_cast<int>(std::min<long>(kWidth, current * kWidth / total)) : kWidth;
-        const int percent = total > 0 ? static_cast<int>(std::min<long>(100, current * 100 / total)) : 100;
-        std::fprintf(io_.err, "\r%s [%.*s%*s] %3d%% %ld/%ld", label_.c_str(), filled, "##############################",
-                     kWidth - filled, "", percent, current, total);
-        std::fflush(io_.err);
-        drawn_ = true;
-    }
-    void Done()
-    {
-        if (drawn_)
-            std::fputc('\n', io_.err);
-        drawn_ = false;
-    }
-
-private:
-    const Io& io_;
-    std::string label_;
-    bool shown_;
-    bool drawn_ = false;
-};
 
 std::string ErrnoText(int err)
 {

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   imagemagick
   dpkg-dev file
+  ffmpeg
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "mobile/media/ui/pictures_page.h"
 #include "mobile/messages/ui/message_view.h"
 #include "mobile/phonebook/ui/phonebook_view.h"
+#include "mobile/media/ui/video_view.h"
 #include "mobile/shell/core/connection.h"
 #include "mobile/media/ui/midi_views.h"
 
@@ -19,6 +20,7 @@ std::vector<shellui::PageRegistration> AllPages()
         {shell::kCmdPictures, mediaui::MakePicturesPage},
         {shell::kCmdPhonebook, phonebookui::PhonebookPage(phonebookStore)},
         {32775, messagesui::MessagesPage(phonebookStore)},
+        {shell::kCmdVideo, mediaui::MakeVideoPage},
     };
     for (auto& page : mediaui::SoundPages())
         pages.push_back(std::move(page));

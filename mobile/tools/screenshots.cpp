@@ -14,6 +14,7 @@
 #include "mobile/shell/ui/main_frame.h"
 #include "mobile/shell/ui/progress_dialog.h"
 #include "mobile/shell/ui/resource_bundle.h"
+#include "screenshots_video.h"
 #include "support/fake_worker.h"
 
 #include <QApplication>
@@ -195,6 +196,7 @@ int main(int argc, char** argv)
     ok &= SoundScreenshots(Save, [] { return Options(Phone); });
     ok &= PhonebookScreenshots(Save, Compose);
     ok &= FrameTourScreenshots(Save, Compose, [] { return Options(Phone); });
+    ok &= VideoScreenshots(g_out, g_suffix);
     {
         SplashWindow splash;
         splash.showFinished();

@@ -310,14 +310,19 @@ bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error)
     if (!Write(pfs.app("camera/cam.idx"), idx, error))
         return false;
 
-    // Two clips: the first long enough for several 20480-byte parts.
+    // Clips as the camera records them: the first long enough for several
+    // 20480-byte parts, one at the larger QCIF size, one private.
     std::vector<uint8_t> video(10 * sizeof(VideoRecord), 0);
     const struct {
-        int frames, intervalMs;
+        int w, h, frames, intervalMs;
         const char* name;
-    } clips[] = {{40, 200, "Lake walk"}, {12, 250, "Birthday"}};
-    for (int c = 0; c < 2; ++c) {
-        auto clip = MakeClip(128, 96, clips[c].frames, clips[c].intervalMs, r.below(1u << 30));
+        bool isPrivate;
+    } clips[] = {{128, 96, 40, 200, "Lake walk", false},
+                 {128, 96, 12, 250, "Birthday", false},
+                 {176, 144, 16, 125, "Street", false},
+                 {128, 96, 8, 200, "Diary", true}};
+    for (int c = 0; c < static_cast<int>(std::size(clips)); ++c) {
+        auto clip = MakeClip(clips[c].w, clips[c].h, clips[c].frames, clips[c].intervalMs, r.below(1u << 30));
         if (!clip)
             return error = "clip", false;
         char file[24];
@@ -327,6 +332,7 @@ bool FillCamera(const PhoneFs& pfs, Rng& r, std::string& error)
         VideoRecord v{};
         PutBe16(v.number, static_cast<uint16_t>(c + 1));
         PutText(v.name, clips[c].name);
+        v.isPrivate = clips[c].isPrivate ? 1 : 0;
         PutBe32(v.size, static_cast<uint32_t>(clip->size()));
         PutBe32(v.seconds, static_cast<uint32_t>((clips[c].frames * clips[c].intervalMs + 999) / 1000));
         std::memcpy(video.data() + c * sizeof v, &v, sizeof v);

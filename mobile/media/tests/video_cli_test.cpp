@@ -1,6 +1,8 @@
-// `telvane mjp2avi` as a user runs it: what it prints, its exit codes, and
-// which files it leaves.
+// `telvane mjp2avi` and `telvane video list|save` (against the emulated
+// phone, served in-process) as a user runs them: what they print, their
+// exit codes, and which files they leave.
 #include "clip_maker.h"
+#include "support/sim_phone.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -85,6 +88,50 @@ TEST_F(VideoCli, Mjp2Avi)
     r = Telvane("mjp2avi " + (dir / "missing.mjp").string() + " " + other);
     EXPECT_EQ(r.err, "telvane: " + (dir / "missing.mjp").string() + ": the clip file cannot be read\n");
     EXPECT_EQ(Telvane("mjp2avi " + good).exit, 2);
+}
+
+// The sample phone's clips: the first spans four parts, the third is
+// QCIF, the fourth private.
+TEST_F(VideoCli, ListAndSaveAgainstTheEmulatedPhone)
+{
+    linktest::SimPhone phone("videocli");
+    ASSERT_TRUE(phone.ok());
+    const fs::path home = dir / "home";
+    fs::create_directories(home);
+    ::setenv("TELVANE_HOME", home.c_str(), 1);
+
+    Ran r = Telvane("video list");
+    ASSERT_EQ(r.exit, 0) << r.err;
+    std::vector<std::string> lines;
+    for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
+        lines.push_back(r.out.substr(at, r.out.rfind('\t', nl) - at));  // without the size
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"1\tLake walk\t00:08\t128x96", "2\tBirthday\t00:03\t128x96",
+                                        "3\tStreet\t00:02\t128x96", "4\t(private)\t0\t0"}));
+
+    const std::string avi = (dir / "lake.avi").string();
+    r = Telvane("video save 1 " + avi);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, avi + ": 40 frames of 128x96, 200 ms apart (5.00 frames per second)\n");
+    EXPECT_EQ(std::system(("ffprobe -v error -count_frames -show_entries stream=codec_name,width,height,"
+                           "r_frame_rate,nb_read_frames -of csv=p=0 " +
+                           avi + " >" + (dir / "probe").string())
+                              .c_str()),
+              0);
+    EXPECT_EQ(Slurp(dir / "probe"), "rawvideo,128,96,5/1,40\n");
+    r = Telvane("video save 3 " + (dir / "street").string());
+    EXPECT_EQ(r.out, (dir / "street.avi").string() + ": 16 frames of 176x144, 125 ms apart (8.00 frames per second)\n");
+
+    r = Telvane("video save 4 " + avi);
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "telvane: clip 4 is private while the phone's privacy lock is on\n");
+    r = Telvane("video save 7 " + avi);
+    EXPECT_EQ(r.err, "telvane: the phone has no clip 7\n");
+    // Nothing but the index is left in the program directory.
+    for (const auto& e : fs::directory_iterator(home))
+        EXPECT_TRUE(e.path().filename() == "VideoIndex" || e.path().filename() == "log.txt") << e.path();
+    ::unsetenv("TELVANE_HOME");
+    ::unsetenv("TELVANE_SERIAL_DIR");
 }
 
 }  // namespace

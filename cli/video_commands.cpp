@@ -32,7 +32,7 @@ void PrintConverted(const Io& io, const std::string& avi, const media::ConvertRe
 
 std::string Reason(const media::ConvertResult& r)
 {
-    std::string why(media::ClipErrorInfo(r.error).english);
+    std::string why = Text(media::ClipErrorInfo(r.error).stringId);
     if (!r.detail.empty())
         why += " (" + r.detail + ")";
     return why;
@@ -54,16 +54,6 @@ int Mjp2Avi(const Args& args, const Io& io)
     return kExitOk;
 }
 
-// The few resource texts the list shows, in English.
-std::string Text(int id)
-{
-    switch (id) {
-    case res::IDS_EMPTY: return "(empty)";
-    case res::IDS_PRIVATE_ITEM_NAME: return "(private)";
-    default: return "#" + std::to_string(id);
-    }
-}
-
 // Connects and reads the clip index; the library is then connected.
 // Batches' progress goes to `bar` once it is set (the clip's parts).
 struct Phone {
@@ -83,7 +73,7 @@ bool ReadIndex(const Io& io, Phone& p)
     if (!p.session)
         return false;
     if (!p.library.refresh(*p.session)) {
-        p.rc = Fail(io, "the video list could not be read: " + SessionFailure(*p.session));
+        p.rc = Fail(io, Text(res::IDS_VIDEO_LIST_FAILED) + " " + SessionFailure(*p.session));
         return false;
     }
     return true;
@@ -97,8 +87,8 @@ int List(const Args&, const Io& io)
         return p.rc;
     for (const media::ClipRow& r : p.library.rows(Text))
         if (r.clipNumber != 0)
-            std::fprintf(io.out, "%s\t%s\t%s\t%s\t%s\n", r.number.c_str(), EscapedField(r.name).c_str(), r.length.c_str(),
-                         r.resolution.c_str(), r.size.c_str());
+            std::fprintf(io.out, "%s\t%s\t%s\t%s\t%s\n", r.number.c_str(), EscapedField(r.name).c_str(),
+                         r.length.c_str(), r.resolution.c_str(), r.size.c_str());
     return kExitOk;
 }
 
@@ -119,7 +109,7 @@ int Save(const Args& args, const Io& io)
     switch (p.library.checkSave(static_cast<int>(number))) {
     case media::SaveStatus::Saved: break;
     case media::SaveStatus::Private:
-        return Fail(io, "clip " + args.positional[0] + " is private while the phone's privacy lock is on");
+        return Fail(io, "clip " + args.positional[0] + ": " + Text(res::IDS_CLIP_PRIVATE_PHONES_PRIVACY));
     default: return Fail(io, "the phone has no clip " + args.positional[0]);
     }
     ProgressBar fetch(io, "copy");

@@ -3,29 +3,26 @@
 #include "resources/strings.h"
 
 #include <array>
+#include <cstddef>
 
 namespace media {
 
 namespace {
 
 constexpr std::array kRows = {
-    ClipErrorRow{ClipError::None, res::IDS_CLIP_SAVED, "the clip has been saved"},
-    ClipErrorRow{ClipError::NotMotionJpeg, res::IDS_CLIP_NOT_MJPEG, "not a motion-JPEG clip"},
-    ClipErrorRow{ClipError::NoFrameHeader, res::IDS_CLIP_NO_FRAME_HEADER, "the clip has no frame header with its size"},
-    ClipErrorRow{ClipError::NoTimeStamp, res::IDS_CLIP_NO_TIME_STAMP, "the clip's frames carry no time stamp"},
-    ClipErrorRow{ClipError::ZeroInterval, res::IDS_CLIP_ZERO_INTERVAL,
-                 "the clip's first two frames have the same time stamp"},
-    ClipErrorRow{ClipError::NoFrames, res::IDS_CLIP_NO_FRAMES, "the clip holds no frame"},
-    ClipErrorRow{ClipError::FrameTooLarge, res::IDS_CLIP_FRAME_TOO_LARGE, "the clip's pictures are too large"},
-    ClipErrorRow{ClipError::FrameSizeMismatch, res::IDS_CLIP_FRAME_SIZE_MISMATCH,
-                 "a frame's picture size differs from the clip's"},
-    ClipErrorRow{ClipError::FrameDamaged, res::IDS_CLIP_FRAME_DAMAGED, "a frame of the clip is damaged"},
-    ClipErrorRow{ClipError::MissingEndOfImage, res::IDS_CLIP_MISSING_END,
-                 "the clip ends inside a frame; the frames before it were written"},
-    ClipErrorRow{ClipError::AviTooLarge, res::IDS_CLIP_AVI_TOO_LARGE,
-                 "the clip is too long for an AVI file; the frames that fit were written"},
-    ClipErrorRow{ClipError::CannotRead, res::IDS_CLIP_CANNOT_READ, "the clip file cannot be read"},
-    ClipErrorRow{ClipError::CannotWrite, res::IDS_CLIP_CANNOT_WRITE, "the AVI file cannot be written"},
+    ClipErrorRow{ClipError::None, res::IDS_CLIP_SAVED},
+    ClipErrorRow{ClipError::NotMotionJpeg, res::IDS_CLIP_NOT_MJPEG},
+    ClipErrorRow{ClipError::NoFrameHeader, res::IDS_CLIP_NO_FRAME_HEADER},
+    ClipErrorRow{ClipError::NoTimeStamp, res::IDS_CLIP_NO_TIME_STAMP},
+    ClipErrorRow{ClipError::ZeroInterval, res::IDS_CLIP_ZERO_INTERVAL},
+    ClipErrorRow{ClipError::NoFrames, res::IDS_CLIP_NO_FRAMES},
+    ClipErrorRow{ClipError::FrameTooLarge, res::IDS_CLIP_FRAME_TOO_LARGE},
+    ClipErrorRow{ClipError::FrameSizeMismatch, res::IDS_CLIP_FRAME_SIZE_MISMATCH},
+    ClipErrorRow{ClipError::FrameDamaged, res::IDS_CLIP_FRAME_DAMAGED},
+    ClipErrorRow{ClipError::MissingEndOfImage, res::IDS_CLIP_MISSING_END},
+    ClipErrorRow{ClipError::AviTooLarge, res::IDS_CLIP_AVI_TOO_LARGE},
+    ClipErrorRow{ClipError::CannotRead, res::IDS_CLIP_CANNOT_READ},
+    ClipErrorRow{ClipError::CannotWrite, res::IDS_CLIP_CANNOT_WRITE},
 };
 
 constexpr bool RowsInOrder()

@@ -1,10 +1,9 @@
 #pragma once
 // Why a clip could not be read or converted: one row per reason, with its
-// string resource (the window shows it under message 57900) and its
-// English text (the command line prints it).
+// string resource (the window shows it under message 57900, the command
+// line prints its English text).
 
 #include <cstdint>
-#include <string_view>
 
 namespace media {
 
@@ -27,7 +26,6 @@ enum class ClipError : uint8_t {
 struct ClipErrorRow {
     ClipError error;
     int stringId;
-    std::string_view english;
 };
 
 // The row of an error (ClipError::None has one too).

@@ -85,7 +85,7 @@ protected:
         std::ofstream(mjp, std::ios::binary)
             .write(reinterpret_cast<const char*>(made.mjp.data()), static_cast<std::streamsize>(made.mjp.size()));
         const ConvertResult r = ConvertMjpegFile(mjp, avi);
-        EXPECT_TRUE(r.ok()) << ClipErrorInfo(r.error).english;
+        EXPECT_TRUE(r.ok()) << int(r.error);
         return avi;
     }
 

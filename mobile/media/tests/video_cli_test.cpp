@@ -77,16 +77,17 @@ TEST_F(VideoCli, Mjp2Avi)
     r = Telvane("mjp2avi " + cut + " " + avi);
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(r.out, avi + ": 4 frames of 64x48, 250 ms apart (4.00 frames per second)\n");
-    EXPECT_EQ(r.err, "telvane: " + cut + ": the clip ends inside a frame; the frames before it were written\n");
+    EXPECT_EQ(r.err,
+              "telvane: " + cut + ": The clip ends in the middle of a frame; the frames before it were saved.\n");
 
     // Not a clip: nothing is created.
     const std::string other = (dir / "other.avi").string();
     r = Telvane("mjp2avi " + avi + " " + other);
     EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.err, "telvane: " + avi + ": not a motion-JPEG clip\n");
+    EXPECT_EQ(r.err, "telvane: " + avi + ": The file is not a motion-JPEG clip.\n");
     EXPECT_FALSE(fs::exists(other));
     r = Telvane("mjp2avi " + (dir / "missing.mjp").string() + " " + other);
-    EXPECT_EQ(r.err, "telvane: " + (dir / "missing.mjp").string() + ": the clip file cannot be read\n");
+    EXPECT_EQ(r.err, "telvane: " + (dir / "missing.mjp").string() + ": The clip file could not be read.\n");
     EXPECT_EQ(Telvane("mjp2avi " + good).exit, 2);
 }
 
@@ -124,7 +125,7 @@ TEST_F(VideoCli, ListAndSaveAgainstTheEmulatedPhone)
 
     r = Telvane("video save 4 " + avi);
     EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.err, "telvane: clip 4 is private while the phone's privacy lock is on\n");
+    EXPECT_EQ(r.err, "telvane: clip 4: This clip is private while the phone's privacy lock is on.\n");
     r = Telvane("video save 7 " + avi);
     EXPECT_EQ(r.err, "telvane: the phone has no clip 7\n");
     // Nothing but the index is left in the program directory.

@@ -115,7 +115,7 @@ TEST_F(VideoFlows, RefreshThenSaveAClipOfSeveralParts)
         EXPECT_EQ(library.clips()[0].name, "Lake walk");
 
         const SaveOutcome saved = library.save(runner, 1, (root / "clip.mov").string());
-        EXPECT_EQ(saved.status, SaveStatus::Saved) << ClipErrorInfo(saved.convert.error).english;
+        EXPECT_EQ(saved.status, SaveStatus::Saved) << int(saved.convert.error);
         EXPECT_EQ(saved.messageId(), res::IDS_CLIP_SAVED);
         EXPECT_EQ(saved.aviPath, (root / "clip.avi").string());
         EXPECT_EQ(saved.convert.framesWritten, 6);

@@ -1,5 +1,6 @@
 // The top-level commands of `telvane`. Phone commands join this table as
 // their capabilities arrive; the codec tools form a group of their own.
+#include "cli/backup_commands.h"
 #include "cli/cli.h"
 #include "cli/messages_commands.h"
 #include "cli/phone_commands.h"
@@ -40,6 +41,7 @@ const std::vector<Command>& AllTopLevel()
         v.insert(v.end(), PicturesCommands().begin(), PicturesCommands().end());
         v.insert(v.end(), SoundCommands().begin(), SoundCommands().end());
         v.insert(v.end(), VideoTopLevelCommands().begin(), VideoTopLevelCommands().end());
+        v.insert(v.end(), BackupCommands().begin(), BackupCommands().end());
         v.insert(v.end(), std::begin(kTopLevel), std::end(kTopLevel));
         return v;
     }();

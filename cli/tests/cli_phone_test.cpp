@@ -407,3 +407,32 @@ TEST(CliPieces, SlotNamesDecodeOnlyInTheSlotDirectories)
 }
 
 }  // namespace
+
+TEST_F(CliPhone, BackupInfoDryRunUnpackAndRestore)
+{
+    const std::string bak = (phone->dir() / "phone.bak").string();
+    const Result backup = Telvane({"backup", (phone->dir() / "phone").string(), "--only", "phonebook,messages"});
+    ASSERT_EQ(backup.exit, 0) << backup.err;
+    EXPECT_NE(backup.out.find("The backup is complete."), std::string::npos) << backup.out;
+
+    const Result info = Telvane({"backup-info", bak});
+    EXPECT_EQ(info.exit, 0) << info.err;
+    EXPECT_NE(info.out.find("\t/app/sms/dt/draft0\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("whole: yes\n"), std::string::npos) << info.out;
+    const Result dry = Telvane({"restore", bak, "--dry-run"});
+    EXPECT_EQ(dry.exit, 0) << dry.err;
+    EXPECT_NE(dry.out.find("/app/dir/smpbtab\n"), std::string::npos) << dry.out;
+
+    const Result unpack = Telvane({"unpack", bak, (phone->dir() / "unpacked").string()});
+    EXPECT_EQ(unpack.exit, 0) << unpack.err;
+    EXPECT_TRUE(SimPhone::ReadAll(phone->dir() / "unpacked" / "_app_dir_smpbtab") ==
+                SimPhone::ReadAll(phone->PhoneFile("/app/dir/smpbtab")));
+
+    // A backup cut short is refused and reported; the phone is not asked.
+    const std::string whole = SimPhone::ReadAll(bak);
+    std::ofstream(bak, std::ios::binary) << whole.substr(0, whole.size() - 10);
+    const Result cut = Telvane({"restore", bak});
+    EXPECT_EQ(cut.exit, 1);
+    EXPECT_NE(cut.err.find("Nothing has been written to the phone."), std::string::npos) << cut.err;
+    EXPECT_EQ(Telvane({"backup-info", bak}).exit, 1);
+}

@@ -1,4 +1,5 @@
 #include "mobile/app/pages.h"
+#include "mobile/backup/ui/back_restore_sheet.h"
 
 #include "mobile/media/ui/pictures_page.h"
 #include "mobile/messages/ui/message_view.h"
@@ -29,7 +30,7 @@ std::vector<shellui::PageRegistration> AllPages()
 
 std::vector<shellui::CommandRegistration> AllCommands()
 {
-    return {};
+    return {backupui::BackRestoreCommand()};
 }
 
 }  // namespace app

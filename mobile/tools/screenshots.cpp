@@ -45,6 +45,8 @@ bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& 
 bool FrameTourScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
                           const std::function<QImage(const QImage&, const QImage&)>& compose,
                           const std::function<shellui::FrameOptions()>& options);
+bool BackupScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
+                       const std::function<QImage(const QImage&, const QImage&)>& compose);
 
 namespace {
 
@@ -204,6 +206,7 @@ int main(int argc, char** argv)
         ok &= Save(splash.grab().toImage(), "splash");
     }
     ok &= RenderPicturesScreenshots(g_out, g_suffix);
+    ok &= BackupScreenshots(Save, Compose);
     SetResources(nullptr);
     return ok ? 0 : 1;
 }

@@ -998,7 +998,12 @@ void List(Impl& p, Form f, std::string_view a, Reply& r)
         for (const auto& e : items)
             entries.push_back(EntryLine(e));
     }
-    r.lines.push_back("*LIST: " + std::to_string(entries.size()));
+    // The header names the directory listed, so that a client joining it
+    // with "/" and an entry's name gets the entry's full path.
+    std::string_view shown = path;
+    while (shown.size() > 1 && shown.back() == '/')
+        shown.remove_suffix(1);
+    r.lines.push_back("*LIST:" + std::string(shown));
     r.lines.insert(r.lines.end(), entries.begin(), entries.end());
 }
 

@@ -221,6 +221,15 @@ bool FillHandsetMessages(const PhoneFs& pfs, Rng& r, std::string& error)
     return true;
 }
 
+// The drafts directory: one unsent item, kept as the handset keeps items.
+bool FillDrafts(const PhoneFs& pfs, std::string& error)
+{
+    SmsItem item{};
+    PutBe32(item.date, PackDate(2004, 11, 2, 18, 40));
+    PutText(item.text, "Remember to bring the photos on Sunday.");
+    return Write(pfs.app("sms/dt/draft0"), std::span(reinterpret_cast<const uint8_t*>(&item), sizeof item), error);
+}
+
 // ---- media ----
 
 // The handset keeps camera photos, clips and WAP/MMS items in parts of
@@ -421,7 +430,8 @@ bool InitState(const fs::path& dir, uint32_t seed, std::string& error)
     std::error_code ec;
     fs::remove_all(dir / "app", ec);
     fs::remove_all(dir / "sim", ec);
-    for (const char* d : {"app/dir", "app/sms", "app/jpeg", "app/midi", "app/camera", "app/wp", "app/mms", "sim"})
+    for (const char* d :
+         {"app/dir", "app/sms", "app/sms/dt", "app/jpeg", "app/midi", "app/camera", "app/wp", "app/mms", "sim"})
         if (!fs::create_directories(dir / d, ec) && ec)
             return error = "cannot create " + (dir / d).string(), false;
     Rng r(seed);
@@ -433,8 +443,8 @@ bool InitState(const fs::path& dir, uint32_t seed, std::string& error)
     if (!error.empty())
         return false;
     const PhoneFs pfs(dir);
-    if (!FillHandsetPhonebook(pfs, r, error) || !FillHandsetMessages(pfs, r, error) || !FillSlots(pfs, r, error) ||
-        !FillCamera(pfs, r, error) || !FillItems(pfs, r, error))
+    if (!FillHandsetPhonebook(pfs, r, error) || !FillHandsetMessages(pfs, r, error) || !FillDrafts(pfs, error) ||
+        !FillSlots(pfs, r, error) || !FillCamera(pfs, r, error) || !FillItems(pfs, r, error))
         return false;
     return true;
 }

@@ -104,6 +104,8 @@ struct Transport::Impl {
 
     int64_t silentUntilUs = 0;
     int64_t dropAfter = -1;  // bytes still allowed out before the line dies; -1: no fault
+    uint64_t bytesFromClient = 0;  // every byte that crossed the line, for the "stats" command
+    uint64_t bytesToClient = 0;
     int64_t dyingSinceUs = -1;  // the line dies once the client has read what is on the wire
     bool sawQueued = false;
     uint32_t garbageSeed = 0x2545F491;
@@ -254,6 +256,7 @@ struct Transport::Impl {
             const ssize_t n = ::read(master.get(), buf, sizeof buf);
             if (n <= 0)
                 return;
+            bytesFromClient += static_cast<uint64_t>(n);
             const double rate = byteRate();
             if (rate <= 0) {
                 feedDevice({buf, static_cast<size_t>(n)});
@@ -324,6 +327,7 @@ struct Transport::Impl {
             }
         }
         log("SEND", Escape({chunk.data(), static_cast<size_t>(n)}));
+        bytesToClient += static_cast<uint64_t>(n);
         outQueue.erase(outQueue.begin(), outQueue.begin() + n);
         if (rate > 0)
             outCursorUs += n * 1e6 / rate;
@@ -382,6 +386,8 @@ struct Transport::Impl {
             device = std::move(d);
             return "OK";
         }
+        if (line == "stats")
+            return "OK " + std::to_string(bytesFromClient) + " " + std::to_string(bytesToClient);
         if (line == "unplug") {
             if (!master)
                 return "ERROR not plugged";

@@ -169,7 +169,11 @@ void TransferBatch::onResult(int32_t kind, LinkResult* record)
         if (effects_.backup)
             status = LINK_SUCCEEDED;
         break;
-    case REQ_RAW_LIST: listingWork(status, r); break;
+    case REQ_RAW_LIST:
+        if (status == LINK_FAILED && effects_.backup && effects_.backup->acceptsFailedListing(r.code))
+            status = LINK_SUCCEEDED;
+        listingWork(status, r);
+        break;
     case REQ_CHECK_VERSION:
         if (status == LINK_FAILED)
             versionCheckFailed_ = true;

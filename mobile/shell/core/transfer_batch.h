@@ -77,6 +77,9 @@ public:
     virtual void nextCategory() = 0;
     // True when the current category keeps a listed file of this name.
     [[nodiscard]] virtual bool acceptsListedName(const std::string& name) const = 0;
+    // A listing request failed with this code: true to go on as if the
+    // directory were listed empty (a phone without that directory).
+    [[nodiscard]] virtual bool acceptsFailedListing(int32_t /*code*/) { return false; }
 };
 
 // Effects of particular results on the program's state; all optional.

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -126,7 +127,7 @@ TEST_F(ControlTest, FaultDropAfterKillsTheLineAfterThatManyBytes)
     client_->write("AT*LIST=/app/dir\r");
     client_->readUntil([](const std::string&) { return false; }, kDeadlineMs);
     EXPECT_TRUE(client_->dead());
-    EXPECT_EQ(client_->take(), "\r\n*LIST: 4");  // exactly 10 bytes
+    EXPECT_EQ(client_->take(), "\r\n*LIST:/a");  // exactly 10 bytes
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(transport_->linkPath())));
     ASSERT_EQ(control("plug"), "OK");
     client_ = std::make_unique<LineClient>(transport_->linkPath());
@@ -238,6 +239,22 @@ TEST(ExecutableTest, ServesTheLinkAndExitsCleanlyOnSigterm)
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
     EXPECT_FALSE(std::filesystem::exists(dir / "ctl"));
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(ControlTest, StatsCountTheBytesThatCrossedTheLine)
+{
+    const auto counts = [this] {
+        unsigned long long in = 0, out = 0;
+        EXPECT_EQ(std::sscanf(control("stats").c_str(), "OK %llu %llu", &in, &out), 2);
+        return std::pair{in, out};
+    };
+    const auto before = counts();
+    const auto lines = client_->at("AT");
+    ASSERT_EQ(lines.back(), "OK");
+    const auto after = counts();
+    EXPECT_EQ(after.first - before.first, 3u);  // "AT\r"
+    // "\r\nOK\r\n", after the echo "AT\r" when echo is on.
+    EXPECT_EQ(after.second - before.second, lines.size() == 2 ? 9u : 6u);
 }
 
 }  // namespace

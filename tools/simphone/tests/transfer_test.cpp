@@ -101,9 +101,10 @@ TEST_F(TransferTest, ListShowsEntriesWithNameAndSize)
     ASSERT_EQ(upload("/app/test/a.bin", Pattern(12, 2)), "OK");
     ASSERT_EQ(last("AT*MKDIR=/app/test/sub"), "OK");
     EXPECT_EQ(at("AT*LIST=/app/test"),
-              (std::vector<std::string>{"*LIST: 3", "0,a.bin,12", "0,b.bin,300", "1,sub,0", "OK"}));
+              (std::vector<std::string>{"*LIST:/app/test", "0,a.bin,12", "0,b.bin,300", "1,sub,0", "OK"}));
     EXPECT_EQ(at("AT*FILEINFO=/app/test/b.bin"), (std::vector<std::string>{"*FILEINFO: 0,b.bin,300", "OK"}));
-    EXPECT_EQ(at("AT*LIST=/"), (std::vector<std::string>{"*LIST: 1", "1,app,0", "OK"}));
+    EXPECT_EQ(at("AT*LIST=/"), (std::vector<std::string>{"*LIST:/", "1,app,0", "OK"}));
+    EXPECT_EQ(at("AT*LIST=\"/app/test/\"").front(), "*LIST:/app/test");
 
     EXPECT_EQ(last("AT*RMDIR=/app/test"), "+CME ERROR: 3");  // not empty
     EXPECT_EQ(last("AT*REMOVE=/app/test/a.bin"), "OK");
@@ -111,7 +112,7 @@ TEST_F(TransferTest, ListShowsEntriesWithNameAndSize)
     EXPECT_EQ(last("AT*REMOVE=/app/test/a.bin"), "+CME ERROR: 22");
     EXPECT_EQ(last("AT*REMOVE=/app/test/sub"), "+CME ERROR: 3");
     EXPECT_EQ(last("AT*RMDIR=/app/test/sub"), "OK");
-    EXPECT_EQ(at("AT*LIST=/app/test"), (std::vector<std::string>{"*LIST: 1", "0,b.bin,300", "OK"}));
+    EXPECT_EQ(at("AT*LIST=/app/test"), (std::vector<std::string>{"*LIST:/app/test", "0,b.bin,300", "OK"}));
     EXPECT_EQ(last("AT*LIST=/app/nowhere"), "+CME ERROR: 22");
 }
 

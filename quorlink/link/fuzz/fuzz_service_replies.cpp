@@ -118,17 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else if (code == REQ_READ_SIM_PHONEBOOK || code == REQ_READ_MESSAGES) {
         std::strcpy(request->text, local.c_str());
     }
-    auto* port = static_cast<ScriptedPort*>(&peer.Port());
     const int before = finals;
-    const uint32_t start = plat::GetTickCount();
     peer.Dispatch(code, request);
-    const uint64_t took = plat::GetTickCount() - start;
     if (peer.RequestPending() || finals != before + 1)
         std::abort();
-    // Each command's answer ends within the longest line time-out (and a
-    // little more for the clock's coarse steps at this speed).
-    const uint64_t limit = (port->writes + 1) * uint64_t(PhoneLink::kLongResponseTimeoutMs) * 2 + 60000;
-    if (took > limit)
-        std::abort();
+    // How long the request took is not checked here: at the clock speed the
+    // fuzzer needs, one real scheduling step is hours of program time. The
+    // link's worker tests check the time-outs on a slower clock.
     return 0;
 }

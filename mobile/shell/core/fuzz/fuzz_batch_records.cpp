@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (kind == shell::kCallbackStep)
             batch.push_back(shell::BatchStep::Callback([](shell::TransferBatch&) { return true; }));
         else if (kind == 200 || kind == 201)
-            batch.push_back(shell::BatchStep::Request(
-                kind, shell::NewRequest(1, {}, NewTransferBlock("/app/a", "/tmp/a"))));
+            batch.push_back(
+                shell::BatchStep::Request(kind, shell::NewRequest(1, {}, NewTransferBlock("/app/a", "/tmp/a"))));
         else
             batch.push_back(shell::BatchStep::Request(kind, shell::NewRequest(1, "AT\r")));
     }

@@ -27,8 +27,8 @@ inline constexpr uint32_t kPartSize = 20480;
 // f, f1, f2, ...
 [[nodiscard]] std::string LocalPartName(std::string_view fileName, int part);
 
-// One request 201 per part from phoneDirectory into the program directory;
-// title 57964, one step per part.
+// One request 201 for each part from phoneDirectory into the program directory;
+// title 57964, one step for each part.
 [[nodiscard]] shell::BatchPlan PartsDownloadPlan(std::string_view phoneDirectory, std::string_view fileName,
                                                  uint32_t size, std::string_view programDirectory);
 

@@ -24,7 +24,7 @@ namespace media {
 // One download of "/app/camera/VideoIndex" to "VideoIndex" in programDir.
 [[nodiscard]] shell::BatchPlan ClipIndexPlan(const std::string& programDir);
 
-// One download per part of the clip into programDir (the media parts'
+// One download for each part of the clip into programDir (the media parts'
 // plan, titled 57899); the progress counts parts.
 [[nodiscard]] shell::BatchPlan ClipPartsPlan(const ClipInfo& clip, const std::string& programDir);
 

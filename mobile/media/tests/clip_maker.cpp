@@ -8,7 +8,7 @@ namespace mediatest {
 
 namespace qm = quorlink::media;
 
-std::vector<uint8_t> FramePixels(const ClipSpec& s, int frame)
+std::vector<uint8_t> FramePixels(const ClipShape& s, int frame)
 {
     const int channels = s.grey ? 1 : 3;
     std::vector<uint8_t> px(static_cast<size_t>(s.width) * s.height * channels);
@@ -32,7 +32,7 @@ std::vector<uint8_t> FramePixels(const ClipSpec& s, int frame)
     return px;
 }
 
-std::optional<MadeClip> MakeClip(const ClipSpec& s)
+std::optional<MadeClip> MakeClip(const ClipShape& s)
 {
     MadeClip clip;
     const qm::JpegPixels kind = s.grey ? qm::JpegPixels::Grey8 : qm::JpegPixels::Bgr24;

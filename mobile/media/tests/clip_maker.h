@@ -9,7 +9,7 @@
 
 namespace mediatest {
 
-struct ClipSpec {
+struct ClipShape {
     int width = 128;
     int height = 96;
     int frames = 3;
@@ -26,8 +26,8 @@ struct MadeClip {
 
 // Frame f's picture: moving gradients and a disc, top row first, blue,
 // green, red (or grey) without row padding.
-[[nodiscard]] std::vector<uint8_t> FramePixels(const ClipSpec& spec, int frame);
+[[nodiscard]] std::vector<uint8_t> FramePixels(const ClipShape& shape, int frame);
 
-[[nodiscard]] std::optional<MadeClip> MakeClip(const ClipSpec& spec);
+[[nodiscard]] std::optional<MadeClip> MakeClip(const ClipShape& shape);
 
 }  // namespace mediatest

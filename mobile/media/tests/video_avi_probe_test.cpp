@@ -76,9 +76,9 @@ protected:
     }
 
     // Converts a generated clip; the path of the AVI file.
-    std::string Convert(const mediatest::ClipSpec& spec, mediatest::MadeClip& made)
+    std::string Convert(const mediatest::ClipShape& shape, mediatest::MadeClip& made)
     {
-        auto clip = mediatest::MakeClip(spec);
+        auto clip = mediatest::MakeClip(shape);
         EXPECT_TRUE(clip);
         made = std::move(*clip);
         const std::string mjp = (dir_ / "clip.mjp").string(), avi = (dir_ / "clip.avi").string();
@@ -143,13 +143,14 @@ TEST_F(AviProbe, StreamIsRawBgr24WithTheClipsSizeCountAndRate)
 // clip of a width that needs row padding and for a one-channel clip.
 TEST_F(AviProbe, FramesMatchAnIndependentDecoder)
 {
-    for (const mediatest::ClipSpec spec : {mediatest::ClipSpec{.width = 130, .height = 96, .frames = 4},
-                                           mediatest::ClipSpec{.width = 64, .height = 48, .frames = 2, .grey = true}}) {
+    for (const mediatest::ClipShape shape :
+         {mediatest::ClipShape{.width = 130, .height = 96, .frames = 4},
+          mediatest::ClipShape{.width = 64, .height = 48, .frames = 2, .grey = true}}) {
         mediatest::MadeClip made;
-        const std::string frames = Bgr24(Convert(spec, made));
-        const size_t frameBytes = size_t(spec.width) * spec.height * 3;
-        ASSERT_EQ(frames.size(), frameBytes * spec.frames) << spec.width;
-        for (int f = 0; f < spec.frames; ++f) {
+        const std::string frames = Bgr24(Convert(shape, made));
+        const size_t frameBytes = size_t(shape.width) * shape.height * 3;
+        ASSERT_EQ(frames.size(), frameBytes * shape.frames) << shape.width;
+        for (int f = 0; f < shape.frames; ++f) {
             const std::string jpeg = (dir_ / ("frame" + std::to_string(f) + ".jpg")).string();
             std::ofstream(jpeg, std::ios::binary)
                 .write(reinterpret_cast<const char*>(made.frameJpegs[f].data()),
@@ -161,9 +162,9 @@ TEST_F(AviProbe, FramesMatchAnIndependentDecoder)
             // edges: brightness is held to the strict bound, the colours to
             // one that still catches swapped channels, rows or strides.
             EXPECT_GT(Psnr(reference, frames.substr(f * frameBytes, frameBytes), Luma), 40.0)
-                << "frame " << f << " of the " << spec.width << "-pixel clip";
+                << "frame " << f << " of the " << shape.width << "-pixel clip";
             EXPECT_GT(Psnr(reference, frames.substr(f * frameBytes, frameBytes), Channels), 30.0)
-                << "frame " << f << " of the " << spec.width << "-pixel clip";
+                << "frame " << f << " of the " << shape.width << "-pixel clip";
         }
     }
 }

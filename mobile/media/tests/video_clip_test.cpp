@@ -14,12 +14,12 @@
 namespace media {
 namespace {
 
-using mediatest::ClipSpec;
+using mediatest::ClipShape;
 using mediatest::MakeClip;
 
-std::vector<uint8_t> Clip(const ClipSpec& spec)
+std::vector<uint8_t> Clip(const ClipShape& shape)
 {
-    auto made = MakeClip(spec);
+    auto made = MakeClip(shape);
     EXPECT_TRUE(made.has_value());
     return made ? made->mjp : std::vector<uint8_t>{};
 }

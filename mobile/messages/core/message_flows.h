@@ -4,7 +4,7 @@
 // session.
 //
 //   read:     ReadPlan -> run -> FinishRead
-//   send:     SendParts -> SendPlan -> run (one request per part)
+//   send:     SendParts -> SendPlan -> run (one request for each part)
 //   memory:   RefreshPlan -> run (the SIM's count), then Usage (message_store.h)
 //   incoming: ListenerSpecBlock with request 210, then IncomingAssembly
 //
@@ -35,7 +35,7 @@ namespace messages {
 // 10 parts of at most 153 GSM septets or 67 UCS2 characters. Empty for an
 // empty text or one that needs more than 10 parts.
 [[nodiscard]] std::vector<std::string> SendParts(std::u16string_view text);
-// A batch of one send request (207) per part; several parts carry the
+// A batch of one send request (207) for each part; several parts carry the
 // concatenation reference (the same for every part of one message). An
 // empty plan (no steps) when the number does not fit the send block.
 [[nodiscard]] shell::BatchPlan SendPlan(std::string_view number, const std::vector<std::string>& parts,

@@ -34,7 +34,7 @@ void Le32(Bytes& b, uint32_t v)
 // A BMP file: header of the given size (12 core, 16/64 OS/2, 40, 52, 56,
 // 108, 124), optional masks (inside headers of 52 bytes and more, else after
 // the header), colour table entries (BGR), then the rows as given.
-struct BmpSpec {
+struct BmpLayout {
     uint32_t headerSize = 40;
     int32_t width = 0, height = 0;
     uint16_t bits = 24;
@@ -46,7 +46,7 @@ struct BmpSpec {
     bool fileHeader = true;
 };
 
-Bytes MakeBmp(const BmpSpec& s)
+Bytes MakeBmp(const BmpLayout& s)
 {
     Bytes info;
     Le32(info, s.headerSize);
@@ -130,7 +130,7 @@ TEST(DibBmp, EveryHeaderFormAndDepthGivesThePixels)
 
     struct Case {
         const char* what;
-        BmpSpec spec;
+        BmpLayout layout;
     };
     const Case cases[] = {
         {"24-bit info header", {40, 2, 2, 24, 0, 0, {}, {}, rows24}},
@@ -151,12 +151,12 @@ TEST(DibBmp, EveryHeaderFormAndDepthGivesThePixels)
         {"32-bit RGBA masks, 124-byte header", {124, 2, 2, 32, 3, 0, {}, {0xFF, 0xFF00, 0xFF0000}, rowsRgba}},
     };
     for (const Case& c : cases) {
-        auto pixels = Decode(CDIB::DecodeBmp(MakeBmp(c.spec)));
+        auto pixels = Decode(CDIB::DecodeBmp(MakeBmp(c.layout)));
         ASSERT_TRUE(pixels) << c.what;
-        if (c.spec.bits == 1)  // black / white only
+        if (c.layout.bits == 1)  // black / white only
             EXPECT_EQ(*pixels, (std::vector<Rgb>{kWhite, kBlack, kBlack, kWhite})) << c.what;
-        else if (c.spec.bits == 16) {  // 5-bit channels keep their top bits
-            const uint8_t g = c.spec.compression ? 252 : 248;
+        else if (c.layout.bits == 16) {  // 5-bit channels keep their top bits
+            const uint8_t g = c.layout.compression ? 252 : 248;
             EXPECT_EQ(*pixels, (std::vector<Rgb>{{248, 0, 0}, {0, g, 0}, {0, 0, 248}, {248, g, 248}})) << c.what;
         } else
             EXPECT_EQ(*pixels, want) << c.what;
@@ -191,7 +191,7 @@ TEST(DibBmp, HostileSizesFailTheLoad)
     const Bytes row = {1, 2, 3, 0};
     // Wider than memory, taller than the file, a stride that overflows 32
     // bits, a palette past the end, an unknown depth.
-    const BmpSpec cases[] = {
+    const BmpLayout cases[] = {
         {40, 0x7FFFFFFF, 1, 24, 0, 0, {}, {}, row},
         {40, 1, 1000, 24, 0, 0, {}, {}, row},
         {40, 0x40000000, 0x40000000, 1, 0, 0, {}, {}, row},
@@ -199,7 +199,7 @@ TEST(DibBmp, HostileSizesFailTheLoad)
         {40, 1, 1, 7, 0, 0, {}, {}, row},
         {40, 1, -1, 8, 1, 0, {}, {}, row},
     };
-    for (const BmpSpec& s : cases)
+    for (const BmpLayout& s : cases)
         EXPECT_FALSE(Decode(CDIB::DecodeBmp(MakeBmp(s)))) << s.width << "x" << s.height << "x" << s.bits;
     // A header that claims more than the file holds.
     Bytes cut = MakeBmp({40, 1, 1, 24, 0, 0, {}, {}, row});

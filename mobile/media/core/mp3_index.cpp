@@ -101,7 +101,9 @@ std::vector<MediaRow> Mp3Rows(const Mp3Index& index)
         row.record = static_cast<int>(k);
         row.used = r.used == 1;
         if (row.used) {
-            row.size = GetBe32(r.size);
+            // A slot never holds more than kMp3SlotBytes; a larger size in
+            // a record whose checksum happens to match is damage, not a size.
+            row.size = std::min(GetBe32(r.size), kMp3SlotBytes);
             row.name = PhoneTextToUtf8(std::span<const char>(r.name, kMp3NameBytes));
             row.displayName = row.name;
             row.sizeText = Mp3SizeText(row.size);

@@ -63,7 +63,7 @@ void FillMp3Record(Mp3Index& index, size_t k, std::string_view name, uint32_t si
 void ClearMp3Record(Mp3Index& index, size_t k);
 
 // The five rows: used slots show the name and Mp3SizeText of the size,
-// empty ones string 57722 and "0K".
+// empty ones string 57722 and "0K". A size beyond one slot shows as one slot.
 [[nodiscard]] std::vector<MediaRow> Mp3Rows(const Mp3Index& index);
 
 // Reads programDirectory + "mp3.idx" (884 bytes); an invalid index is

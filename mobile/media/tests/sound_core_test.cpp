@@ -237,6 +237,18 @@ TEST_F(SoundCore, Mp3IndexRecordsChecksumsAndRepair)
     EXPECT_EQ(rows[1].sizeText, "1.05 M");
     EXPECT_EQ(rows[0].nameId, res::IDS_EMPTY);
     EXPECT_EQ(rows[0].sizeText, "0K");
+    {
+        // A size no slot can hold, in a record whose checksum matches, shows as one slot.
+        media::Mp3Index odd = index;
+        odd[4 * 88 + 80] = 0x7F;
+        uint32_t oddSum = 0;
+        for (int i = 0; i < 84; ++i)
+            oddSum += odd[4 * 88 + i];
+        for (int i = 0; i < 4; ++i)
+            odd[4 * 88 + 84 + i] = static_cast<uint8_t>(oddSum >> (8 * i));
+        ASSERT_TRUE(media::Mp3IndexValid(odd));
+        EXPECT_EQ(media::Mp3Rows(odd)[4].size, media::kMp3SlotBytes);
+    }
 
     // A record whose checksum is wrong, or one marked damaged: rebuilt empty.
     const std::string dir = dir_.string() + "/";

@@ -73,3 +73,24 @@ uint32_t NewListenerBlock(uint32_t messageCode, bool wantsNextLine)
     *block = ListenerSpec{messageCode, wantsNextLine ? 1u : 0u};
     return Park(block);
 }
+
+uint32_t NewPathBlock(std::string_view path)
+{
+    if (path.size() > kPathBlockMax || path.find('\0') != std::string_view::npos)
+        return 0;
+    auto* block = static_cast<char*>(std::calloc(1, path.size() + 1));
+    if (!block)
+        return 0;
+    if (!path.empty())
+        std::memcpy(block, path.data(), path.size());
+    return Park(block);
+}
+
+uint32_t NewSlotBlock(int32_t k)
+{
+    auto* block = static_cast<int32_t*>(std::calloc(1, sizeof(int32_t)));
+    if (!block)
+        return 0;
+    *block = k;
+    return Park(block);
+}

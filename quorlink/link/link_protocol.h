@@ -190,3 +190,9 @@ inline constexpr size_t kTransferFieldMax = sizeof(TransferBlock::first) - 1;
 [[nodiscard]] uint32_t NewTransferBlock(std::string_view first, std::string_view second);
 [[nodiscard]] uint32_t NewMessageBlock(std::string_view destination, std::string_view text);
 [[nodiscard]] uint32_t NewListenerBlock(uint32_t messageCode, bool wantsNextLine);
+// Requests 227 and 228: the path of an MP3 file as a NUL-terminated heap
+// string of at most kPathBlockMax bytes.
+inline constexpr size_t kPathBlockMax = 4095;
+[[nodiscard]] uint32_t NewPathBlock(std::string_view path);
+// Request 230: the MP3 slot k (0-4) as a 32-bit integer.
+[[nodiscard]] uint32_t NewSlotBlock(int32_t k);

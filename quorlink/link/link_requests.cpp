@@ -1,5 +1,6 @@
 #include "quorlink/link/link_requests.h"
 
+#include "quorlink/bridge/bridge_link.h"
 #include "quorlink/link/file_transfer.h"
 #include "quorlink/link/link_tables.h"
 #include "quorlink/link/listener_registry.h"
@@ -135,13 +136,6 @@ Disposition RunSilentTimeout(RequestContext&, int32_t, LinkRequest&)
     return Disposition::Pending;
 }
 
-Disposition RunBridgeMissing(RequestContext& ctx, int32_t, LinkRequest&)
-{
-    // The flash bridge is not part of this build: refuse plainly.
-    ctx.PostText(LINK_FAILED, 0, {});
-    return Disposition::Completed;
-}
-
 constexpr RequestRow kRequestTable[] = {
     {REQ_DISCONNECT, &RunDisconnect},
     {REQ_LONG_COMMAND, &RunGeneric},
@@ -160,15 +154,15 @@ constexpr RequestRow kRequestTable[] = {
     {REQ_REMOVE_LISTENER, &RunRemoveListener},
     {REQ_LIST_PORTS, &RunListPorts},
     {REQ_SCAN_AND_CONNECT, &RunScanAndConnect},
-    {REQ_BRIDGE_OPEN, &RunBridgeMissing},
-    {REQ_BRIDGE_BOOT, &RunBridgeMissing},
-    {REQ_BRIDGE_SPEED, &RunBridgeMissing},
-    {REQ_BRIDGE_READ_INDEX, &RunBridgeMissing},
-    {REQ_BRIDGE_RESAMPLE, &RunBridgeMissing},
-    {REQ_BRIDGE_DECODE, &RunBridgeMissing},
-    {REQ_BRIDGE_ENCODE, &RunBridgeMissing},
-    {REQ_BRIDGE_WRITE_MP3, &RunBridgeMissing},
-    {REQ_BRIDGE_WRITE_INDEX, &RunBridgeMissing},
+    {REQ_BRIDGE_OPEN, &bridge::RunBridgeRequest},
+    {REQ_BRIDGE_BOOT, &bridge::RunBridgeRequest},
+    {REQ_BRIDGE_SPEED, &bridge::RunBridgeRequest},
+    {REQ_BRIDGE_READ_INDEX, &bridge::RunBridgeRequest},
+    {REQ_BRIDGE_RESAMPLE, &bridge::RunBridgeRequest},
+    {REQ_BRIDGE_DECODE, &bridge::RunBridgeRequest},
+    {REQ_BRIDGE_ENCODE, &bridge::RunBridgeRequest},
+    {REQ_BRIDGE_WRITE_MP3, &bridge::RunBridgeRequest},
+    {REQ_BRIDGE_WRITE_INDEX, &bridge::RunBridgeRequest},
     {REQ_SILENT_TIMEOUT, &RunSilentTimeout},
     {REQ_TABLE_END, nullptr},
 };

@@ -1,5 +1,6 @@
 #include "quorlink/link/phone_link.h"
 
+#include "quorlink/bridge/bridge_requests.h"
 #include "quorlink/link/link_records.h"
 #include "quorlink/link/link_requests.h"
 #include "quorlink/link/link_tables.h"
@@ -265,6 +266,12 @@ void PhoneLink::MarkProgress()
     lastProgress_ = plat::GetTickCount();
 }
 
+void PhoneLink::FlashBridgeWatchdog()
+{
+    if (flashBridge_ && flashBridge_->watchdog())
+        CloseLink(true);
+}
+
 void PhoneLink::ClearPending()
 {
     requestPending_ = false;
@@ -336,6 +343,7 @@ bool PhoneLink::HandleMessage(const plat::Message& m)
         return true;
     case plat::WM_TIMER:
         KeepAlive();
+        FlashBridgeWatchdog();
         // The flash bridge's periodic check goes here once the bridge exists.
         return true;
     case WM_LINK_REQUEST:
@@ -404,6 +412,8 @@ int PhoneLink::Run()
         }
         WaitForWork(true, lineCame);
     }
+    if (flashBridge_)
+        flashBridge_->workerExit();
     if (port_)
         port_->Close();
     plat::KillThreadTimer(kKeepAliveTimerId);
@@ -477,6 +487,18 @@ bool RequestContext::LinkAlive() const
 void RequestContext::DropLink()
 {
     link_.CloseLink(true);
+}
+
+void RequestContext::PostProgressUnder(int32_t requestCode, int32_t status, int32_t code, int32_t current, int32_t total)
+{
+    PostProgressTo(link_.resultTarget_.window, static_cast<uint32_t>(requestCode), status, code, current, total);
+}
+
+bridge::BridgeRequests& RequestContext::FlashBridge()
+{
+    if (!link_.flashBridge_)
+        link_.flashBridge_ = std::make_unique<bridge::BridgeRequests>();
+    return *link_.flashBridge_;
 }
 
 ListenerRegistry& RequestContext::Listeners()

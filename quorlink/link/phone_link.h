@@ -27,6 +27,10 @@
 #include <string_view>
 #include <thread>
 
+namespace quorlink::bridge {
+class BridgeRequests;
+}
+
 namespace quorlink::link {
 
 class PhoneLinkForTesting;
@@ -81,6 +85,9 @@ private:
     void WaitForWork(bool takeMessages, bool lineCame);
     // The keep-alive run on each WM_TIMER.
     void KeepAlive();
+    // After the keep-alive of each WM_TIMER: an open flash bridge whose
+    // phone stopped answering is dropped, and the link with it.
+    void FlashBridgeWatchdog();
 
     // Writes a command within kSendLimitMs; logged as SEND.
     [[nodiscard]] bool Send(std::string_view command);
@@ -149,6 +156,10 @@ private:
     // wParam of the records a running request posts; kept when a switch-off
     // clears the pending request in the middle of it.
     int32_t replyCode_ = kNoRequest;
+    // MP3 mode's flash bridge (requests 223-231), made by the first of them
+    // (RequestContext::FlashBridge). A bridge still open when the worker
+    // ends switches the phone off.
+    std::unique_ptr<bridge::BridgeRequests> flashBridge_;
     RequestContext context_{*this};
 };
 

@@ -30,6 +30,10 @@
 #include <span>
 #include <string_view>
 
+namespace quorlink::bridge {
+class BridgeRequests;
+}
+
 namespace quorlink::link {
 
 class PhoneLink;
@@ -144,6 +148,9 @@ public:
 
     void PostText(int32_t status, int32_t code, std::string_view text);
     void PostProgress(int32_t status, int32_t code, int32_t current, int32_t total);
+    // A progress record under another request's code, for a series of
+    // requests that the window follows as one (the flash writes).
+    void PostProgressUnder(int32_t requestCode, int32_t status, int32_t code, int32_t current, int32_t total);
 
     // ---- the link ----
 
@@ -153,6 +160,9 @@ public:
     void DropLink();
     LinkConnection& Connection() { return connection_; }
     ListenerRegistry& Listeners();
+    // MP3 mode's flash bridge, which the link owns from its first use to
+    // the worker's end (its watchdog runs on the link's timer tick).
+    bridge::BridgeRequests& FlashBridge();
 
     // ---- a pending request (response handlers) ----
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <random>
 
+#include "flash_sample.h"
 #include "media_gen.h"
 #include "pdu.h"
 #include "records.h"
@@ -446,7 +447,7 @@ bool InitState(const fs::path& dir, uint32_t seed, std::string& error)
     if (!FillHandsetPhonebook(pfs, r, error) || !FillHandsetMessages(pfs, r, error) || !FillDrafts(pfs, error) ||
         !FillSlots(pfs, r, error) || !FillCamera(pfs, r, error) || !FillItems(pfs, r, error))
         return false;
-    return true;
+    return WriteSampleFlash(dir, error);
 }
 
 }  // namespace simphone

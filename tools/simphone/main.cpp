@@ -123,6 +123,11 @@ int main(int argc, char** argv)
         return Usage("--state and --serial-dir are required");
 
     const std::filesystem::path stateDir = opt.stateDir;
+#ifdef SIMPHONE_HAVE_BOOT
+    // The phone's own flash lives in its state directory.
+    if (bootOptions.flashImage.empty())
+        bootOptions.flashImage = (stateDir / "flash.bin").string();
+#endif
     opt.startInBoot = boot;
     opt.makeDevice = [=](bool bootMode) -> std::unique_ptr<simphone::Device> {
         if (!bootMode)

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -39,7 +40,11 @@ class SimPhone {
 public:
     // lineRate 0: no pacing. The serial directory is exported as
     // $TELVANE_SERIAL_DIR for the worker (and the programs) of the test.
-    explicit SimPhone(const std::string& tag, int lineRate = 0, uint32_t seed = 11)
+    // The device "poweron boot" starts (the baseband boot ROM, given the
+    // state directory); none when unset.
+    using BootFactory = std::function<std::unique_ptr<simphone::Device>(const std::filesystem::path& state)>;
+
+    explicit SimPhone(const std::string& tag, int lineRate = 0, uint32_t seed = 11, BootFactory bootDevice = {})
     {
         std::string tmpl = (std::filesystem::temp_directory_path() / (tag + "XXXXXX")).string();
         dir_ = ::mkdtemp(tmpl.data());
@@ -53,9 +58,9 @@ public:
         opt.controlSocket = dir_ / "ctl";
         opt.lineRate = lineRate;
         const auto st = state_;
-        opt.makeDevice = [st](bool boot) -> std::unique_ptr<simphone::Device> {
+        opt.makeDevice = [st, bootDevice](bool boot) -> std::unique_ptr<simphone::Device> {
             if (boot)
-                return nullptr;
+                return bootDevice ? bootDevice(st) : nullptr;
             return std::make_unique<simphone::AtPhone>(st);
         };
         transport_ = std::make_unique<simphone::Transport>(opt);

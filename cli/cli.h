@@ -57,6 +57,8 @@ std::span<const Command> CodecCommands();
 std::span<const Command> PicturesCommands();
 // ringtones, ringtone put|clear|save, play.
 std::span<const Command> SoundCommands();
+// mp3 list|put|clear (MP3 mode).
+std::span<const Command> Mp3Commands();
 
 // Runs the program on argv[1..] ("telvane" is argv[0]).
 int Main(std::span<const std::string_view> argv, const Io& io);

@@ -42,6 +42,7 @@ const std::vector<Command>& AllTopLevel()
         v.insert(v.end(), SoundCommands().begin(), SoundCommands().end());
         v.insert(v.end(), VideoTopLevelCommands().begin(), VideoTopLevelCommands().end());
         v.insert(v.end(), BackupCommands().begin(), BackupCommands().end());
+        v.insert(v.end(), Mp3Commands().begin(), Mp3Commands().end());
         v.insert(v.end(), std::begin(kTopLevel), std::end(kTopLevel));
         return v;
     }();

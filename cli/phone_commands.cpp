@@ -252,6 +252,9 @@ std::string ConnectText(const shell::ConnectError& e)
     case shell::ConnectFailure::NoPhone: return "no phone answered on COM1..COM8";
     case shell::ConnectFailure::SetupRefused: return "the phone answered but did not accept its setup commands";
     case shell::ConnectFailure::SwitchedOff: return "the phone is switched off";
+    case shell::ConnectFailure::PhoneAnswered:
+        return "a phone answered in phone mode: switch it off, keep it on the cable and try again";
+    case shell::ConnectFailure::Mp3HandshakeFailed: return "the phone's boot loader could not be started";
     }
     return "cannot connect";
 }
@@ -568,6 +571,11 @@ std::unique_ptr<shell::PhoneSession> ConnectSession(const Io& io, shell::PhoneSe
     auto c = ConnectOrFail(io, std::move(options));
     rc = c.rc;
     return std::move(c.session);
+}
+
+std::string ConnectFailureText(const shell::ConnectError& error)
+{
+    return ConnectText(error);
 }
 
 std::string SessionFailure(const shell::PhoneSession& session)

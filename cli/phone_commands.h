@@ -23,6 +23,7 @@ std::span<const Command> PhoneCommands();
 [[nodiscard]] std::unique_ptr<shell::PhoneSession> ConnectSession(const Io& io, shell::PhoneSessionOptions options,
                                                                   int& rc);
 [[nodiscard]] std::string SessionFailure(const shell::PhoneSession& session);
+[[nodiscard]] std::string ConnectFailureText(const shell::ConnectError& error);
 [[nodiscard]] std::string EscapedField(std::string_view text);
 // A string resource in English (the terminal has no resource bundle).
 [[nodiscard]] std::string Text(int stringId);

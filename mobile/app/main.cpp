@@ -141,6 +141,10 @@ int main(int argc, char** argv)
         options.splash = splash;
         options.pages = app::AllPages();
         options.commands = app::AllCommands();
+        if (demoPhone) {
+            options.beforeMp3Attempt = [&demoPhone] { demoPhone->bootIntoLoader(); };
+            options.afterMp3Mode = [&demoPhone] { (void)demoPhone->control("poweron"); };
+        }
         CMainFrame frame(options);
         QObject::connect(&instance, &SingleInstance::raiseRequested, &frame, [&frame] { frame.bringToFront(); });
         g_frame = &frame;

@@ -2,6 +2,7 @@
 
 #include "mobile/media/core/media_parts.h"
 #include "mobile/media/core/media_slots.h"
+#include "mobile/media/core/mp3_flows.h"
 #include "mobile/shell/core/control_modes.h"
 #include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/resource_bundle.h"
@@ -334,8 +335,13 @@ void SoundPage::loadList()
         right_->setRows(media::EmptyRows(empty));
         return;
     }
-    if (c == media::SoundCategory::Mp3)
-        return;  // the MP3 slots come with MP3 mode
+    if (c == media::SoundCategory::Mp3) {
+        media::Mp3Listing mp3 = media::LoadMp3List(plat::ProgramDirectory());
+        right_->setRows(std::move(mp3.rows));
+        if (mp3.messageId != 0)
+            host_.message(mp3.messageId, shell::Icon::Error);
+        return;
+    }
     media::SoundListing listing = media::LoadSoundList(plat::ProgramDirectory(), c, true, host_);
     if (listing.messageId != 0) {
         right_->setRows(media::EmptyRows(empty));
@@ -383,8 +389,47 @@ bool SoundPage::askName(int maxLength, QString& name)
     return true;
 }
 
+void SoundPage::putMp3()
+{
+    const media::SelectedSound& sound = left_->player().selected();
+    if (left_->player().state() == media::PlayerState::NoFile || sound.typeWord != "MP3") {
+        host_.message(res::IDS_CHOOSE_SOUND_FILE_PC, shell::Icon::Error);
+        return;
+    }
+    const media::MediaRow* row = right_->selectedRow();
+    if (!row) {
+        host_.message(res::IDS_SELECT_RINGTONE_SLOT_FIRST, shell::Icon::Error);
+        return;
+    }
+    const int slot = row->number;
+    QString name = FromUtf8(media::ShortName(sound.path, media::kMp3NameChars));
+    if (!askName(static_cast<int>(media::kMp3NameChars), name))
+        return;
+    const std::string clean = media::SlotNameFromUser(name.toStdString());
+    left_->stop();
+    media::Mp3Flows flows(plat::ProgramDirectory(), host_);
+    const media::FlowResult r = flows.put(slot, clean, sound.path);
+    host_.message(r.messageId, r.icon);
+    loadList();
+    right_->selectRow(slot - 1);
+}
+
+void SoundPage::emptyMp3()
+{
+    const media::MediaRow* row = right_->selectedRow();
+    if (!row || !row->used || !host_.ask(res::IDS_EMPTY_SELECTED_SLOT))
+        return;
+    left_->stop();
+    media::Mp3Flows flows(plat::ProgramDirectory(), host_);
+    const media::FlowResult r = flows.empty(row->number);
+    host_.message(r.messageId, r.icon);
+    loadList();
+}
+
 void SoundPage::put()
 {
+    if (mp3Form_ && connectedForList())
+        return putMp3();
     if (!connectedForList()) {
         host_.message(res::IDS_NEEDS_PHONE_MODE, shell::Icon::Error);
         return;
@@ -417,6 +462,8 @@ void SoundPage::put()
 
 void SoundPage::empty()
 {
+    if (mp3Form_ && connectedForList())
+        return emptyMp3();
     if (!connectedForList() || right_->category() != media::SoundCategory::User)
         return;
     const media::MediaRow* row = right_->selectedRow();

@@ -119,6 +119,8 @@ private:
     void chooseCategory(int category);
     void put();
     void empty();
+    void putMp3();
+    void emptyMp3();
     void save();
     [[nodiscard]] bool askName(int maxLength, QString& name);
 

@@ -43,6 +43,19 @@ BatchPlan ScanPlan(plat::ThreadId guiThread, int cablePort, std::function<void(b
     return scan;
 }
 
+BatchPlan Mp3HandshakePlan(plat::ThreadId guiThread, int port)
+{
+    BatchPlan plan;
+    plan.titleId = res::IDS_STARTING_MP3_MODE;
+    plan.stepCount = 4;
+    plan.showCancelOnHandshake = true;
+    for (int32_t code : kHandshakeCodes) {
+        const uint32_t argument = code == kHandshakeCodes[0] ? uint32_t(port) : 0;
+        plan.steps.push_back(BatchStep::Request(code, NewRequest(guiThread, {}, argument)));
+    }
+    return plan;
+}
+
 ConnectionController::ConnectionController(ConnectionState& state, ConnectionUi& ui, ConnectionEnv env)
     : st_(state), ui_(ui), env_(std::move(env))
 {
@@ -64,6 +77,8 @@ void ConnectionController::endMp3Mode()
 {
     post(REQ_SILENT_TIMEOUT);
     st_.disconnectRequested = true;
+    if (env_.afterMp3Mode)
+        env_.afterMp3Mode();
 }
 
 bool ConnectionController::connectionDialogLoop(int initialChoice)
@@ -77,8 +92,11 @@ bool ConnectionController::connectionDialogLoop(int initialChoice)
     std::optional<int> choice = ui_.chooseMode(initialChoice);
     while (choice) {
         const int mode = *choice;
-        if (mode == kModeMp3)
+        if (mode == kModeMp3) {
             ui_.message(res::IDS_MP3_MODE_SWITCH_PHONE, Icon::Information);
+            if (env_.beforeMp3Attempt)
+                env_.beforeMp3Attempt();
+        }
         const bool scanned = connectAttempt(mode);
         if (st_.connected())
             return true;
@@ -192,15 +210,7 @@ void ConnectionController::runMediaIndexBatch()
 
 void ConnectionController::runMp3Handshake(int port)
 {
-    BatchPlan plan;
-    plan.titleId = res::IDS_STARTING_MP3_MODE;
-    plan.stepCount = 4;
-    plan.showCancelOnHandshake = true;
-    for (int32_t code : kHandshakeCodes) {
-        const uint32_t argument = code == kHandshakeCodes[0] ? uint32_t(port) : 0;
-        plan.steps.push_back(BatchStep::Request(code, NewRequest(env_.guiThread, {}, argument)));
-    }
-    if (ui_.runBatch(std::move(plan)) == kBatchOk) {
+    if (ui_.runBatch(Mp3HandshakePlan(env_.guiThread, port)) == kBatchOk) {
         ui_.setStatusText(res::IDS_CONNECTED_MP3_MODE);
         st_.mp3Mode = true;
         ui_.mp3ModeConnected();

@@ -80,6 +80,11 @@ struct ConnectionEnv {
     // errno of opening the port device (0 when it could be opened or does not exist).
     std::function<int(int port)> portAccessError;
     std::string programDirectory;  // with trailing '/'
+    // The user's part around MP3 mode, played by demo mode: the phone
+    // switched off and into its boot ROM once the user confirmed the
+    // MP3-mode message, and switched on again after MP3 mode was ended.
+    std::function<void()> beforeMp3Attempt;
+    std::function<void()> afterMp3Mode;
 };
 
 // The port-scan batch of a new connection (request 222): the worker scans
@@ -88,6 +93,10 @@ struct ConnectionEnv {
 // but refused its setup fails the batch.
 [[nodiscard]] BatchPlan ScanPlan(plat::ThreadId guiThread, int cablePort,
                                  std::function<void(bool answered, uint8_t openablePorts)> onScanResult);
+// MP3 mode's handshake on serial port n (requests 223-226): open the flash
+// bridge, boot the switched-off phone into its loader, go to high speed and
+// read the MP3 index into the program directory.
+[[nodiscard]] BatchPlan Mp3HandshakePlan(plat::ThreadId guiThread, int port);
 
 class ConnectionController {
 public:

@@ -59,6 +59,7 @@ void PhoneSession::handleMessage(const plat::Message& m)
 {
     if (m.message == WM_LINK_LOST) {
         state_.phoneMode = false;
+        state_.mp3Mode = false;
         linkLost_ = true;
         records_.push_back({WM_LINK_LOST, 0, 0, 0, {}});
         return;
@@ -145,6 +146,41 @@ std::optional<ConnectError> PhoneSession::connect()
                                                                        : ConnectFailure::SetupRefused,
                             {}};
     return ConnectError{ConnectFailure::NoAnswerFromLink, {}};
+}
+
+std::optional<ConnectError> PhoneSession::connectMp3(int port)
+{
+    if (!worker_)
+        return ConnectError{ConnectFailure::NoWorker, {}};
+    bool scanEnded = false;
+    const int scan = runBatch(ScanPlan(thread_, port, [&](bool answered, uint8_t ports) {
+        scanEnded = true;
+        state_.phoneAnswered = answered;
+        state_.openablePorts = ports;
+    }));
+    if (scan != kBatchOk || !scanEnded)
+        return ConnectError{ConnectFailure::NoAnswerFromLink, {}};
+    if (state_.phoneAnswered) {
+        // The scan connected it in phone mode: end that before reporting.
+        state_.phoneMode = true;
+        return ConnectError{ConnectFailure::PhoneAnswered, {}};
+    }
+    if (state_.openablePorts == 0) {
+        std::string permission = PortPermissionProblem();
+        if (permission.empty())
+            return ConnectError{ConnectFailure::NoPort, {}};
+        return ConnectError{ConnectFailure::PortPermission, std::move(permission)};
+    }
+    if (port == 0)
+        for (int n = 1; n <= kPortCount && port == 0; ++n)
+            if (state_.openablePorts & (1u << (n - 1)))
+                port = n;
+    if (runBatch(Mp3HandshakePlan(thread_, port)) != kBatchOk)
+        return ConnectError{ConnectFailure::Mp3HandshakeFailed, {}};
+    state_.mp3Mode = true;
+    linkLost_ = false;
+    port_ = port;
+    return std::nullopt;
 }
 
 std::optional<SessionRecord> PhoneSession::nextRecord(int limitMs)

@@ -48,6 +48,8 @@ enum class ConnectFailure {
     NoPhone,  // ports opened, no phone answered the probe
     SetupRefused,  // a phone answered but did not accept its setup commands
     SwitchedOff,  // the phone said it is switched off
+    PhoneAnswered,  // MP3 mode: a phone answered in phone mode (it must be switched off)
+    Mp3HandshakeFailed,  // MP3 mode: the loader could not be started or the index read
 };
 
 struct ConnectError {
@@ -85,6 +87,11 @@ public:
 
     // Scans COM1..COM8 and connects in phone mode; nothing on success.
     [[nodiscard]] std::optional<ConnectError> connect();
+    // MP3 mode on serial port n (0: the first port that opens): the scan
+    // must find no phone answering, then the flash bridge boots the phone
+    // into its loader and reads the MP3 index into the program directory.
+    // The worker switches the phone off when the session ends.
+    [[nodiscard]] std::optional<ConnectError> connectMp3(int port);
     // Runs a plan to its end (kBatchOk or kBatchCancel); bracketed by
     // MASKCALL while connected. Plans run one after the other.
     int runBatch(BatchPlan plan) override;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -64,6 +65,27 @@ QString DemoPhone::SimphoneProgram()
 QString DemoPhone::controlSocket() const
 {
     return dir_.path() + "/control.sock";
+}
+
+QString DemoPhone::control(const QString& command) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(controlSocket());
+    if (!socket.waitForConnected(kStartMs))
+        return {};
+    socket.write((command + "\n").toUtf8());
+    if (!socket.waitForBytesWritten(kStartMs))
+        return {};
+    QByteArray answer;
+    while (!answer.contains('\n') && socket.waitForReadyRead(kStartMs))
+        answer += socket.readAll();
+    return QString::fromUtf8(answer).trimmed();
+}
+
+void DemoPhone::bootIntoLoader() const
+{
+    (void)control("switchoff");
+    (void)control("poweron boot");
 }
 
 bool DemoPhone::start()

@@ -23,6 +23,12 @@ public:
     [[nodiscard]] bool start();
     [[nodiscard]] QString error() const { return error_; }
     [[nodiscard]] QString controlSocket() const;
+    // One command to the emulator's control socket; its answer line
+    // ("OK", "ERROR ..."), empty when the emulator cannot be reached.
+    QString control(const QString& command) const;
+    // What the user does for MP3 mode: the phone switched off and powered
+    // into its baseband boot ROM, still on the cable.
+    void bootIntoLoader() const;
     // The emulated phone's state directory (its files under app/...).
     [[nodiscard]] QString stateDirectory() const { return dir_.path() + "/phone"; }
     // The emulator program: $TELVANE_SIMPHONE, next to this program, or PATH.

@@ -216,6 +216,8 @@ CMainFrame::CMainFrame(FrameOptions options, QWidget* parent)
         return ::access(path.c_str(), R_OK | W_OK) == 0 ? 0 : errno;
     };
     env.programDirectory = plat::ProgramDirectory();
+    env.beforeMp3Attempt = options_.beforeMp3Attempt;
+    env.afterMp3Mode = options_.afterMp3Mode;
     ctl_ = std::make_unique<ConnectionController>(st_, static_cast<ConnectionUi&>(*this), std::move(env));
     updateCommandStates();
 }

@@ -38,6 +38,9 @@ struct FrameOptions {
     // Starts the worker; the default starts quorlink's.
     std::function<std::unique_ptr<shell::LinkThread>(plat::ThreadId, plat::WindowHandle)> startWorker;
     std::function<std::string()> detectCable;  // default: sysfs
+    // Demo mode's part of the user around MP3 mode (ConnectionEnv).
+    std::function<void()> beforeMp3Attempt;
+    std::function<void()> afterMp3Mode;
     bool splash = true;
     // The pages' views and the commands areas handle themselves; a page
     // without a registration shows a placeholder pane.

@@ -47,6 +47,8 @@ bool FrameTourScreenshots(const std::function<bool(const QImage&, const QString&
                           const std::function<shellui::FrameOptions()>& options);
 bool BackupScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
                        const std::function<QImage(const QImage&, const QImage&)>& compose);
+bool Mp3Screenshots(const std::function<bool(const QImage&, const QString&)>& save,
+                    const std::function<shellui::FrameOptions()>& options);
 
 namespace {
 
@@ -196,6 +198,7 @@ int main(int argc, char** argv)
     }
     ok &= MessagesScreenshots(Save, Compose);
     ok &= SoundScreenshots(Save, [] { return Options(Phone); });
+    ok &= Mp3Screenshots(Save, [] { return Options(Phone); });
     ok &= PhonebookScreenshots(Save, Compose);
     ok &= FrameTourScreenshots(Save, Compose, [] { return Options(Phone); });
     ok &= VideoScreenshots(g_out, g_suffix);

@@ -2,7 +2,10 @@
 // names made from them, and the player's states and time texts.
 
 #include "mobile/media/core/media_slots.h"
+#include "mobile/media/core/mp3_flows.h"
 #include "mobile/media/core/mp3_index.h"
+#include "mobile/shell/core/transfer_batch.h"
+#include "platform/messages.h"
 #include "mobile/media/core/sound_file.h"
 #include "mobile/media/core/sound_player.h"
 #include "quorlink/media/mci.h"
@@ -266,3 +269,89 @@ TEST_F(SoundCore, Mp3IndexRecordsChecksumsAndRepair)
 }
 
 }  // namespace
+
+namespace {
+
+// Stands in for the worker in MP3 mode: records the request codes, makes
+// "encoded.mp3" and reports the encode run as the batch does, and fails the
+// step whose code it is told to.
+class Mp3Runner final : public shell::BatchRunner {
+public:
+    explicit Mp3Runner(fs::path dir) : dir_(std::move(dir)) { }
+    std::vector<int32_t> codes;
+    int32_t failOn = 0;
+    bool damageIndexBeforeFill = false;
+
+    int runBatch(shell::BatchPlan plan) override
+    {
+        for (auto& step : plan.steps) {
+            codes.push_back(step.kind);
+            if (step.kind == failOn)
+                return shell::kBatchCancel;
+            if (step.kind == REQ_BRIDGE_DECODE)
+                std::ofstream(dir_ / "decoded.wav") << "RIFF";
+            if (step.kind != REQ_BRIDGE_ENCODE)
+                continue;
+            std::ofstream(dir_ / "encoded.mp3", std::ios::binary) << std::string(5000, '\x55');
+            if (damageIndexBeforeFill)
+                std::ofstream(dir_ / "mp3.idx", std::ios::binary | std::ios::in) << "\x01";  // a wrong checksum
+            if (plan.effects.onMp3SlotFilled)
+                plan.effects.onMp3SlotFilled(0, {});
+        }
+        return shell::kBatchOk;
+    }
+
+private:
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(SoundCore, Mp3PutAndEmptyKeepTheLocalIndexInStepWithTheFlash)
+{
+    const std::string dir = dir_.string() + "/";
+    media::Mp3Index start = media::FreshMp3Index();
+    media::FillMp3Record(start, 0, "Old", 1000);
+    ASSERT_TRUE(media::SaveMp3Index(dir, start));
+    const std::string source = write("new song.mp3", std::vector<uint8_t>(100, 0xFF));
+    const auto rows = [&] { return media::LoadMp3List(dir).rows; };
+    using Codes = std::vector<int32_t>;
+
+    // A used slot is emptied first (its index written), then the sound goes in.
+    Mp3Runner runner(dir_);
+    media::Mp3Flows flows(dir, runner);
+    media::FlowResult r = flows.put(1, "Walk", source);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.messageId, res::IDS_DONE);
+    EXPECT_EQ(runner.codes, (Codes{231, 228, 229, 230, 231}));
+    EXPECT_EQ(rows()[0].name, "Walk");
+    EXPECT_EQ(rows()[0].size, 5000u);
+    EXPECT_FALSE(fs::exists(dir_ / "encoded.mp3"));
+    EXPECT_FALSE(fs::exists(dir_ / "decoded.wav"));
+
+    // A local index found damaged when the encoded sound is recorded is
+    // rebuilt with the new record in it, so the index written to flash
+    // lists the sound just written rather than leaving it unreachable.
+    runner = Mp3Runner(dir_);
+    runner.damageIndexBeforeFill = true;
+    EXPECT_TRUE(flows.put(4, "Rain", source).ok);
+    EXPECT_EQ(rows()[3].name, "Rain");
+    EXPECT_TRUE(media::Mp3IndexValid(*media::LoadMp3Index(dir)));
+
+    // A failed write leaves the slot empty locally and removes the files.
+    runner = Mp3Runner(dir_);
+    runner.failOn = REQ_BRIDGE_WRITE_MP3;
+    r = flows.put(3, "Lost", source);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.messageId, res::IDS_FILE_NOT_ACCEPTED);
+    EXPECT_FALSE(rows()[2].used);
+    EXPECT_FALSE(fs::exists(dir_ / "encoded.mp3"));
+
+    runner = Mp3Runner(dir_);
+    EXPECT_EQ(flows.empty(4).messageId, res::IDS_MP3_LIST_WRITTEN);
+    EXPECT_FALSE(rows()[3].used);
+    runner.failOn = REQ_BRIDGE_WRITE_INDEX;
+    EXPECT_EQ(flows.empty(1).messageId, res::IDS_MP3_LIST_WRITE_FAILED);
+    fs::remove(dir_ / "mp3.idx");
+    EXPECT_EQ(media::LoadMp3List(dir + "missing/").messageId, res::IDS_MP3_LIST_OPEN_FAILED);
+}

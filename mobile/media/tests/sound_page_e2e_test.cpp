@@ -6,14 +6,19 @@
 
 #include "mobile/app/pages.h"
 #include "mobile/media/core/media_slots.h"
+#include "mobile/media/core/mp3_index.h"
 #include "mobile/media/ui/midi_views.h"
 #include "mobile/shell/ui/demo.h"
 #include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/main_frame.h"
 #include "mobile/shell/ui/resource_bundle.h"
+#include "platform/clock.h"
 #include "platform/program_dir.h"
+#include "quorlink/media/mp3_convert.h"
 
 #include <QApplication>
+#include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -23,6 +28,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <cmath>
+#include <cstdlib>
 
 using namespace shellui;
 
@@ -96,6 +104,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void putListEmptyAndSave();
+    void mp3ModeThroughTheConnectionDialog();
 
 private:
     std::unique_ptr<ResourceBundle> bundle_;
@@ -178,6 +187,82 @@ void SoundPageE2eTest::putListEmptyAndSave()
         ReadAll(app + "/app/wp/waud003.amr_2");
     QCOMPARE(joined.size(), 40961);
     QVERIFY2(ReadAll(user.saveAs) == joined, qPrintable(user.seen.join(" / ")));
+}
+
+// Half a second of a 440 Hz tone made into an MP3 file by the encoder.
+bool WriteToneMp3(const QString& wavPath, const QString& mp3Path)
+{
+    QFile f(wavPath);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&f);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 rate = 22050, samples = rate / 2;
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + samples * 2);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << rate << quint32(rate * 2) << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(samples * 2);
+    for (quint32 i = 0; i < samples; ++i)
+        out << qint16(8000 * std::sin(i * 2 * M_PI * 440 / rate));
+    f.close();
+    const QString lame = "lame --quiet '" + wavPath + "' '" + mp3Path + "'";
+    return std::system(lame.toLocal8Bit().constData()) == 0;
+}
+
+void SoundPageE2eTest::mp3ModeThroughTheConnectionDialog()
+{
+    // The scan waits 10 s for the switched-off phone; let it pass faster.
+    plat::SetClockScaleForTesting(8.0);
+    QTemporaryDir dir;
+    qputenv("TELVANE_HOME", (dir.path() + "/home").toLocal8Bit());
+    DemoPhone phone;
+    QVERIFY2(phone.start(), qPrintable(phone.error()));
+    const QString song = dir.filePath("morning walk.mp3");
+    QVERIFY(WriteToneMp3(dir.filePath("tone.wav"), song));
+
+    FrameOptions options;
+    options.splash = false;
+    options.pages = app::AllPages();
+    options.beforeMp3Attempt = [&phone] { phone.bootIntoLoader(); };
+    CMainFrame frame(options);
+    frame.show();
+    User user;
+    QVERIFY(frame.controller().connectionDialogLoop(shell::kModeMp3));
+    QVERIFY(frame.state().mp3Mode);
+    auto* page = dynamic_cast<mediaui::SoundPage*>(frame.pageViews(shell::kCmdMp3Ringtones));
+    QVERIFY(page);
+    const auto& rows = page->rightView()->rows();
+    QCOMPARE(int(rows.size()), 5);
+    QCOMPARE(rows[0].name, std::string("Sample Tune"));
+    QVERIFY(!rows[1].used);
+
+    frame.command(1010, song);
+    QCOMPARE(page->leftView()->player().selected().typeWord, std::string("MP3"));
+    page->rightView()->selectRow(1);
+    frame.command(1043);
+    QVERIFY2(user.seen.contains("name:morning walk"), qPrintable(user.seen.join(" / ")));
+    QCOMPARE(page->rightView()->rows()[1].name, std::string("morning walk"));
+
+    // Slot 2 (k = 1) holds the encoded sound from sector 73, byte for byte,
+    // and the index in sector 60 lists it with a valid checksum.
+    const std::string own = dir.filePath("own/").toStdString();
+    QDir().mkpath(QString::fromStdString(own));
+    namespace qm = quorlink::media;
+    QCOMPARE(qm::RunEncoder(qm::Mp3Run::Decode, song.toStdString(), own), qm::kRunOk);
+    QCOMPARE(qm::RunEncoder(qm::Mp3Run::Encode, {}, own), qm::kRunOk);
+    const QByteArray encoded = ReadAll(QString::fromStdString(own) + "encoded.mp3");
+    QVERIFY(encoded.size() > 1000);
+    QCOMPARE(phone.control("flash-save"), QString("OK"));  // the loader keeps its flash image in memory
+    const QByteArray flash = ReadAll(phone.stateDirectory() + "/flash.bin");
+    QVERIFY(flash.mid(73 * 0x20000, encoded.size()) == encoded);
+    const QByteArray index = flash.mid(60 * 0x20000, int(media::kMp3IndexSize));
+    media::Mp3Index parsed{};
+    std::copy(index.begin(), index.end(), parsed.begin());
+    QVERIFY(media::Mp3IndexValid(parsed));
+    QCOMPARE(media::Mp3Rows(parsed)[1].size, uint32_t(encoded.size()));
+    plat::SetClockScaleForTesting(1.0);
 }
 
 QTEST_MAIN(SoundPageE2eTest)

@@ -85,6 +85,14 @@ void BridgeRequests::teardown(BridgeReplies& replies, int32_t code)
 
 void BridgeRequests::serve(int32_t code, LinkRequest& request, BridgeReplies& replies)
 {
+    // Everything after 223 works on an open bridge: without one nothing is
+    // run (no encoder, no port), and the request fails as a lost bridge does.
+    if (code != REQ_BRIDGE_OPEN && !bridge_) {
+        (void)TakeArgument(request);
+        if (code == REQ_BRIDGE_WRITE_INDEX)
+            return replies.post(LINK_FAILED, 0, 0, 0);
+        return teardown(replies, 0);
+    }
     switch (code) {
     case REQ_BRIDGE_OPEN:
         if (bridge_) {

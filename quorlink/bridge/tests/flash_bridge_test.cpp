@@ -209,8 +209,11 @@ TEST_F(FlashBridgeTest, FailedRequestsTearTheBridgeDownExceptTheIndexWrite)
     qb::BridgeRequests requests([this] { return std::make_unique<ScriptedEngine>(g_); }, dir_.string() + "/");
     const Record ok{1, 0, 0, 0}, progress{2, 0, 100, 100}, failed{0, 0, 0, 0};
 
-    // Without a bridge every request fails, and 223 opens one only once.
-    EXPECT_EQ(serve(requests, REQ_BRIDGE_SPEED).records, std::vector<Record>{failed});
+    // Without a bridge every request fails at once (no encoder runs), and
+    // 223 opens one only once.
+    for (int32_t code : {REQ_BRIDGE_SPEED, REQ_BRIDGE_ENCODE, REQ_BRIDGE_WRITE_INDEX})
+        EXPECT_EQ(serve(requests, code).records, std::vector<Record>{failed}) << code;
+    EXPECT_FALSE(fs::exists(dir_ / "encoded.mp3"));
     EXPECT_EQ(serve(requests, REQ_BRIDGE_OPEN, 3).records, (std::vector<Record>{progress, ok}));
     EXPECT_EQ(serve(requests, REQ_BRIDGE_OPEN, 3).records, std::vector<Record>{ok});
     EXPECT_EQ(serve(requests, REQ_BRIDGE_READ_INDEX).records, (std::vector<Record>{progress, ok}));

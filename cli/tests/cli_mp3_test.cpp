@@ -81,7 +81,7 @@ std::string FlashBytes(const fs::path& image, uint32_t offset, uint32_t size)
 TEST(CliMp3, PutListAndClearThroughTheBootLoader)
 {
     // The port scan waits 10 s for a switched-off phone; let it pass faster.
-    plat::SetClockScaleForTesting(8.0);
+    plat::SetClockScaleForTesting(5.0);
     SimPhone phone("climp3", 0, 11, [](const fs::path& state) {
         simphone::BootOptions o;
         o.flashImage = (state / "flash.bin").string();

@@ -489,7 +489,8 @@ void RequestContext::DropLink()
     link_.CloseLink(true);
 }
 
-void RequestContext::PostProgressUnder(int32_t requestCode, int32_t status, int32_t code, int32_t current, int32_t total)
+void RequestContext::PostProgressUnder(int32_t requestCode, int32_t status, int32_t code, int32_t current,
+                                       int32_t total)
 {
     PostProgressTo(link_.resultTarget_.window, static_cast<uint32_t>(requestCode), status, code, current, total);
 }

@@ -142,7 +142,10 @@ void BridgeRequests::serve(int32_t code, LinkRequest& request, BridgeReplies& re
 
 bool BridgeRequests::watchdog()
 {
-    if (!bridge_ || bridge_->stillAnswering())
+    // Between the open (223) and the boot (224) the phone is still in its
+    // boot ROM, which does not know the question: a tick that falls there
+    // must not end MP3 mode before it has started.
+    if (!bridge_ || !bridge_->loaderRunning() || bridge_->stillAnswering())
         return false;
     bridge_->shutDown(false);
     bridge_.reset();

@@ -50,7 +50,7 @@ public:
 
     // Serves one of 223-231; takes (and frees) the request's argument block.
     void serve(int32_t code, LinkRequest& request, BridgeReplies& replies);
-    // The timer tick: when a bridge exists and the phone no longer answers,
+    // The timer tick: when a bridge's loader runs and the phone no longer answers,
     // the port is stopped (the phone is not switched off: it is gone) and
     // the bridge deleted. True then; the link must report itself lost.
     [[nodiscard]] bool watchdog();

@@ -47,7 +47,7 @@ bool FlashBridge::boot(const std::string& bootFile)
     // The engine's time-outs and identification failures are failures as
     // much as a missing loader file is: only its success counts.
     if (engine_->bootLoader(bootFile) == kEngineOk)
-        return true;
+        return loaderRunning_ = true;
     (void)engine_->stopPort(port_);
     return false;
 }

@@ -77,6 +77,9 @@ public:
     // the sectors before it stay written. An empty or unreadable file fails.
     [[nodiscard]] bool writeFile(const std::string& file, int startSector, uint32_t maxBytes,
                                  const Progress& progress = {});
+    // Whether the loader runs (boot succeeded): only it answers the
+    // watchdog's question.
+    [[nodiscard]] bool loaderRunning() const { return loaderRunning_; }
     // The watchdog's question: does the phone still answer?
     [[nodiscard]] bool stillAnswering();
     // Optionally switches the phone off, then stops the port.
@@ -85,6 +88,7 @@ public:
 private:
     int port_;
     std::unique_ptr<FlashEngine> engine_;
+    bool loaderRunning_ = false;
 };
 
 // The boot file in the program directory (dir, with its trailing '/').

@@ -249,9 +249,16 @@ TEST_F(FlashBridgeTest, FailedRequestsTearTheBridgeDownExceptTheIndexWrite)
     EXPECT_EQ(r.lost, 1);
     EXPECT_FALSE(requests.open());
 
-    // The watchdog drops a bridge whose phone no longer answers, without a
-    // power-off; the worker's exit switches a live phone off.
+    // The watchdog drops a bridge whose loader no longer answers, without a
+    // power-off; before the boot only the boot ROM is there, which does not
+    // answer, and the bridge stays. The worker's exit switches a live phone off.
+    g_.bootResult = 1;
+    g_.speedControl = 9;
     (void)serve(requests, REQ_BRIDGE_OPEN, 3);
+    EXPECT_FALSE(requests.watchdog());
+    EXPECT_TRUE(requests.open());
+    EXPECT_EQ(serve(requests, REQ_BRIDGE_BOOT).records, (std::vector<Record>{progress, ok}));
+    g_.speedControl = 202;
     EXPECT_FALSE(requests.watchdog());
     g_.speedControl = 9;
     const int powerOffs = g_.powerOffs;

@@ -8,7 +8,9 @@
 #                   their programs (flash.txt, tessivo.uir)
 #   lib/telvane/    libquorlink, libbrindel, libtessivo (private: the
 #                   programs find them through their run path)
-#   share/telvane/  the resource bundle Resource.rcc
+#   share/telvane/  the resource bundle Resource.rcc and the flash loader
+#                   dwl874_7.spm (the flash bridge looks beside its program,
+#                   then in ../share/telvane)
 #   share/applications, share/icons, lib/udev/rules.d, share/doc/telvane
 #
 # Included last by the top-level build, once every target exists.
@@ -38,6 +40,9 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/brindel/flash.txt DESTINATION bin)
 if(TARGET tessivo)
   install(FILES ${PROJECT_SOURCE_DIR}/tessivo/tessivo.uir DESTINATION bin)
+endif()
+if(TARGET bridge_boot_file)
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/dwl874_7.spm DESTINATION share/telvane)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/telvane)
 install(FILES ${PROJECT_SOURCE_DIR}/linux/copyright DESTINATION share/doc/telvane)

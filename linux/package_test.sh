@@ -25,7 +25,7 @@ dpkg-deb -x "$deb" "$root"
 for f in usr/bin/mobile usr/bin/telvane usr/bin/brindel usr/bin/brindel-operator usr/bin/dwl_Moravel-1.23.so \
          usr/bin/simphone usr/bin/flash.txt usr/share/applications/brindel-operator.desktop \
          usr/lib/telvane/libquorlink.so usr/lib/telvane/libbrindel.so \
-         usr/share/telvane/Resource.rcc usr/share/applications/telvane.desktop \
+         usr/share/telvane/Resource.rcc usr/share/telvane/dwl874_7.spm usr/share/applications/telvane.desktop \
          usr/share/icons/hicolor/256x256/apps/telvane.png usr/lib/udev/rules.d/60-telvane-cable.rules \
          usr/share/doc/telvane/README.md usr/share/doc/telvane/copyright; do
   [ -e "$root/$f" ] || fail "the package lacks /$f"

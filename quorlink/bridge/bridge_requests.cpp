@@ -144,7 +144,10 @@ bool BridgeRequests::watchdog()
 {
     // Between the open (223) and the boot (224) the phone is still in its
     // boot ROM, which does not know the question: a tick that falls there
-    // must not end MP3 mode before it has started.
+    // must not end MP3 mode before it has started. The question holds the
+    // worker while a silent phone lets each of its four tries time out (up
+    // to 20 s); that is borne, since in MP3 mode the worker serves only the
+    // bridge, the window only posts to it, and a silent phone ends the mode.
     if (!bridge_ || !bridge_->loaderRunning() || bridge_->stillAnswering())
         return false;
     bridge_->shutDown(false);

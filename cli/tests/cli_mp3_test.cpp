@@ -96,6 +96,8 @@ TEST(CliMp3, PutListAndClearThroughTheBootLoader)
     // The user's part: the phone switched off and powered into its boot ROM.
     auto bootPhone = [&] { ASSERT_EQ(phone.Control("poweron boot"), "OK"); };
 
+    // Switched off first, as a user does: its "SWITCHOFF" waits on the line.
+    ASSERT_EQ(phone.Control("switchoff"), "OK");
     bootPhone();
     Result r = Telvane({"mp3", "list"});
     ASSERT_EQ(r.exit, 0) << r.err;

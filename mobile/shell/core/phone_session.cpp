@@ -153,11 +153,20 @@ std::optional<ConnectError> PhoneSession::connectMp3(int port)
     if (!worker_)
         return ConnectError{ConnectFailure::NoWorker, {}};
     bool scanEnded = false;
-    const int scan = runBatch(ScanPlan(thread_, port, [&](bool answered, uint8_t ports) {
-        scanEnded = true;
-        state_.phoneAnswered = answered;
-        state_.openablePorts = ports;
-    }));
+    const auto runScan = [&] {
+        scanEnded = false;
+        return runBatch(ScanPlan(thread_, port, [&](bool answered, uint8_t ports) {
+            scanEnded = true;
+            state_.phoneAnswered = answered;
+            state_.openablePorts = ports;
+        }));
+    };
+    int scan = runScan();
+    // The "SWITCHOFF" a phone sends as it is switched off, left unread on
+    // the line, answers the first probe. The phone is off, as MP3 mode
+    // wants: look again on the line that is quiet now.
+    if (scan != kBatchOk && lastFailure_.code == LINK_ERR_SWITCHED_OFF)
+        scan = runScan();
     if (scan != kBatchOk || !scanEnded)
         return ConnectError{ConnectFailure::NoAnswerFromLink, {}};
     if (state_.phoneAnswered) {

@@ -37,7 +37,8 @@ using namespace shellui;
 namespace {
 
 // Accepts whatever modal dialog comes: the name dialog keeps its preset,
-// the save dialog gets the planned file, questions and messages get OK.
+// the save dialog gets the planned file, questions and messages get OK
+// (questions get Cancel while refuseQuestions is set).
 class User : public QObject {
 public:
     User()
@@ -48,6 +49,7 @@ public:
     }
     QString saveAs;
     QStringList seen;
+    bool refuseQuestions = false;
 
 private:
     void look()
@@ -69,7 +71,9 @@ private:
                 static_cast<QDialog*>(f)->accept();
         } else if (auto* m = qobject_cast<QMessageBox*>(w)) {
             seen << m->text();
-            if (QAbstractButton* ok = m->button(QMessageBox::Ok))
+            if (QAbstractButton* cancel = m->button(QMessageBox::Cancel); cancel && refuseQuestions)
+                cancel->click();
+            else if (QAbstractButton* ok = m->button(QMessageBox::Ok))
                 ok->click();
             else
                 m->accept();
@@ -262,6 +266,18 @@ void SoundPageE2eTest::mp3ModeThroughTheConnectionDialog()
     std::copy(index.begin(), index.end(), parsed.begin());
     QVERIFY(media::Mp3IndexValid(parsed));
     QCOMPARE(media::Mp3Rows(parsed)[1].size, uint32_t(encoded.size()));
+
+    // Emptying a slot asks first: refused, the slot keeps its sound.
+    page->rightView()->selectRow(1);
+    user.refuseQuestions = true;
+    user.seen.clear();
+    frame.command(1051);
+    QVERIFY2(user.seen.contains("Empty the selected slot?"), qPrintable(user.seen.join(" / ")));
+    QVERIFY(page->rightView()->rows()[1].used);
+    user.refuseQuestions = false;
+    frame.command(1051);
+    QVERIFY(!page->rightView()->rows()[1].used);
+    QVERIFY(page->rightView()->rows()[0].used);
     plat::SetClockScaleForTesting(1.0);
 }
 

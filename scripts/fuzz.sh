@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target with clang and runs each from its seed
 # corpus, if it has one: for $1 seconds each, or, without an argument, for
-# a share of a fixed budget ($FUZZ_BUDGET seconds in all, default 480,
+# a share of a fixed budget ($FUZZ_BUDGET seconds in all, default 360,
 # at least 8 s per target), so that CI time stays flat as targets are added.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +19,7 @@ if [ -z "$targets" ]; then
 fi
 if [ -z "$seconds" ]; then
   count=$(echo $targets | wc -w)
-  seconds=$(( ${FUZZ_BUDGET:-480} / count ))
+  seconds=$(( ${FUZZ_BUDGET:-360} / count ))
   [ "$seconds" -lt 8 ] && seconds=8
 fi
 export ASAN_OPTIONS=detect_leaks=1

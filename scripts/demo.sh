@@ -28,7 +28,9 @@ for _ in $(seq 50); do [ -e "$TELVANE_SERIAL_DIR/COM1" ] && break; sleep 0.1; do
 run() { echo; echo "\$ telvane $*"; "$bin/telvane" "$@"; }
 run info
 run ls /app/jpeg
-run sim-phonebook "$work/pb.sim" && head -n 6 "$work/pb.sim"
-run sim-messages "$work/sms.sim" && head -n 6 "$work/sms.sim"
+# The files keep the phone's GB text; shown here converted for the terminal.
+show() { head -n 6 "$1" | iconv -f GB18030 -t UTF-8 2>/dev/null || head -n 6 "$1"; }
+run sim-phonebook "$work/pb.sim" && show "$work/pb.sim"
+run sim-messages "$work/sms.sim" && show "$work/sms.sim"
 run send +8613800001111 "Hello from the demo"
 run codec pdu-encode --sca +8613800138000 --to +8613800001111 --text "Hello"

@@ -2,6 +2,7 @@
 // (served in-process): the sample phone read and joined, a long message
 // sent in parts and read back as one, a saved file shown again.
 
+#include "cli_run.h"
 #include "support/sim_phone.h"
 
 #include <gtest/gtest.h>
@@ -14,42 +15,17 @@
 #include <filesystem>
 #include <sstream>
 
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 using linktest::SimPhone;
 
-struct Result {
-    int exit = -1;
-    std::string out, err;
-};
+using clitest::Result;
 
 Result Telvane(std::vector<std::string> args, const fs::path& dir)
 {
-    const fs::path out = dir / "out", err = dir / "err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    args.insert(args.begin(), TELVANE_BINARY);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    Result r;
-    pid_t pid = -1;
-    if (posix_spawn(&pid, TELVANE_BINARY, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    r.out = SimPhone::ReadAll(out);
-    r.err = SimPhone::ReadAll(err);
-    return r;
+    return clitest::RunProgram(std::move(args), dir);
 }
 
 size_t Lines(const std::string& s)

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "mobile/media/core/mp3_index.h"
 #include "quorlink/media/mp3_convert.h"
+#include "cli_run.h"
 #include "support/sim_phone.h"
 
 #include <gtest/gtest.h>
@@ -24,32 +25,11 @@ namespace qm = quorlink::media;
 
 constexpr uint32_t kSector = 0x20000;
 
-struct Result {
-    int exit = -1;
-    std::string out, err;
-};
-
-std::string ReadAll(std::FILE* f)
-{
-    std::string s;
-    std::rewind(f);
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-        s.append(buf, n);
-    std::fclose(f);
-    return s;
-}
+using clitest::Result;
 
 Result Telvane(std::vector<std::string> args)
 {
-    const std::vector<std::string_view> argv(args.begin(), args.end());
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Result r;
-    r.exit = telvane::cli::Main(argv, {nullptr, out, err});
-    r.out = ReadAll(out);
-    r.err = ReadAll(err);
-    return r;
+    return clitest::RunInProcess(std::move(args));
 }
 
 // Half a second of a 440 Hz tone as a 16-bit mono WAV at 22050 Hz.

@@ -5,6 +5,7 @@
 
 #include "cli/phone_commands.h"
 #include "quorlink/codecs/phone_strings.h"
+#include "cli_run.h"
 #include "support/sim_phone.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,6 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
 
 namespace {
 
@@ -30,86 +30,13 @@ using linktest::Pattern;
 using linktest::SimPhone;
 namespace fs = std::filesystem;
 
-struct Result {
-    int exit = -1;
-    std::string out, err;
-};
+using clitest::Process;
+using clitest::Result;
 
-class Process {
-public:
-    Process(std::vector<std::string> args, const fs::path& dir) : out_(dir / "out"), err_(dir / "err")
-    {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        args.insert(args.begin(), TELVANE_BINARY);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, TELVANE_BINARY, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    Result Wait()
-    {
-        Result r;
-        if (pid_ > 0) {
-            int status = 0;
-            waitpid(pid_, &status, 0);
-            r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            pid_ = -1;
-        }
-        r.out = SimPhone::ReadAll(out_);
-        r.err = SimPhone::ReadAll(err_);
-        return r;
-    }
-    // Waits (real time) until stderr holds text.
-    bool WaitForErr(const std::string& text, int realMs = 30000)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
-        while (std::chrono::steady_clock::now() < end) {
-            if (SimPhone::ReadAll(err_).find(text) != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // polling a file, not timing
-        }
-        return false;
-    }
-    ~Process()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-private:
-    fs::path out_, err_;
-    pid_t pid_ = -1;
-};
-
-class CliPhone : public ::testing::Test {
+class CliPhone : public clitest::PhoneTest {
 protected:
-    void SetUp() override
-    {
-        phone = std::make_unique<SimPhone>("cliphone");
-        ASSERT_TRUE(phone->ok());
-        home = phone->dir() / "home";
-        fs::create_directories(home);
-        ::setenv("TELVANE_HOME", home.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        phone.reset();
-        ::unsetenv("TELVANE_HOME");
-        ::unsetenv("TELVANE_SERIAL_DIR");
-    }
-    Result Telvane(std::vector<std::string> args) { return Process(std::move(args), phone->dir()).Wait(); }
-
-    std::unique_ptr<SimPhone> phone;
-    fs::path home;
+    CliPhone() : PhoneTest("cliphone") {}
+    Result Telvane(std::vector<std::string> args) { return clitest::RunProgram(std::move(args), phone->dir()); }
 };
 
 TEST_F(CliPhone, PutThenGetIsByteIdentical)

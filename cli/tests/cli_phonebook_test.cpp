@@ -6,6 +6,7 @@
 #include "cli/cli.h"
 #include "mobile/phonebook/core/local_files.h"
 #include "mobile/phonebook/core/phone_files.h"
+#include "cli_run.h"
 #include "support/sim_phone.h"
 
 #include <gtest/gtest.h>
@@ -22,45 +23,15 @@ using linktest::SimPhone;
 namespace fs = std::filesystem;
 using namespace phonebook;
 
-struct Result {
-    int exit = -1;
-    std::string out, err;
-};
+using clitest::Result;
 
-class CliPhonebook : public ::testing::Test {
+class CliPhonebook : public clitest::PhoneTest {
 protected:
-    void SetUp() override
-    {
-        phone = std::make_unique<SimPhone>("clipb");
-        ASSERT_TRUE(phone->ok());
-        home = phone->dir() / "home";
-        fs::create_directories(home);
-        ::setenv("TELVANE_HOME", home.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        phone.reset();
-        ::unsetenv("TELVANE_HOME");
-        ::unsetenv("TELVANE_SERIAL_DIR");
-    }
+    CliPhonebook() : PhoneTest("clipb") {}
     Result Telvane(std::vector<std::string> args)
     {
         args.insert(args.begin(), "phonebook");
-        std::vector<std::string_view> argv(args.begin(), args.end());
-        char* outText = nullptr;
-        char* errText = nullptr;
-        size_t outSize = 0, errSize = 0;
-        std::FILE* out = open_memstream(&outText, &outSize);
-        std::FILE* err = open_memstream(&errText, &errSize);
-        Result r;
-        r.exit = telvane::cli::Main(argv, {stdin, out, err});
-        std::fclose(out);
-        std::fclose(err);
-        r.out.assign(outText, outSize);
-        r.err.assign(errText, errSize);
-        std::free(outText);
-        std::free(errText);
-        return r;
+        return clitest::RunInProcess(std::move(args), stdin);
     }
     std::vector<uint8_t> PhoneFile(const std::string& path) const
     {
@@ -78,9 +49,6 @@ protected:
         std::sort(v.begin(), v.end());
         return v;
     }
-
-    std::unique_ptr<SimPhone> phone;
-    fs::path home;
 };
 
 // What a CSV file carries of an entry: its memory, name, the numbers'

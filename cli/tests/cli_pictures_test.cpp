@@ -8,6 +8,7 @@
 #include "mobile/media/core/wallpaper.h"
 #include "quorlink/media/byte_order.h"
 #include "quorlink/media/dib.h"
+#include "cli_run.h"
 #include "support/sim_phone.h"
 
 #include <gtest/gtest.h>
@@ -21,32 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 using linktest::SimPhone;
 
-struct Result {
-    int exit = -1;
-    std::string out, err;
-};
-
-std::string ReadAll(std::FILE* f)
-{
-    std::string s;
-    std::rewind(f);
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-        s.append(buf, n);
-    std::fclose(f);
-    return s;
-}
+using clitest::Result;
 
 Result Telvane(std::vector<std::string> args)
 {
-    const std::vector<std::string_view> argv(args.begin(), args.end());
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Result r;
-    r.exit = telvane::cli::Main(argv, {nullptr, out, err});
-    r.out = ReadAll(out);
-    r.err = ReadAll(err);
-    return r;
+    return clitest::RunInProcess(std::move(args));
 }
 
 std::vector<uint8_t> Bytes(const fs::path& p)
@@ -54,22 +34,9 @@ std::vector<uint8_t> Bytes(const fs::path& p)
     return media::ReadFileBytes(p).value_or(std::vector<uint8_t>{});
 }
 
-class CliPictures : public ::testing::Test {
+class CliPictures : public clitest::PhoneTest {
 protected:
-    void SetUp() override
-    {
-        phone = std::make_unique<SimPhone>("clipictures");
-        ASSERT_TRUE(phone->ok());
-        home = phone->dir() / "home";
-        fs::create_directories(home);
-        ::setenv("TELVANE_HOME", home.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        phone.reset();
-        ::unsetenv("TELVANE_HOME");
-        ::unsetenv("TELVANE_SERIAL_DIR");
-    }
+    CliPictures() : PhoneTest("clipictures") {}
     // A 300 x 200 picture as a BMP file.
     fs::path Picture()
     {
@@ -84,8 +51,6 @@ protected:
     }
     fs::path OnPhone(const std::string& path) { return phone->state() / path.substr(1); }
 
-    std::unique_ptr<SimPhone> phone;
-    fs::path home;
 };
 
 TEST_F(CliPictures, PutListClearAndSaveAMultiPartPhoto)

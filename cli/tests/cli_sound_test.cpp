@@ -3,6 +3,7 @@
 // ringtone space shared by the slots.
 
 #include "mobile/media/core/media_slots.h"
+#include "cli_run.h"
 #include "support/sim_phone.h"
 
 #include <gtest/gtest.h>
@@ -16,20 +17,11 @@ namespace {
 using linktest::SimPhone;
 namespace fs = std::filesystem;
 
-struct Result {
-    int exit = -1;
-    std::string out, err;
-};
+using clitest::Result;
 
-Result Telvane(const fs::path& dir, const std::vector<std::string>& args)
+Result Telvane(const fs::path& dir, std::vector<std::string> args)
 {
-    std::string command = std::string(TELVANE_BINARY);
-    for (const std::string& a : args)
-        command += " '" + a + "'";
-    command += " </dev/null >'" + (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, SimPhone::ReadAll(dir / "out"),
-            SimPhone::ReadAll(dir / "err")};
+    return clitest::RunProgram(std::move(args), dir);
 }
 
 std::string Song()

@@ -1,6 +1,9 @@
 // Screenshots of the ringtones page: the emulated phone connected in phone
 // mode, a MIDI tune chosen in the path field and playing (to no sound card:
-// the null output keeps the song's pace).
+// the null output keeps the song's pace); and its MP3 form: the emulated
+// phone switched off and powered into its boot ROM, MP3 mode connected
+// through the flash bridge, the five MP3 slots read from the phone's flash
+// and an MP3 file chosen on the PC.
 #include "mobile/app/pages.h"
 #include "mobile/media/ui/midi_views.h"
 #include "mobile/shell/core/control_modes.h"
@@ -16,6 +19,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -44,6 +48,36 @@ QByteArray Tune()
     return f;
 }
 
+// A few silent MP3 frames (MPEG 2.5 layer III, 8 kHz mono, 32 kbit/s).
+QByteArray SilentMp3()
+{
+    QByteArray frame(288, '\0');
+    frame[0] = char(0xFF), frame[1] = char(0xE3), frame[2] = char(0x48), frame[3] = char(0xC0);
+    return frame.repeated(40);
+}
+
+// The bytes as dir/name; the path, or empty when it cannot be written.
+QString WriteSound(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? path : QString();
+}
+
+// The main window with every page, on the pictures page, not connected.
+std::unique_ptr<shellui::CMainFrame> ShowFrame(const std::function<shellui::FrameOptions()>& options)
+{
+    shellui::FrameOptions o = options();
+    o.startWorker = nullptr;  // quorlink's worker on the emulated phone
+    o.detectCable = nullptr;
+    o.pages = app::AllPages();
+    auto frame = std::make_unique<shellui::CMainFrame>(o);
+    frame->show();
+    frame->command(shell::kCmdPictures);
+    Wait(150);
+    return frame;
+}
+
 }  // namespace
 
 bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
@@ -56,32 +90,50 @@ bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& 
     }
     quorlink::media::SetSoundOutput({quorlink::media::SoundOutput::Kind::Null, {}});
     QTemporaryDir dir;
-    const QString tune = dir.filePath("Evening bells.mid");
-    QFile f(tune);
-    if (!f.open(QIODevice::WriteOnly) || f.write(Tune()) < 0)
+    const QString tune = WriteSound(dir, "Evening bells.mid", Tune());
+    if (tune.isEmpty())
         return false;
-    f.close();
-
-    shellui::FrameOptions o = options();
-    o.startWorker = nullptr;  // quorlink's worker on the emulated phone
-    o.detectCable = nullptr;
-    o.pages = app::AllPages();
-    shellui::CMainFrame frame(o);
-    frame.show();
-    frame.command(shell::kCmdPictures);
+    const auto frame = ShowFrame(options);
+    frame->controller().connectCommand(shell::kModePhone);
     Wait(150);
-    frame.controller().connectCommand(shell::kModePhone);
+    frame->command(32773);
     Wait(150);
-    frame.command(32773);
-    Wait(150);
-    auto* page = dynamic_cast<mediaui::SoundPage*>(frame.pageViews(32773));
-    if (!page || !frame.state().phoneMode) {
+    auto* page = dynamic_cast<mediaui::SoundPage*>(frame->pageViews(32773));
+    if (!page || !frame->state().phoneMode) {
         std::fprintf(stderr, "ringtones page: %s\n", page ? "the phone did not connect" : "no page");
         return false;
     }
-    frame.command(1010, tune);
+    frame->command(1010, tune);
     page->rightView()->selectRow(1);
     page->leftView()->play();
     Wait(1300);
-    return save(frame.grab().toImage(), "ringtones_playing");
+    return save(frame->grab().toImage(), "ringtones_playing");
+}
+
+bool Mp3Screenshots(const std::function<bool(const QImage&, const QString&)>& save,
+                    const std::function<shellui::FrameOptions()>& options)
+{
+    shellui::DemoPhone demo;
+    if (shellui::DemoPhone::SimphoneProgram().isEmpty() || !demo.start()) {
+        std::fprintf(stderr, "MP3 form: no emulated phone, not shown\n");
+        return true;
+    }
+    quorlink::media::SetSoundOutput({quorlink::media::SoundOutput::Kind::Null, {}});
+    QTemporaryDir dir;
+    const QString song = WriteSound(dir, "Morning walk.mp3", SilentMp3());
+    if (song.isEmpty())
+        return false;
+    const auto frame = ShowFrame(options);
+    demo.bootIntoLoader();
+    frame->controller().connectCommand(shell::kModeMp3);
+    Wait(300);
+    auto* page = dynamic_cast<mediaui::SoundPage*>(frame->pageViews(shell::kCmdMp3Ringtones));
+    if (!page || !frame->state().mp3Mode) {
+        std::fprintf(stderr, "MP3 form: %s\n", page ? "MP3 mode did not connect" : "no page");
+        return false;
+    }
+    frame->command(1010, song);
+    page->rightView()->selectRow(0);
+    Wait(300);
+    return save(frame->grab().toImage(), "ringtones_mp3");
 }

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include <cstdlib>
+
 namespace telvane::cli {
 
 std::optional<std::string> Args::Get(std::string_view name) const
@@ -8,6 +10,15 @@ std::optional<std::string> Args::Get(std::string_view name) const
     if (it == options.end())
         return std::nullopt;
     return it->second;
+}
+
+std::optional<int> NumberInRange(const std::string& text, int low, int high)
+{
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < low || v > high)
+        return std::nullopt;
+    return static_cast<int>(v);
 }
 
 int Fail(const Io& io, std::string_view what)

@@ -32,6 +32,9 @@ struct Args {
     [[nodiscard]] std::optional<std::string> Get(std::string_view name) const;
 };
 
+// A whole decimal argument between low and high; nothing for anything else.
+[[nodiscard]] std::optional<int> NumberInRange(const std::string& text, int low, int high);
+
 struct Io {
     std::FILE* in;
     std::FILE* out;

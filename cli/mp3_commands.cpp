@@ -20,15 +20,6 @@ namespace telvane::cli {
 
 namespace {
 
-std::optional<int> ParseNumber(const std::string& text, int low, int high)
-{
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || v < low || v > high)
-        return std::nullopt;
-    return static_cast<int>(v);
-}
-
 // A session in MP3 mode, or the reason on stderr.
 struct Mp3Session {
     std::unique_ptr<shell::PhoneSession> session;
@@ -39,7 +30,7 @@ Mp3Session ConnectMp3(const Args& args, const Io& io)
     Mp3Session s;
     int port = 0;
     if (const auto p = args.Get("port")) {
-        const auto n = ParseNumber(*p, 1, 8);
+        const auto n = NumberInRange(*p, 1, 8);
         if (!n) {
             std::fprintf(io.err, "telvane mp3: --port is 1 to 8\n");
             s.rc = kExitUsage;
@@ -50,7 +41,7 @@ Mp3Session ConnectMp3(const Args& args, const Io& io)
         const char* root = std::getenv("TELVANE_SYSFS_ROOT");
         const std::string cable = CableDetection(root && *root ? root : "/sys");
         if (cable.rfind("COM", 0) == 0)
-            port = ParseNumber(cable.substr(3), 1, 8).value_or(0);
+            port = NumberInRange(cable.substr(3), 1, 8).value_or(0);
     }
     shell::PhoneSessionOptions options;
     options.text = Text;
@@ -88,7 +79,7 @@ int Mp3List(const Args& args, const Io& io)
 
 int Mp3Put(const Args& args, const Io& io)
 {
-    const auto slot = ParseNumber(args.positional[0], 1, 5);
+    const auto slot = NumberInRange(args.positional[0], 1, 5);
     if (!slot) {
         std::fprintf(io.err, "telvane mp3 put: SLOT is 1 to 5\n");
         return kExitUsage;
@@ -117,7 +108,7 @@ int Mp3Put(const Args& args, const Io& io)
 
 int Mp3Clear(const Args& args, const Io& io)
 {
-    const auto slot = ParseNumber(args.positional[0], 1, 5);
+    const auto slot = NumberInRange(args.positional[0], 1, 5);
     if (!slot) {
         std::fprintf(io.err, "telvane mp3 clear: SLOT is 1 to 5\n");
         return kExitUsage;

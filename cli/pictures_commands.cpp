@@ -123,15 +123,6 @@ std::optional<media::MediaList> CategoryOf(std::string_view name)
     return std::nullopt;
 }
 
-std::optional<int> NumberArg(const std::string& text, int low, int high)
-{
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != 0 || v < low || v > high)
-        return std::nullopt;
-    return int(v);
-}
-
 // A connected phone with the local copy of one list fresh from it.
 struct Phone {
     std::unique_ptr<shell::PhoneSession> session;
@@ -198,7 +189,7 @@ int RunPictures(const Args& a, const Io& io)
 
 int RunPicturePut(const Args& a, const Io& io)
 {
-    const auto slot = NumberArg(a.positional[0], 1, 10);
+    const auto slot = NumberInRange(a.positional[0], 1, 10);
     if (!slot)
         return std::fprintf(io.err, "telvane: SLOT is 1 to 10\n"), kExitUsage;
     const auto framing = ParseFraming(a, io);
@@ -226,7 +217,7 @@ int RunPicturePut(const Args& a, const Io& io)
 
 int RunPictureClear(const Args& a, const Io& io)
 {
-    const auto slot = NumberArg(a.positional[0], 1, 10);
+    const auto slot = NumberInRange(a.positional[0], 1, 10);
     if (!slot)
         return std::fprintf(io.err, "telvane: SLOT is 1 to 10\n"), kExitUsage;
     const media::MediaList lists[] = {media::MediaList::UserPictures};
@@ -240,7 +231,7 @@ int RunPictureClear(const Args& a, const Io& io)
 int RunPictureSave(const Args& a, const Io& io)
 {
     const auto list = CategoryOf(a.positional[0]);
-    const auto row = NumberArg(a.positional[1], 1, 60);
+    const auto row = NumberInRange(a.positional[1], 1, 60);
     if (!list || *list == media::MediaList::UserPictures || !row)
         return std::fprintf(io.err, "telvane: CATEGORY is camera, wap or mms; ROW a number of its listing\n"),
                kExitUsage;

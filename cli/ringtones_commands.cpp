@@ -45,15 +45,6 @@ std::optional<media::SoundCategory> ParseCategory(std::string_view name)
     return std::nullopt;
 }
 
-std::optional<int> ParseNumber(const std::string& text, int low, int high)
-{
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || v < low || v > high)
-        return std::nullopt;
-    return static_cast<int>(v);
-}
-
 // Connects and reads one list afresh from the phone.
 struct Listed {
     std::unique_ptr<shell::PhoneSession> session;
@@ -98,7 +89,7 @@ int Ringtones(const Args& args, const Io& io)
 
 int RingtonePut(const Args& args, const Io& io)
 {
-    const auto slot = ParseNumber(args.positional[0], 1, 10);
+    const auto slot = NumberInRange(args.positional[0], 1, 10);
     if (!slot) {
         std::fprintf(io.err, "telvane ringtone put: SLOT is 1 to 10\n");
         return kExitUsage;
@@ -140,7 +131,7 @@ int RingtonePut(const Args& args, const Io& io)
 
 int RingtoneClear(const Args& args, const Io& io)
 {
-    const auto slot = ParseNumber(args.positional[0], 1, 10);
+    const auto slot = NumberInRange(args.positional[0], 1, 10);
     if (!slot) {
         std::fprintf(io.err, "telvane ringtone clear: SLOT is 1 to 10\n");
         return kExitUsage;
@@ -167,7 +158,7 @@ int RingtoneSave(const Args& args, const Io& io)
         std::fprintf(io.err, "telvane ringtone save: CATEGORY is wap or mms\n");
         return kExitUsage;
     }
-    const auto row = ParseNumber(args.positional[1], 1, 30);
+    const auto row = NumberInRange(args.positional[1], 1, 30);
     if (!row) {
         std::fprintf(io.err, "telvane ringtone save: ROW is a number from the list\n");
         return kExitUsage;

@@ -9,6 +9,7 @@
 // mode finds it); without the emulator, the scripted worker of the test
 // support answers the connection requests instead.
 
+#include "mobile/tools/screenshot_scene.h"
 #include "mobile/shell/ui/demo.h"
 #include "mobile/shell/ui/dialogs.h"
 #include "mobile/shell/ui/main_frame.h"
@@ -50,18 +51,18 @@ bool BackupScreenshots(const std::function<bool(const QImage&, const QString&)>&
 bool Mp3Screenshots(const std::function<bool(const QImage&, const QString&)>& save,
                     const std::function<shellui::FrameOptions()>& options);
 
-namespace {
-
-QString g_out;
-QString g_suffix;
-
-void Settle(int ms = 150)
+void scene::Settle(int ms)
 {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
+
+namespace {
+
+QString g_out;
+QString g_suffix;
 
 bool Save(const QImage& img, const QString& name)
 {
@@ -141,14 +142,14 @@ int main(int argc, char** argv)
         CMainFrame frame(Options(Phone));
         frame.show();
         frame.command(shell::kCmdPictures);
-        Settle();
+        scene::Settle(150);
         notConnected = frame.grab().toImage();
         ok &= Save(notConnected, "main_not_connected");
 
         // The program opens the dialog with MP3 mode chosen; the picture shows it so.
         ConnectionDialog dialog(shell::kModeMp3, &frame);
         dialog.show();
-        Settle();
+        scene::Settle(150);
         ok &= Save(Compose(notConnected, dialog.grab().toImage()), "connection_dialog");
         dialog.hide();
 
@@ -171,7 +172,7 @@ int main(int argc, char** argv)
         progress.batch().setTitle(57695);
         progress.show();
         progress.startForTesting();
-        Settle(400);
+        scene::Settle(400);
         ok &= Save(Compose(notConnected, progress.grab().toImage()), "progress_window");
         progress.batch().cancel();
     }
@@ -187,13 +188,13 @@ int main(int argc, char** argv)
         CMainFrame frame(options);
         frame.show();
         frame.command(shell::kCmdPictures);
-        Settle();
+        scene::Settle(150);
         frame.controller().connectCommand(shell::kModePhone);
-        Settle();
+        scene::Settle(150);
         ok &= frame.state().phoneMode;
         ok &= Save(frame.grab().toImage(), "main_connected");
         frame.command(shell::kCmdPhonebook);
-        Settle();
+        scene::Settle(150);
         ok &= Save(frame.grab().toImage(), "main_phonebook");
     }
     ok &= MessagesScreenshots(Save, Compose);
@@ -205,7 +206,7 @@ int main(int argc, char** argv)
     {
         SplashWindow splash;
         splash.showFinished();
-        Settle();
+        scene::Settle(150);
         ok &= Save(splash.grab().toImage(), "splash");
     }
     ok &= RenderPicturesScreenshots(g_out, g_suffix);

@@ -2,6 +2,7 @@
 // over the connected main window, and the progress window half-way
 // through a backup.
 
+#include "mobile/tools/screenshot_scene.h"
 #include "mobile/backup/ui/back_restore_sheet.h"
 #include "mobile/shell/ui/main_frame.h"
 #include "mobile/shell/ui/progress_dialog.h"
@@ -20,14 +21,6 @@ using shelltest::Reply;
 using shelltest::SeenRequest;
 
 namespace {
-
-void Settle(int ms = 150)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 std::vector<Reply> Phone(const SeenRequest& s)
 {
@@ -56,10 +49,10 @@ bool ShootSheet(shellui::PageHost& host, shellui::CMainFrame& frame, const QImag
     sheet.restorePage().setPath("/home/lin/backups/phone-2004-11-02.bak(break /home/lin/unpacked)");
     sheet.show();
     sheet.showPage(0);
-    Settle();
+    scene::Settle(150);
     ok &= save(over(back, sheet.grab().toImage()), "backup_page");
     sheet.showPage(1);
-    Settle();
+    scene::Settle(150);
     ok &= save(over(back, sheet.grab().toImage()), "restore_page");
     sheet.hide();
     // A backup caught on its third file, into a scratch backup file.
@@ -88,7 +81,7 @@ bool ShootSheet(shellui::PageHost& host, shellui::CMainFrame& frame, const QImag
     progress.batch().setTitle(res::IDS_BACKING_UP);
     progress.show();
     progress.startForTesting();
-    Settle(400);
+    scene::Settle(400);
     ok &= save(over(back, progress.grab().toImage()), "backup_progress");
     progress.batch().cancel();
     return ok;
@@ -113,9 +106,9 @@ bool BackupScreenshots(const SaveFn& save, const ComposeFn& compose)
     frameRef = &frame;
     frame.show();
     frame.command(shell::kCmdPictures);
-    Settle();
+    scene::Settle(150);
     frame.controller().connectCommand(shell::kModePhone);
-    Settle();
+    scene::Settle(150);
     back = frame.grab().toImage();
     const bool connected = frame.state().phoneMode;
     frame.command(backupui::kCmdBackupRestore);

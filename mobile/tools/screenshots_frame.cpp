@@ -3,6 +3,7 @@
 // each with the cursor over the next page's button (hot tracking), a
 // balloon tooltip on a control-bar button, the question asked before the
 // MP3 form ends phone mode, and the about box.
+#include "mobile/tools/screenshot_scene.h"
 #include "mobile/app/pages.h"
 #include "mobile/shell/core/connection.h"
 #include "mobile/shell/ui/balloon_tip.h"
@@ -27,14 +28,6 @@
 
 namespace {
 
-void Wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 // Puts the cursor over a page's toolbar button and lets the hot tracking
 // see it.
 void HoverPage(shellui::CMainFrame& frame, int command)
@@ -44,7 +37,7 @@ void HoverPage(shellui::CMainFrame& frame, int command)
         if (bar->commandAt(i) == command)
             QCursor::setPos(bar->mapToGlobal(bar->buttonRect(i).center()));
     }
-    Wait(120);
+    scene::Settle(120);
 }
 
 // The frame with a control-bar button's balloon tooltip drawn where the
@@ -53,7 +46,7 @@ QImage WithBalloon(shellui::CMainFrame& frame, QToolButton* button)
 {
     QHelpEvent help(QEvent::ToolTip, button->rect().center(), button->mapToGlobal(button->rect().center()));
     QApplication::sendEvent(button, &help);
-    Wait(120);
+    scene::Settle(120);
     const QImage window = frame.grab().toImage();
     shellui::CBalloonTip* tip = frame.balloonTips()->tip();
     if (!tip->isVisible())
@@ -101,9 +94,9 @@ bool FrameTourScreenshots(const std::function<bool(const QImage&, const QString&
     ok &= save(frame.grab().toImage(), "tour_mp3_not_connected");
 
     frame.command(shell::kCmdPictures);
-    Wait(150);
+    scene::Settle(150);
     frame.controller().connectCommand(shell::kModePhone);
-    Wait(300);
+    scene::Settle(300);
     if (!frame.state().phoneMode) {
         std::fprintf(stderr, "window tour: the phone did not connect\n");
         return false;
@@ -122,26 +115,26 @@ bool FrameTourScreenshots(const std::function<bool(const QImage&, const QString&
     };
     for (const Stop& stop : kStops) {
         frame.command(stop.command);
-        Wait(300);
+        scene::Settle(300);
         HoverPage(frame, stop.next);
         ok &= save(frame.grab().toImage(), stop.name);
     }
 
     frame.command(shell::kCmdPictures);
     QCursor::setPos(frame.mapToGlobal(QPoint(400, 300)));
-    Wait(200);
+    scene::Settle(200);
     ok &= save(WithBalloon(frame, frame.controlView()->button(1043)), "tour_balloon");
     const QImage back = frame.grab().toImage();
     {
         shellui::TemplateDialog question(257, &frame);
         question.show();
-        Wait(150);
+        scene::Settle(150);
         ok &= save(compose(back, question.grab().toImage()), "tour_question_257");
     }
     {
         QMessageBox about(QMessageBox::NoIcon, shellui::Str(59025), shellui::AboutText(), QMessageBox::Ok, &frame);
         about.show();
-        Wait(150);
+        scene::Settle(150);
         ok &= save(compose(back, about.grab().toImage()), "tour_about");
     }
     return ok;

@@ -1,6 +1,7 @@
 // Screenshots of page 4: the messages read from the emulated phone, and the
 // writing dialog with a text long enough for two messages.
 
+#include "mobile/tools/screenshot_scene.h"
 #include "mobile/app/pages.h"
 #include "mobile/messages/ui/message_view.h"
 #include "mobile/shell/ui/demo.h"
@@ -13,18 +14,6 @@
 
 #include <cstdio>
 #include <functional>
-
-namespace {
-
-void Pause(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-}  // namespace
 
 bool MessagesScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
                          const std::function<QImage(const QImage&, const QImage&)>& compose)
@@ -41,9 +30,9 @@ bool MessagesScreenshots(const std::function<bool(const QImage&, const QString&)
     CMainFrame frame(options);
     frame.show();
     frame.command(shell::kCmdPictures);
-    Pause(150);
+    scene::Settle(150);
     frame.controller().connectCommand(shell::kModePhone);
-    Pause(150);
+    scene::Settle(150);
     frame.command(shell::kCmdMessages);
     PageViews* views = frame.pageViews(shell::kCmdMessages);
     auto* view = views ? dynamic_cast<messagesui::CSmsView*>(views->left()) : nullptr;
@@ -53,7 +42,7 @@ bool MessagesScreenshots(const std::function<bool(const QImage&, const QString&)
     if (view->store().items().size() < 10)
         return false;
     view->list()->selectRow(1);
-    Pause(150);
+    scene::Settle(150);
     const QImage page = frame.grab().toImage();
     bool ok = save(page, "messages_page");
 
@@ -64,7 +53,7 @@ bool MessagesScreenshots(const std::function<bool(const QImage&, const QString&)
                                   nullptr, {}, &frame);
     write.show();
     write.textEdit()->moveCursor(QTextCursor::End);
-    Pause(150);
+    scene::Settle(150);
     ok &= save(compose(page, write.grab().toImage()), "messages_write");
     write.hide();
     return ok;

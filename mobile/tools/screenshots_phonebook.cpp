@@ -1,6 +1,7 @@
 // Screenshots of page 3: the phonebook read from the emulated phone, the
 // edit dialog of an entry, and the column mapping of a CSV import.
 
+#include "mobile/tools/screenshot_scene.h"
 #include "mobile/app/pages.h"
 #include "mobile/phonebook/core/phonebook_io.h"
 #include "mobile/phonebook/ui/edit_dialog.h"
@@ -18,18 +19,6 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
-
-void Wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-}  // namespace
-
 bool PhonebookScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
                           const std::function<QImage(const QImage&, const QImage&)>& compose)
 {
@@ -45,9 +34,9 @@ bool PhonebookScreenshots(const std::function<bool(const QImage&, const QString&
     CMainFrame frame(options);
     frame.show();
     frame.command(shell::kCmdPictures);
-    Wait(150);
+    scene::Settle(150);
     frame.controller().connectCommand(shell::kModePhone);
-    Wait(150);
+    scene::Settle(150);
     frame.command(shell::kCmdPhonebook);
     auto* view = frame.pageViews(shell::kCmdPhonebook)
         ? dynamic_cast<phonebookui::CPhonebookView*>(frame.pageViews(shell::kCmdPhonebook)->left())
@@ -70,14 +59,14 @@ bool PhonebookScreenshots(const std::function<bool(const QImage&, const QString&
         }
     }
     view->selectKey(chosen->key);
-    Wait(150);
+    scene::Settle(150);
     const QImage page = frame.grab().toImage();
     bool ok = save(page, "phonebook_page");
 
     phonebookui::ContactEditDialog edit(*chosen->record, &frame);
     edit.next();
     edit.show();
-    Wait(150);
+    scene::Settle(150);
     ok &= save(compose(page, edit.grab().toImage()), "phonebook_edit");
     edit.hide();
 
@@ -99,7 +88,7 @@ bool PhonebookScreenshots(const std::function<bool(const QImage&, const QString&
     phonebookui::CsvMappingDialog mapping(foreign, preset, &frame);
     mapping.setColumn(3, 3);
     mapping.show();
-    Wait(150);
+    scene::Settle(150);
     ok &= save(compose(page, mapping.grab().toImage()), "phonebook_csv_import");
     mapping.hide();
     return ok;

@@ -1,6 +1,7 @@
 // Screenshots of the pictures page: a picture loaded in each frame mode,
 // with the phone's picture slots listed (from the emulated phone when it
 // is built, else from a scripted worker's answers).
+#include "mobile/tools/screenshot_scene.h"
 #include "mobile/app/pages.h"
 #include "mobile/media/ui/pictures_page.h"
 #include "mobile/shell/ui/demo.h"
@@ -19,14 +20,6 @@
 using namespace shellui;
 
 namespace {
-
-void Wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 // A landscape to load: sky, sun, hills and a lake, drawn here.
 QString MakePicture()
@@ -74,10 +67,10 @@ bool RenderPicturesScreenshots(const QString& outDir, const QString& suffix)
     CMainFrame frame(options);
     frame.show();
     frame.command(shell::kCmdPictures);
-    Wait(150);
+    scene::Settle(150);
     if (real) {
         frame.controller().connectCommand(shell::kModePhone);
-        Wait(300);
+        scene::Settle(300);
     }
     frame.command(1010, MakePicture());
     bool ok = true;
@@ -87,7 +80,7 @@ bool RenderPicturesScreenshots(const QString& outDir, const QString& suffix)
         const char* button = mode == 0 ? "button1027" : "button1031";
         if (auto* b = frame.findChild<QToolButton*>(button))
             b->click();
-        Wait(150);
+        scene::Settle(150);
         const QString file = QDir(outDir).filePath(QString(names[mode]) + suffix + ".png");
         ok &= frame.grab().toImage().save(file);
         std::fprintf(stderr, "%s\n", qPrintable(file));

@@ -4,6 +4,7 @@
 // phone switched off and powered into its boot ROM, MP3 mode connected
 // through the flash bridge, the five MP3 slots read from the phone's flash
 // and an MP3 file chosen on the PC.
+#include "mobile/tools/screenshot_scene.h"
 #include "mobile/app/pages.h"
 #include "mobile/media/ui/midi_views.h"
 #include "mobile/shell/core/control_modes.h"
@@ -23,14 +24,6 @@
 #include <vector>
 
 namespace {
-
-void Wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 // A short tune: a rising arpeggio on the piano, eight beats at 120 bpm.
 QByteArray Tune()
@@ -74,7 +67,7 @@ std::unique_ptr<shellui::CMainFrame> ShowFrame(const std::function<shellui::Fram
     auto frame = std::make_unique<shellui::CMainFrame>(o);
     frame->show();
     frame->command(shell::kCmdPictures);
-    Wait(150);
+    scene::Settle(150);
     return frame;
 }
 
@@ -95,9 +88,9 @@ bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& 
         return false;
     const auto frame = ShowFrame(options);
     frame->controller().connectCommand(shell::kModePhone);
-    Wait(150);
+    scene::Settle(150);
     frame->command(32773);
-    Wait(150);
+    scene::Settle(150);
     auto* page = dynamic_cast<mediaui::SoundPage*>(frame->pageViews(32773));
     if (!page || !frame->state().phoneMode) {
         std::fprintf(stderr, "ringtones page: %s\n", page ? "the phone did not connect" : "no page");
@@ -106,7 +99,7 @@ bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& 
     frame->command(1010, tune);
     page->rightView()->selectRow(1);
     page->leftView()->play();
-    Wait(1300);
+    scene::Settle(1300);
     return save(frame->grab().toImage(), "ringtones_playing");
 }
 
@@ -126,7 +119,7 @@ bool Mp3Screenshots(const std::function<bool(const QImage&, const QString&)>& sa
     const auto frame = ShowFrame(options);
     demo.bootIntoLoader();
     frame->controller().connectCommand(shell::kModeMp3);
-    Wait(300);
+    scene::Settle(300);
     auto* page = dynamic_cast<mediaui::SoundPage*>(frame->pageViews(shell::kCmdMp3Ringtones));
     if (!page || !frame->state().mp3Mode) {
         std::fprintf(stderr, "MP3 form: %s\n", page ? "MP3 mode did not connect" : "no page");
@@ -134,6 +127,6 @@ bool Mp3Screenshots(const std::function<bool(const QImage&, const QString&)>& sa
     }
     frame->command(1010, song);
     page->rightView()->selectRow(0);
-    Wait(300);
+    scene::Settle(300);
     return save(frame->grab().toImage(), "ringtones_mp3");
 }

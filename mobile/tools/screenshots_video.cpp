@@ -6,6 +6,7 @@
 #include "mobile/media/ui/video_view.h"
 #include "mobile/shell/ui/demo.h"
 #include "mobile/shell/ui/main_frame.h"
+#include "mobile/tools/screenshot_scene.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,18 +14,6 @@
 #include <QTreeWidget>
 
 #include <cstdio>
-
-namespace {
-
-void Settle(int ms = 200)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-}  // namespace
 
 bool VideoScreenshots(const QString& dir, const QString& suffix)
 {
@@ -40,7 +29,7 @@ bool VideoScreenshots(const QString& dir, const QString& suffix)
     CMainFrame frame(options);
     frame.show();
     frame.command(shell::kCmdPictures);
-    Settle();
+    scene::Settle(200);
     frame.controller().connectCommand(shell::kModePhone);
     frame.command(shell::kCmdVideo);
     frame.command(1044);  // refresh
@@ -52,7 +41,7 @@ bool VideoScreenshots(const QString& dir, const QString& suffix)
     view->message = [](const QString&, const QString&, bool) {};
     view->list()->setCurrentItem(view->list()->topLevelItem(2));
     frame.command(1045);  // save
-    Settle();
+    scene::Settle(200);
     const QString path = dir + "/main_video" + suffix + ".png";
     const bool ok = frame.grab().toImage().save(path);
     std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));

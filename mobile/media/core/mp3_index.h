@@ -12,6 +12,7 @@
 // Free functions over bytes and files; any thread.
 
 #include "mobile/media/core/media_listing.h"
+#include "quorlink/bridge/flash_bridge.h"
 
 #include <array>
 #include <cstddef>
@@ -42,12 +43,14 @@ static_assert(sizeof(Mp3Record) == 88);
 static_assert(offsetof(Mp3Record, name) == 31 && offsetof(Mp3Record, slot) == 71 && offsetof(Mp3Record, used) == 73);
 static_assert(offsetof(Mp3Record, address) == 76 && offsetof(Mp3Record, checksum) == 84);
 
-inline constexpr size_t kMp3Slots = 5;
-inline constexpr size_t kMp3IndexSize = 884;
-inline constexpr uint32_t kMp3SlotBytes = 0x120000;
-inline constexpr uint32_t kMp3FirstSlotOffset = 0x800000;
+// The flash layout is the bridge's; the index records are described here.
+inline constexpr size_t kMp3Slots = quorlink::bridge::kSlotCount;
+inline constexpr size_t kMp3IndexSize = quorlink::bridge::kIndexBytes;
+inline constexpr uint32_t kMp3SlotBytes = quorlink::bridge::kSlotBytes;
+inline constexpr uint32_t kMp3FirstSlotOffset = quorlink::bridge::kFirstSlotSector * quorlink::bridge::kSectorSize;
 inline constexpr size_t kMp3NameBytes = 39;
-inline constexpr char kMp3IndexFile[] = "mp3.idx";
+inline constexpr const char* kMp3IndexFile = quorlink::bridge::kIndexFileName;
+static_assert(kMp3Slots * sizeof(Mp3Record) <= kMp3IndexSize && kMp3FirstSlotOffset == 0x800000);
 
 using Mp3Index = std::array<uint8_t, kMp3IndexSize>;
 

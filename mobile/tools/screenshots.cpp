@@ -51,14 +51,6 @@ bool BackupScreenshots(const std::function<bool(const QImage&, const QString&)>&
 bool Mp3Screenshots(const std::function<bool(const QImage&, const QString&)>& save,
                     const std::function<shellui::FrameOptions()>& options);
 
-void scene::Settle(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 namespace {
 
 QString g_out;

@@ -26,13 +26,8 @@ bool MessagesScreenshots(const std::function<bool(const QImage&, const QString&)
     }
     FrameOptions options;
     options.splash = false;
-    options.pages = app::AllPages();
-    CMainFrame frame(options);
-    frame.show();
-    frame.command(shell::kCmdPictures);
-    scene::Settle(150);
-    frame.controller().connectCommand(shell::kModePhone);
-    scene::Settle(150);
+    const auto window = scene::ConnectedFrame(options);
+    CMainFrame& frame = *window;
     frame.command(shell::kCmdMessages);
     PageViews* views = frame.pageViews(shell::kCmdMessages);
     auto* view = views ? dynamic_cast<messagesui::CSmsView*>(views->left()) : nullptr;

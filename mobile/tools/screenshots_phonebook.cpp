@@ -30,13 +30,8 @@ bool PhonebookScreenshots(const std::function<bool(const QImage&, const QString&
     }
     FrameOptions options;
     options.splash = false;
-    options.pages = app::AllPages();
-    CMainFrame frame(options);
-    frame.show();
-    frame.command(shell::kCmdPictures);
-    scene::Settle(150);
-    frame.controller().connectCommand(shell::kModePhone);
-    scene::Settle(150);
+    const auto window = scene::ConnectedFrame(options);
+    CMainFrame& frame = *window;
     frame.command(shell::kCmdPhonebook);
     auto* view = frame.pageViews(shell::kCmdPhonebook)
         ? dynamic_cast<phonebookui::CPhonebookView*>(frame.pageViews(shell::kCmdPhonebook)->left())

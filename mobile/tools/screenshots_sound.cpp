@@ -57,20 +57,6 @@ QString WriteSound(const QTemporaryDir& dir, const QString& name, const QByteArr
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? path : QString();
 }
 
-// The main window with every page, on the pictures page, not connected.
-std::unique_ptr<shellui::CMainFrame> ShowFrame(const std::function<shellui::FrameOptions()>& options)
-{
-    shellui::FrameOptions o = options();
-    o.startWorker = nullptr;  // quorlink's worker on the emulated phone
-    o.detectCable = nullptr;
-    o.pages = app::AllPages();
-    auto frame = std::make_unique<shellui::CMainFrame>(o);
-    frame->show();
-    frame->command(shell::kCmdPictures);
-    scene::Settle(150);
-    return frame;
-}
-
 }  // namespace
 
 bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& save,
@@ -86,9 +72,7 @@ bool SoundScreenshots(const std::function<bool(const QImage&, const QString&)>& 
     const QString tune = WriteSound(dir, "Evening bells.mid", Tune());
     if (tune.isEmpty())
         return false;
-    const auto frame = ShowFrame(options);
-    frame->controller().connectCommand(shell::kModePhone);
-    scene::Settle(150);
+    const auto frame = scene::ConnectedFrame(options());
     frame->command(32773);
     scene::Settle(150);
     auto* page = dynamic_cast<mediaui::SoundPage*>(frame->pageViews(32773));
@@ -116,7 +100,7 @@ bool Mp3Screenshots(const std::function<bool(const QImage&, const QString&)>& sa
     const QString song = WriteSound(dir, "Morning walk.mp3", SilentMp3());
     if (song.isEmpty())
         return false;
-    const auto frame = ShowFrame(options);
+    const auto frame = scene::ShowFrame(options());
     demo.bootIntoLoader();
     frame->controller().connectCommand(shell::kModeMp3);
     scene::Settle(300);

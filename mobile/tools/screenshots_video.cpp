@@ -25,12 +25,8 @@ bool VideoScreenshots(const QString& dir, const QString& suffix)
     }
     FrameOptions options;
     options.splash = false;
-    options.pages = app::AllPages();
-    CMainFrame frame(options);
-    frame.show();
-    frame.command(shell::kCmdPictures);
-    scene::Settle(200);
-    frame.controller().connectCommand(shell::kModePhone);
+    const auto window = scene::ConnectedFrame(options);
+    CMainFrame& frame = *window;
     frame.command(shell::kCmdVideo);
     frame.command(1044);  // refresh
     auto* view = frame.findChild<mediaui::CVideoView*>();
